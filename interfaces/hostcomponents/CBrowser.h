@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include "IWebNotifyBusHost.h"
+
+class CBrowserPrivate;
+
+// The client's embedded web view. The page sends request texts to the native side
+// (signal request) and receives texts through response().
+class CBrowser : public QWidget, public IWebNotifyBusHost
+{
+    Q_OBJECT
+
+public:
+    explicit CBrowser(QWidget* parent = nullptr);
+    ~CBrowser() override;
+
+    void SetUrl(const QString& strUrl);
+    void response(const QString& strText);
+
+    bool onWebNotifyBusMessage(const QJsonObject& message) override;
+
+signals:
+    void request(CBrowser* browser, QString const& strText);
+    void loadProgress(int nProgress);
+    void loadFinished(bool bOk);
+
+private:
+    CBrowserPrivate* d = nullptr;
+};

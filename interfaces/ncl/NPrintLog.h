@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+namespace ncl {
+
+// One written log record.
+struct NLogRecord
+{
+    QDateTime time;
+    int nLevel = 0;
+    QString strFile;
+    int nLine = 0;
+    QString strFunction;
+    QString strModule;
+    QString strMessage;
+};
+
+// The client's logger. Levels: 1 to 4 traces, 5 information, 6 warnings, 7 and up errors.
+class NPrintLog
+{
+public:
+    using Observer = std::function<void(const NLogRecord& record)>;
+
+    static NPrintLog* instance();
+
+    // Writes one record. format is printf-style; texts from outside belong in the
+    // arguments, never in the format.
+    int Log(const char* file, int line, const char* function, const char* module, int level,
+            const char* format, ...)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 7, 8)))
+#endif
+        ;
+
+    // Folder of the log file: CLIENT_LOG_DIR, else a per-user default.
+    QString logFilePath() const;
+
+    // Observers see every record after it is written; used by diagnostics and tests.
+    int addObserver(Observer observer);
+    void removeObserver(int nId);
+
+private:
+    NPrintLog();
+    ~NPrintLog();
+    NPrintLog(const NPrintLog&) = delete;
+    NPrintLog& operator=(const NPrintLog&) = delete;
+
+    struct Impl;
+    Impl* m_pImpl = nullptr;
+};
+
+}  // namespace ncl
