@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QStringList>
+
+#include <functional>
+
+// Answers the modal questions a test provokes, as a user would. Arm it before the call
+// that opens the box:
+//     ModalAnswerer::answerNext(ORBGUI::OrbMessageBox::Ok);
+//     ModalAnswerer::answerNext(ORBGUI::OrbMessageBox::Cancel, [] { /* while the box is open */ });
+// Each modal box takes the next armed answer (first armed, first used): the callback runs
+// while the box is open, then the button whose OrbMessageBox::kButtonProperty equals the
+// value is clicked (0 closes the box instead). A box that opens with nothing armed is
+// closed after unexpectedBoxTimeout() and reported by unexpectedBoxes().
+class ModalAnswerer
+{
+public:
+    static constexpr int kDefaultUnexpectedBoxTimeoutMs = 10000;
+
+    static void answerNext(int nButton, std::function<void()> whileOpen = {});
+
+    // Texts of the boxes answered so far, in order.
+    static QStringList questions();
+    // Answers armed and not yet used.
+    static int pending();
+    // Boxes that opened with nothing armed, or lacked the armed button; empty when all went well.
+    static QStringList unexpectedBoxes();
+
+    static int unexpectedBoxTimeout();
+    static void setUnexpectedBoxTimeout(int nMilliseconds);
+
+    // Forgets armed answers, recorded questions and failures; restores the timeout.
+    static void reset();
+
+private:
+    ModalAnswerer() = delete;
+};
