@@ -1,0 +1,64 @@
+#include "CDownloadTextFormat.h"
+
+#include <downloadengine/DownloadInfo.h>
+
+namespace {
+
+const qint64 kKiB = 1024;
+const qint64 kMiB = 1024 * kKiB;
+const qint64 kGiB = 1024 * kMiB;
+
+}  // namespace
+
+QString CDownloadTextFormat::sizeText(qint64 nBytes)
+{
+    const double dBytes = static_cast<double>(nBytes);
+    if (nBytes < kKiB) {
+        return QString::number(nBytes) + QStringLiteral("B");
+    }
+    if (nBytes < kMiB) {
+        return QString::number(dBytes / 1024, 'f', 1) + QStringLiteral("KB");
+    }
+    if (nBytes >= kGiB) {
+        return QString::number(dBytes / 1024 / 1024 / 1024, 'f', 3) + QStringLiteral("GB");
+    }
+    return QString::number(dBytes / 1024 / 1024, 'f', 1) + QStringLiteral("MB");
+}
+
+QString CDownloadTextFormat::pictureSpeedText(qint64 nBytesPerSecond)
+{
+    const double dBytes = static_cast<double>(nBytesPerSecond);
+    if (nBytesPerSecond < kKiB) {
+        return QString::number(nBytesPerSecond) + QStringLiteral("B/s");
+    }
+    if (nBytesPerSecond < kMiB) {
+        return QString::number(dBytes / kKiB, 'f', 1) + QStringLiteral("KB/s");
+    }
+    if (nBytesPerSecond < kGiB) {
+        return QString::number(dBytes / kMiB, 'f', 1) + QStringLiteral("MB/s");
+    }
+    return QString::number(dBytes / kGiB, 'f', 1) + QStringLiteral("GB/s");
+}
+
+QString CDownloadTextFormat::counterText(const QString& strWord, int nCount)
+{
+    if (nCount > kCounterCap) {
+        return strWord + QStringLiteral(" 99+");
+    }
+    return strWord + QStringLiteral(" %1").arg(nCount);
+}
+
+bool CDownloadTextFormat::isRecordSizeUnknown(const DownloadInfo& info)
+{
+    if (info.stRecordFile.nFileSize == 0) {
+        return true;
+    }
+    switch (info.nSourceKind) {
+        case 2:
+            return info.nDownloadMode == 0;
+        case 23:
+            return info.nDownloadMode == 0 || info.nDownloadMode == 2;
+        default:
+            return false;
+    }
+}

@@ -1,0 +1,228 @@
+// Cost of the downloading list's hot paths against the scripted engine, at table sizes a busy
+// client reaches: adding a record task while all five slots are taken, and one progress tick.
+// Ends with the figure lines that ./run bench collects.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QStandardItemModel>
+
+#include <downloadengine/CRecordDownloadManager.h>
+#include <orbgui/OrbTableView.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "QDownloadingWidget.h"
+#include "ScriptedEngine.h"
+
+namespace {
+
+DownloadInfo benchTask(int nNumber)
+{
+    DownloadInfo info;
+    info.strFileName = QStringLiteral("camera-%1.mp4").arg(nNumber);
+    info.strChannelName = QStringLiteral("Channel %1").arg(nNumber % 16);
+    info.strShopName = QStringLiteral("Shop %1").arg(nNumber % 7);
+    info.strDeviceId = QStringLiteral("device-%1").arg(nNumber % 7);
+    info.stRecordFile.strBeginTime = "2024-03-01 08:00:00";
+    info.stRecordFile.strEndTime = "2024-03-01 09:00:00";
+    info.stRecordFile.nFileSize = 734003200 + nNumber;
+    return info;
+}
+
+// A shown downloading list holding nRows record tasks, the first five of them downloading.
+struct LoadedList
+{
+    explicit LoadedList(int nRows)
+    {
+        ScriptedEngine::reset();
+        pWidget = std::make_unique<QDownloadingWidget>();
+        pWidget->show();
+        for (int i = 1; i <= nRows; ++i) {
+            pWidget->onAddDownloadTask(benchTask(i));
+            if (i % 1000 == 0) {
+                ScriptedEngine::clearCalls();
+            }
+        }
+        // Lay the view out once, as the event loop would have between tasks.
+        QApplication::processEvents();
+        ScriptedEngine::clearCalls();
+        pModel = qobject_cast<QStandardItemModel*>(
+            pWidget->findChild<ORBGUI::OrbTableView*>(QStringLiteral("tableDownloadingList"))->model());
+    }
+    ~LoadedList()
+    {
+        pWidget.reset();
+        ScriptedEngine::reset();
+    }
+
+    std::unique_ptr<QDownloadingWidget> pWidget;
+    QStandardItemModel* pModel = nullptr;
+};
+
+void BM_RecordAdd(benchmark::State& state)
+{
+    const int nRows = static_cast<int>(state.range(0));
+    LoadedList list(nRows);
+    if (ScriptedEngine::runningRecordTasks().size() != 5 || list.pModel->rowCount() != nRows) {
+        state.SkipWithError("list not loaded as intended");
+        return;
+    }
+    int nNumber = nRows;
+    for (auto _ : state) {
+        list.pWidget->onAddDownloadTask(benchTask(++nNumber));
+
+        // Back to nRows rows and tasks, so every add meets the same table.
+        state.PauseTiming();
+        const int nLast = list.pModel->rowCount() - 1;
+        const int nTask = list.pModel->index(nLast, 0).data(Qt::UserRole).toInt();
+        list.pModel->removeRow(nLast);
+        CRecordDownloadManager::getInstance().destoryDownloadObj(nTask);
+        ScriptedEngine::clearCalls();
+        state.ResumeTiming();
+    }
+    if (list.pModel->rowCount() != nRows || ScriptedEngine::runningRecordTasks().size() != 5) {
+        state.SkipWithError("table size drifted");
+    }
+}
+
+// The same add followed by one turn of the event loop: what a user waits for, including the kit
+// view's deferred relayout and the repaint. Not a figure; shows where the remaining cost lies.
+void BM_RecordAddAndRepaint(benchmark::State& state)
+{
+    const int nRows = static_cast<int>(state.range(0));
+    LoadedList list(nRows);
+    int nNumber = nRows;
+    for (auto _ : state) {
+        list.pWidget->onAddDownloadTask(benchTask(++nNumber));
+        QApplication::processEvents();
+
+        state.PauseTiming();
+        const int nLast = list.pModel->rowCount() - 1;
+        const int nTask = list.pModel->index(nLast, 0).data(Qt::UserRole).toInt();
+        list.pModel->removeRow(nLast);
+        CRecordDownloadManager::getInstance().destoryDownloadObj(nTask);
+        QApplication::processEvents();
+        ScriptedEngine::clearCalls();
+        state.ResumeTiming();
+    }
+}
+
+void BM_RecordTick(benchmark::State& state)
+{
+    const int nRows = static_cast<int>(state.range(0));
+    LoadedList list(nRows);
+    if (ScriptedEngine::runningRecordTasks().size() != 5) {
+        state.SkipWithError("list not loaded as intended");
+        return;
+    }
+    int nStep = 0;
+    for (auto _ : state) {
+        // New figures every tick, as a running download gives.
+        state.PauseTiming();
+        ++nStep;
+        for (int nTask = 1; nTask <= 5; ++nTask) {
+            ScriptedEngine::setProgress(nTask, static_cast<float>(nStep % 1000) / 1000.0f,
+                                        QStringLiteral("%1.%2MB/s").arg(nStep % 9).arg(nTask));
+        }
+        ScriptedEngine::clearCalls();
+        state.ResumeTiming();
+
+        list.pWidget->onTimeOut();
+    }
+}
+
+// Only the aggregate medians of the repetitions, by benchmark name, in the run's unit.
+class FigureReporter : public benchmark::ConsoleReporter
+{
+public:
+    // Plain text: the lines end up in logs and in the figures summary.
+    FigureReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& reports) override
+    {
+        for (const Run& run : reports) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" && !run.error_occurred) {
+                m_mapMedians[run.run_name.function_name + "/" + run.run_name.args] =
+                    run.GetAdjustedRealTime();
+            }
+        }
+        ConsoleReporter::ReportRuns(reports);
+    }
+
+    // The median of "function/argument", or a negative value when it did not run.
+    double median(const std::string& strName) const
+    {
+        const auto it = m_mapMedians.find(strName);
+        return it == m_mapMedians.end() ? -1.0 : it->second;
+    }
+
+private:
+    std::map<std::string, double> m_mapMedians;
+};
+
+}  // namespace
+
+BENCHMARK(BM_RecordAdd)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(2000)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_RecordAddAndRepaint)
+    ->Arg(100)
+    ->Arg(10000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(300)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_RecordTick)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(300)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
+
+namespace {
+
+QtMessageHandler s_fnDefaultHandler = nullptr;
+
+// The offscreen platform says so for every window shown; nothing to learn from it here.
+void dropPlatformNoise(QtMsgType eType, const QMessageLogContext& context, const QString& strMessage)
+{
+    if (strMessage.startsWith(QLatin1String("This plugin does not support"))) {
+        return;
+    }
+    s_fnDefaultHandler(eType, context, strMessage);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    s_fnDefaultHandler = qInstallMessageHandler(dropPlatformNoise);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    FigureReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    const double dAdd100 = reporter.median("BM_RecordAdd/100");
+    const double dAdd10k = reporter.median("BM_RecordAdd/10000");
+    const double dTick10k = reporter.median("BM_RecordTick/10000");
+    if (dAdd100 <= 0 || dAdd10k < 0 || dTick10k < 0) {
+        std::fprintf(stderr, "bench_downloading: a benchmark did not run, no figures\n");
+        return 1;
+    }
+    std::printf("figure record-add-10k: %.2f us (goal <= 1.5x record-add-100)\n", dAdd10k);
+    std::printf("figure record-add-ratio: %.2f x (goal <= 1.5)\n", dAdd10k / dAdd100);
+    std::printf("figure record-tick-10k: %.3f ms (goal < 1)\n", dTick10k);
+    return 0;
+}
