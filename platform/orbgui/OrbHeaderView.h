@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QHeaderView>
+#include <QList>
+#include <QMetaObject>
+#include <QVector>
+
+namespace ORBGUI {
+
+// The kit table's header. Sizes sections from the model's HeaderWidthRole and draws a
+// check-all box in sections whose header data has HeaderCheckableRole; the box acts on
+// the check state of column 0 of every row under the root.
+class OrbHeaderView : public QHeaderView
+{
+    Q_OBJECT
+
+public:
+    explicit OrbHeaderView(Qt::Orientation eOrientation, QWidget* parent = nullptr);
+    ~OrbHeaderView() override;
+
+    void setModel(QAbstractItemModel* model) override;
+
+    // Checked when every row with a check box is checked, Unchecked when none is (or there
+    // are no such rows), PartiallyChecked otherwise.
+    Qt::CheckState checkState() const;
+    bool isSectionCheckable(int nLogicalIndex) const;
+    // The check-all box of a section in viewport coordinates; empty when it has none.
+    QRect checkBoxRect(int nLogicalIndex) const;
+    // Sets column 0 of every row with a check box to eState.
+    void setAllCheckState(Qt::CheckState eState);
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int nLogicalIndex) const override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private slots:
+    void onHeaderDataChanged(Qt::Orientation eOrientation, int nFirst, int nLast);
+    void onColumnsInserted(const QModelIndex& parent, int nFirst, int nLast);
+    void onModelReset();
+    void onRowsChanged(const QModelIndex& parent);
+    void onRowsMoved(const QModelIndex& source, int nStart, int nEnd, const QModelIndex& destination);
+    void onDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QVector<int>& roles);
+    void markCheckStateDirty();
+
+private:
+    void applySectionWidths(int nFirst, int nLast);
+    QRect checkBoxRectIn(const QRect& sectionRect) const;
+    bool pressOnCheckBox(QMouseEvent* event);
+
+    QList<QMetaObject::Connection> m_listModelConnections;
+    // Rows come and go one by one in long loops: count only when the state is needed.
+    mutable bool m_bCheckStateDirty = true;
+    mutable Qt::CheckState m_eCheckState = Qt::Unchecked;
+    int m_nPressedBoxSection = -1;
+};
+
+}  // namespace ORBGUI

@@ -1,0 +1,12 @@
+#include <orbgui/OrbSkin.h>
+
+#include <hostservices/CLocalConfig.h>
+
+namespace ORBGUI {
+
+QString GetSkinVersion()
+{
+    return ConfigInfo::CLocalConfig::instance().getSkinVersion();
+}
+
+}  // namespace ORBGUI
