@@ -1,0 +1,320 @@
+#include <hostservices/ClientSettings.h>
+#include <hostservices/NetworkManager.h>
+#include <hostservices/NetworkManagerListener.h>
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QLoggingCategory>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QUrl>
+
+Q_LOGGING_CATEGORY(lcNetwork, "hostservices.network")
+
+namespace Common {
+
+namespace {
+
+// What Qt holds for a reply before it stops reading the socket: memory stays flat whatever
+// the size of the file.
+constexpr qint64 kReadBufferBytes = 1024 * 1024;
+// Largest piece handed to the listener at once.
+constexpr qint64 kChunkBytes = 256 * 1024;
+// Progress is reported at most this often (plus once at the end), so that the listener's
+// bookkeeping never weighs on a fast transfer.
+constexpr qint64 kReportIntervalMs = 100;
+constexpr int kMaxRedirects = 10;
+// Seconds without a byte after which a transfer fails; the setting overrides it.
+constexpr double kDefaultStallSeconds = 30.0;
+const char* const kStallSecondsKey = "Network/StallTimeout";
+
+int stallTimeoutMs()
+{
+    bool bOk = false;
+    const double fSeconds =
+        ConfigInfo::ClientSettings::value(QString::fromLatin1(kStallSecondsKey), kDefaultStallSeconds)
+            .toDouble(&bOk);
+    if (!bOk || !(fSeconds > 0.0) || fSeconds > 24.0 * 3600.0) {
+        return static_cast<int>(kDefaultStallSeconds * 1000);
+    }
+    return qMax(1, static_cast<int>(fSeconds * 1000));
+}
+
+int httpStatus(const QNetworkReply* pReply)
+{
+    return pReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
+
+bool isSuccessStatus(int nStatus)
+{
+    return nStatus >= 200 && nStatus <= 299;
+}
+
+// The size of the body as the server announced it, -1 when it did not say.
+qint64 announcedLength(const QNetworkReply* pReply)
+{
+    const QVariant length = pReply->header(QNetworkRequest::ContentLengthHeader);
+    bool bOk = false;
+    const qint64 nLength = length.toLongLong(&bOk);
+    return length.isValid() && bOk && nLength >= 0 ? nLength : -1;
+}
+
+}  // namespace
+
+// One request in flight.
+struct Transfer
+{
+    QString strTaskId;
+    qint64 nUnreported = 0;  // bytes handed over since the last progress report
+    qint64 nDelivered = 0;   // bytes handed over in all
+    QElapsedTimer lastReport;
+    int nTimeoutMs = 0;
+};
+
+class NetworkManagerPrivate
+{
+public:
+    explicit NetworkManagerPrivate(NetworkManager* pOwner) : m_pOwner(pOwner) {}
+
+    NetworkManager* m_pOwner = nullptr;
+    QNetworkAccessManager* m_pAccess = nullptr;
+    NetworkManagerListener* m_pListener = nullptr;
+    QHash<QNetworkReply*, Transfer> m_hashTransfers;
+
+    bool isActive(QNetworkReply* pReply) const { return m_hashTransfers.contains(pReply); }
+
+    NetworkReplyData makeData(const QNetworkReply* pReply, const QByteArray& baData) const
+    {
+        NetworkReplyData data;
+        data.baData = baData;
+        data.nHttpStatus = httpStatus(pReply);
+        data.strUrl = pReply->url().toString();
+        return data;
+    }
+
+    // Ends a transfer without telling the listener.
+    void drop(QNetworkReply* pReply)
+    {
+        m_hashTransfers.remove(pReply);
+        QObject::disconnect(pReply, nullptr, m_pOwner, nullptr);
+        pReply->abort();
+        pReply->deleteLater();
+    }
+
+    void dropAll()
+    {
+        const QList<QNetworkReply*> listReplies = m_hashTransfers.keys();
+        for (QNetworkReply* pReply : listReplies) {
+            drop(pReply);
+        }
+    }
+
+    void dropTask(const QString& strTaskId)
+    {
+        const QList<QNetworkReply*> listReplies = m_hashTransfers.keys();
+        for (QNetworkReply* pReply : listReplies) {
+            if (m_hashTransfers.value(pReply).strTaskId == strTaskId) {
+                drop(pReply);
+            }
+        }
+    }
+
+    // Hands one piece to the listener; false when the transfer ended meanwhile (the listener
+    // may start, stop or replace requests from inside its callbacks).
+    bool handOver(QNetworkReply* pReply, const QByteArray& baData)
+    {
+        auto it = m_hashTransfers.find(pReply);
+        if (it == m_hashTransfers.end() || m_pListener == nullptr) {
+            return false;
+        }
+        it->nUnreported += baData.size();
+        it->nDelivered += baData.size();
+        const QString strTaskId = it->strTaskId;
+        m_pListener->onNetworkReadyRead(makeData(pReply, baData), strTaskId);
+        return isActive(pReply);
+    }
+
+    bool report(QNetworkReply* pReply, bool bFinal)
+    {
+        auto it = m_hashTransfers.find(pReply);
+        if (it == m_hashTransfers.end() || m_pListener == nullptr) {
+            return false;
+        }
+        if (!bFinal && (it->nUnreported == 0 || it->lastReport.elapsed() < kReportIntervalMs)) {
+            return true;
+        }
+        const qint64 nChunk = it->nUnreported;
+        it->nUnreported = 0;
+        it->lastReport.restart();
+        const QString strTaskId = it->strTaskId;
+        m_pListener->onNetworkProgress(qMax<qint64>(0, announcedLength(pReply)), nChunk, strTaskId);
+        return isActive(pReply);
+    }
+
+    void onReadyRead(QNetworkReply* pReply)
+    {
+        if (!isActive(pReply)) {
+            return;
+        }
+        // Bodies of error pages and redirects are not the file.
+        if (!isSuccessStatus(httpStatus(pReply))) {
+            pReply->skip(pReply->bytesAvailable());
+            return;
+        }
+        while (pReply->bytesAvailable() > 0) {
+            const QByteArray baData = pReply->read(kChunkBytes);
+            if (baData.isEmpty() || !handOver(pReply, baData)) {
+                return;
+            }
+        }
+        report(pReply, false);
+    }
+
+    void onFinished(QNetworkReply* pReply)
+    {
+        if (!isActive(pReply)) {
+            return;
+        }
+        const int nStatus = httpStatus(pReply);
+        const bool bBody = isSuccessStatus(nStatus);
+        qint64 nCode = pReply->error();
+        QString strError = pReply->errorString();
+
+        // Whatever of the body is still buffered: all but the last piece as data now; the
+        // last piece goes with the end of the transfer, or as data before a failure, so that
+        // a partial file keeps everything that came.
+        QByteArray baLast;
+        if (bBody && pReply->isOpen()) {
+            baLast = pReply->read(kChunkBytes);
+            while (pReply->bytesAvailable() > 0) {
+                if (!handOver(pReply, baLast)) {
+                    return;
+                }
+                baLast = pReply->read(kChunkBytes);
+            }
+        }
+
+        if (nCode == QNetworkReply::NoError && bBody) {
+            auto it = m_hashTransfers.find(pReply);
+            if (it == m_hashTransfers.end()) {
+                return;
+            }
+            const qint64 nReceived = it->nDelivered + baLast.size();
+            const qint64 nAnnounced = announcedLength(pReply);
+            if (nAnnounced < 0 || nReceived == nAnnounced) {
+                it->nUnreported += baLast.size();
+                if (!report(pReply, true)) {
+                    return;
+                }
+                const Transfer transfer = m_hashTransfers.take(pReply);
+                pReply->deleteLater();
+                if (m_pListener != nullptr) {
+                    m_pListener->onNetworkFinished(makeData(pReply, baLast), transfer.strTaskId);
+                }
+                return;
+            }
+            // Qt may take a connection closed early for the end of the body.
+            nCode = QNetworkReply::RemoteHostClosedError;
+            strError =
+                QStringLiteral("connection closed after %1 of %2 bytes").arg(nReceived).arg(nAnnounced);
+        } else if (nCode == QNetworkReply::NoError) {
+            // Not an error for Qt, but no file either (for example a redirect not followed).
+            nCode = nStatus;
+            strError = QStringLiteral("unexpected HTTP status %1").arg(nStatus);
+        } else if (nCode == QNetworkReply::OperationCanceledError) {
+            // Requests dropped here are disconnected first, so this is the stall timeout.
+            nCode = QNetworkReply::TimeoutError;
+            strError =
+                QStringLiteral("no data received for %1 ms").arg(m_hashTransfers.value(pReply).nTimeoutMs);
+        }
+        if (!baLast.isEmpty() && !handOver(pReply, baLast)) {
+            return;
+        }
+
+        const Transfer transfer = m_hashTransfers.take(pReply);
+        qCInfo(lcNetwork, "transfer %s failed: %s", qUtf8Printable(transfer.strTaskId),
+               qUtf8Printable(strError));
+        pReply->deleteLater();
+        if (m_pListener != nullptr) {
+            m_pListener->onNetworkError(nCode, strError, transfer.strTaskId);
+        }
+    }
+
+    void refuse(const QString& strTaskId, const QString& strError)
+    {
+        qCInfo(lcNetwork, "request %s refused: %s", qUtf8Printable(strTaskId), qUtf8Printable(strError));
+        NetworkManagerListener* pTo = m_pListener;
+        // Later, never from inside the caller's own request.
+        QMetaObject::invokeMethod(
+            m_pOwner,
+            [this, pTo, strTaskId, strError] {
+                if (m_pListener != nullptr && m_pListener == pTo) {
+                    m_pListener->onNetworkError(QNetworkReply::ProtocolUnknownError, strError, strTaskId);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+};
+
+NetworkManager::NetworkManager() : d(new NetworkManagerPrivate(this))
+{
+    d->m_pAccess = new QNetworkAccessManager(this);
+    d->m_pAccess->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+NetworkManager::~NetworkManager()
+{
+    d->dropAll();
+    delete d;
+    d = nullptr;
+}
+
+void NetworkManager::registerObject(NetworkManagerListener* listener)
+{
+    if (listener == nullptr) {
+        // Nobody would take the data: stop everything in flight.
+        d->dropAll();
+    }
+    d->m_pListener = listener;
+}
+
+int NetworkManager::getRequestPublicUrl(QString url, QString taskId)
+{
+    if (d->m_pListener == nullptr) {
+        return -1;
+    }
+    // A task has one request: a new one for the same task replaces the old.
+    d->dropTask(taskId);
+
+    const QUrl address(url.trimmed());
+    const QString strScheme = address.scheme();
+    if (!address.isValid() || address.host().isEmpty() ||
+        (strScheme != QLatin1String("http") && strScheme != QLatin1String("https"))) {
+        d->refuse(taskId, QStringLiteral("only http and https addresses are fetched"));
+        return -1;
+    }
+
+    QNetworkRequest request(address);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(kMaxRedirects);
+    // The file as the server has it: no transparent decompression.
+    request.setRawHeader("Accept-Encoding", "identity");
+    const int nTimeoutMs = stallTimeoutMs();
+    request.setTransferTimeout(nTimeoutMs);
+
+    QNetworkReply* pReply = d->m_pAccess->get(request);
+    pReply->setReadBufferSize(kReadBufferBytes);
+    Transfer transfer;
+    transfer.strTaskId = taskId;
+    transfer.nTimeoutMs = nTimeoutMs;
+    transfer.lastReport.start();
+    d->m_hashTransfers.insert(pReply, transfer);
+
+    connect(pReply, &QNetworkReply::readyRead, this, [this, pReply] { d->onReadyRead(pReply); });
+    connect(pReply, &QNetworkReply::finished, this, [this, pReply] { d->onFinished(pReply); });
+    return 0;
+}
+
+}  // namespace Common

@@ -1,0 +1,57 @@
+#include "CGeneratedRoute.h"
+#include "CPublicFilesRoute.h"
+#include "CSimServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QTextStream>
+
+#include <csignal>
+#include <memory>
+
+// The simulator as a program: serves until it is killed. The first line on standard output
+// is the base address, for scripts that started it with port 0.
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("dc-simulator"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Loopback server for the download centre: /public/<file> serves the files of a "
+                       "folder, /generated/<size>[/<name>] deterministic bytes. Query knobs: rate, "
+                       "dropAfter, stallAfter, length=unknown, status, redirect."));
+    parser.addHelpOption();
+    const QCommandLineOption portOption(QStringList{QStringLiteral("p"), QStringLiteral("port")},
+                                        QStringLiteral("Port to listen on; 0 picks a free one."),
+                                        QStringLiteral("port"), QStringLiteral("0"));
+    const QCommandLineOption publicOption(QStringLiteral("public"),
+                                          QStringLiteral("Folder served under /public/."),
+                                          QStringLiteral("folder"), QDir::currentPath());
+    parser.addOption(portOption);
+    parser.addOption(publicOption);
+    parser.process(app);
+
+    bool bPortOk = false;
+    const int nPort = parser.value(portOption).toInt(&bPortOk);
+    QTextStream err(stderr);
+    if (!bPortOk || nPort < 0 || nPort > 65535) {
+        err << "invalid port: " << parser.value(portOption) << "\n";
+        return 2;
+    }
+
+    CSimServer server;
+    server.addRoute(std::make_unique<CPublicFilesRoute>(parser.value(publicOption)));
+    server.addRoute(std::make_unique<CGeneratedRoute>());
+    if (!server.start(QStringLiteral("127.0.0.1"), nPort)) {
+        err << "cannot listen on 127.0.0.1:" << nPort << "\n";
+        return 1;
+    }
+    QTextStream out(stdout);
+    out << server.baseUrl() << Qt::endl;
+
+    // Killing the process is the way to stop it; the event loop only keeps it alive.
+    std::signal(SIGPIPE, SIG_IGN);
+    return app.exec();
+}
