@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 
@@ -83,6 +85,8 @@ public:
 
     // Titles the record table's column 3 with the product name.
     void setProductName(const QString& strName);
+    // Removes every row of both tables and disposes of their engine tasks, without questions.
+    void clearDownloadingList();
 
 signals:
     void sgnDownloadFinished(const DownloadInfo& task);
@@ -92,14 +96,24 @@ signals:
 
 public slots:
     void onAddDownloadTask(const DownloadInfo& task);
+    void onAddPicDownloadTask(const DownloadPicInfo& strToken);
     void onTimeOut();
+    void onDelete();
+    void onDeleteTmpFile();
     void onOpenFolder();
     void onPixmapItemClicked(const QModelIndex& modelIndex,
                              ORBGUI::struTreeViewData::OrbItemDataRole eDateRole);
+    void onPicPixmapItemClicked(const QModelIndex& modelIndex,
+                                ORBGUI::struTreeViewData::OrbItemDataRole eDateRole);
     void onRecordDownloadingClicked();
     void onPictureDownloadingClicked();
+    void onPicFinishedDowndload();
+    void onPicDownloadError(QString strError);
+    void onPicDownloadProgress(qint64 nPercent);
+    void onPicGetDownloadZipInfo(int size);
     void onDownloadStateNotify(int downloadId, bool succeed, const DownloadInfo& info);
     void onBeginDecodeNotify(int downloadId);
+    void onDeviceDeleteNotify(QString strDeviceId, int nChannelId);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -110,6 +124,20 @@ private:
     void updateDownloadingItemNum();
     void waitWithEventLoop(int nMilliseconds);
 
+    // How a removal of a record task ended for its caller.
+    enum class RemovalOutcome
+    {
+        RowGone,    // the row had already left: nothing done
+        Removed,    // row removed, engine task disposed of
+        WidgetGone  // the widget was destroyed during the wait: the caller must return at once
+    };
+    // When the file of a stopped task is deleted.
+    enum class FileRule
+    {
+        DeleteFile,
+        DeleteFileIfOpenOSD
+    };
+
     // Starts the first waiting record row from the top; only -1 does anything.
     void startDownload(int nIndex);
     void addRecordRow(int nIndex, const DownloadInfo& info);
@@ -118,9 +146,43 @@ private:
     void continueRecordTask(int nRow);
     void changeRecordSpeed(int nRow);
 
+    // Delete icon of a record row: one question, then the task the user clicked goes.
+    void deleteRecordTask(int nRow);
+    // The two branches of the Delete button, on the rows checked when it was pressed.
+    void deleteCheckedRecords();
+    void deleteCheckedPictures();
+    // Removes the task's row (found again by index), then disposes of its engine task; with
+    // bStop it is stopped first and its file deleted as eFile says after the stop wait.
+    RemovalOutcome removeRecordTask(int nTaskIndex, int nRowHint, bool bStop, FileRule eFile);
+    // Removes adjacent rows that go without a stop in one step, from nRunStart down, then
+    // disposes of their tasks in order; empties listRun. One model call for the whole run: row
+    // by row from the top, the model's cost grows with the rows already removed.
+    void removeRecordRun(int nRunStart, QList<int>& listRun);
+    // Row where a top-down walk goes on: the rows it passed and left in place are the only ones
+    // above it, since rows are only ever appended. nRowHint is checked first.
+    int resumeRecordWalk(const QSet<int>& setPassed, int nRowHint) const;
+    bool isListedByEngine(int nTaskIndex) const;
+
+    // Starts the first waiting picture row unless one is downloading; only -1 does anything.
+    void startPicDownload(int nIndex);
+    void addPicRow(int nIndex, const DownloadPicInfo& info);
+    void deletePicTask(int nRow);
+    void redownloadPicTask(int nRow);
+    void setPicRowState(int nRow, RecordTaskState eState, const QString& strStatus, const QString& strIcon);
+    // Failed: grey bar at its last percent and the re-download icon.
+    void setPicRowFailed(int nRow);
+    // The picture row the engine's notices are about, or -1.
+    int downloadingPicRow() const;
+    int findPicRow(int nTaskIndex, int nRowHint = -1) const;
+    int picTaskIndex(int nRow) const;
+    // State of a picture row; -1 when it has no Status cell.
+    int picRowState(int nRow) const;
+
     // The row of a record task, or -1. nRowHint is checked first: the row rarely moves.
     int findRecordRow(int nTaskIndex, int nRowHint = -1) const;
     int recordTaskIndex(int nRow) const;
+    // State of a record row; -1 when it has no Status cell.
+    int recordRowState(int nRow) const;
     void setRecordRowState(int nRow, RecordTaskState eState, const QString& strStatus,
                            const QString& strIcon);
     // Re-applies the style sheet rules that depend on the "selected" property.

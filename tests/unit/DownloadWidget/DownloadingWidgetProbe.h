@@ -1,16 +1,20 @@
 #pragma once
 
 #include <QList>
+#include <QSettings>
 #include <QStandardItemModel>
 #include <QString>
 #include <QVariant>
 
 #include <downloadengine/DownloadInfo.h>
+#include <hostservices/ClientSettings.h>
 #include <orbgui/ItemPixmapValue.h>
 #include <orbgui/OrbItemDataRole.h>
+#include <orbgui/OrbPushButton.h>
 #include <orbgui/OrbSkin.h>
 #include <orbgui/OrbTableView.h>
 
+#include "CDownloadCenterTableDelegate.h"
 #include "QDownloadingWidget.h"
 
 // Reads a QDownloadingWidget the way a user or the window sees it: through its tables' models.
@@ -130,6 +134,99 @@ inline DownloadInfo recordTask(const QString& strFileName, int nSourceKind = 0, 
     info.stRecordFile.strEndTime = "2024-03-01 09:00:00";
     info.stRecordFile.nFileSize = nFileSize;
     return info;
+}
+
+// Picture rows, addressed by task index like the record rows.
+inline QList<int> picTasks(const QDownloadingWidget& widget)
+{
+    QList<int> listTasks;
+    const QStandardItemModel* pModel = picModel(widget);
+    for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
+        listTasks.append(pModel->index(nRow, 0).data(Qt::UserRole).toInt());
+    }
+    return listTasks;
+}
+
+inline QModelIndex picCell(const QDownloadingWidget& widget, int nTask, int nColumn)
+{
+    const int nRow = picTasks(widget).indexOf(nTask);
+    return nRow < 0 ? QModelIndex() : picModel(widget)->index(nRow, nColumn);
+}
+
+inline QVariant picData(const QDownloadingWidget& widget, int nTask, int nColumn, int nRole = Qt::DisplayRole)
+{
+    return picCell(widget, nTask, nColumn).data(nRole);
+}
+
+inline int picState(const QDownloadingWidget& widget, int nTask)
+{
+    return picData(widget, nTask, QDownloadingWidget::PicColumnStatus, Qt::UserRole).toInt();
+}
+
+inline QString picStatusText(const QDownloadingWidget& widget, int nTask)
+{
+    return picData(widget, nTask, QDownloadingWidget::PicColumnStatus).toString();
+}
+
+inline QString picStatusIcon(const QDownloadingWidget& widget, int nTask)
+{
+    return icon(picCell(widget, nTask, QDownloadingWidget::PicColumnStatus), Role::PixmapRole0)
+        .value(ORBGUI::ItemPixmapValue::Normal)
+        .toString();
+}
+
+inline int picPercent(const QDownloadingWidget& widget, int nTask)
+{
+    return picData(widget, nTask, QDownloadingWidget::PicColumnPercent,
+                   CDownloadCenterTableDelegate::ProgressValueRole)
+        .toInt();
+}
+
+// Clicks icon slot eRole of the picture's Operate cell, as the picture view reports it.
+inline void clickPicOperateIcon(const QDownloadingWidget& widget, int nTask, Role::OrbItemDataRole eRole)
+{
+    emit picView(widget)->SignalPixmapClicked(picCell(widget, nTask, QDownloadingWidget::PicColumnOperate),
+                                              eRole);
+}
+
+inline DownloadPicInfo picTask(const QString& strFileName, const QString& strNotifyText = QString())
+{
+    DownloadPicInfo info;
+    info.strDeviceId = QStringLiteral("device-1");
+    info.strFileName = strFileName;
+    info.strBeginTime = QStringLiteral("2024-03-01 08:00:00");
+    info.strEndTime = QStringLiteral("2024-03-01 09:00:00");
+    info.strNotifyText = strNotifyText;
+    return info;
+}
+
+// Checks (or unchecks) column 0 of a row, as a click on its box does.
+inline void setChecked(QStandardItemModel* pModel, int nRow, bool bChecked = true)
+{
+    pModel->setData(pModel->index(nRow, 0), bChecked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+}
+
+// Presses "Delete" above the tables.
+inline void pressDelete(const QDownloadingWidget& widget)
+{
+    widget.findChild<ORBGUI::OrbPushButton*>(QStringLiteral("btnDelete"))->click();
+}
+
+// Writes a key of the client's settings file; an invalid value removes it.
+inline void setClientSetting(const QString& strKey, const QVariant& varValue)
+{
+    QSettings settings(ConfigInfo::ClientSettings::filePath(), QSettings::IniFormat);
+    if (varValue.isValid()) {
+        settings.setValue(strKey, varValue);
+    } else {
+        settings.remove(strKey);
+    }
+    settings.sync();
+}
+
+inline void setOpenOSD(bool bOpen)
+{
+    setClientSetting(QStringLiteral("Base/OpenOSD"), bOpen);
 }
 
 }  // namespace probe
