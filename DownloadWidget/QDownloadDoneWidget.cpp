@@ -1,0 +1,276 @@
+#include "QDownloadDoneWidget.h"
+
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QPersistentModelIndex>
+#include <QPixmap>
+#include <QSize>
+#include <QStandardItemModel>
+#include <QUrl>
+
+#include <algorithm>
+
+#include <hostservices/CBaseInfo.h>
+#include <hostservices/CConfig.h>
+#include <orbgui/ItemPixmapValue.h>
+#include <orbgui/OrbMessageBox.h>
+#include <orbgui/OrbMessageNotify.h>
+#include <orbgui/OrbSingleton.h>
+#include <orbgui/OrbSkin.h>
+#include <orbgui/OrbTableView.h>
+
+#include "CDownloadTextFormat.h"
+#include "ui_DownloadDoneWidget.h"
+
+namespace {
+
+const int kAlignCenter = Qt::AlignHCenter | Qt::AlignVCenter;
+const QSize kDeleteIconSize(20, 20);
+const QString kNoValue = QStringLiteral("--");
+
+using Role = ORBGUI::struTreeViewData;
+
+QStandardItem* centeredItem(const QString& strText)
+{
+    auto* pItem = new QStandardItem(strText);
+    pItem->setData(kAlignCenter, Qt::TextAlignmentRole);
+    return pItem;
+}
+
+QStandardItem* sizeItem(const QString& strText, qint64 nBytes)
+{
+    QStandardItem* pItem = centeredItem(strText);
+    pItem->setData(nBytes, Qt::UserRole);
+    return pItem;
+}
+
+// Seconds from the start of a download until now, as the 32-bit span the list shows.
+qint32 secondsSince(qint32 nStartTime)
+{
+    return static_cast<qint32>(QDateTime::currentSecsSinceEpoch() - nStartTime);
+}
+
+// Removes the rows that are still there, bottom first, a run of neighbours at a time.
+void removeRows(QStandardItemModel* pModel, const QList<QPersistentModelIndex>& listRows)
+{
+    QList<int> listRowNumbers;
+    listRowNumbers.reserve(listRows.size());
+    for (const QPersistentModelIndex& index : listRows) {
+        if (index.isValid()) {
+            listRowNumbers.append(index.row());
+        }
+    }
+    std::sort(listRowNumbers.begin(), listRowNumbers.end(), std::greater<int>());
+    int i = 0;
+    while (i < listRowNumbers.size()) {
+        int nFirst = listRowNumbers.at(i);
+        int nCount = 1;
+        while (i + nCount < listRowNumbers.size() && listRowNumbers.at(i + nCount) == nFirst - 1) {
+            --nFirst;
+            ++nCount;
+        }
+        pModel->removeRows(nFirst, nCount);
+        i += nCount;
+    }
+}
+
+}  // namespace
+
+QDownloadDoneWidget::QDownloadDoneWidget(QWidget* parent) : QWidget(parent), ui(new Ui::DownloadDoneWidget)
+{
+    ui->setupUi(this);
+    initTableView();
+
+    connect(ui->btnDelete, SIGNAL(clicked()), this, SLOT(onDelete()));
+    connect(ui->btnFolder, SIGNAL(clicked()), this, SLOT(onOpenFolder()));
+
+    setObjectName(QStringLiteral("QDownloadDoneWidget"));
+
+    // The skin may leave this widget unstyled: a missing sheet is not an error.
+    QFile fileQss(QDir::currentPath() + QStringLiteral("/Skin/") + ORBGUI::GetSkinVersion() +
+                  QStringLiteral("/DownloadApp/QssFile/") + objectName() + QStringLiteral(".qss"));
+    if (fileQss.open(QIODevice::ReadOnly)) {
+        setStyleSheet(QString::fromUtf8(fileQss.readAll()));
+    }
+}
+
+QDownloadDoneWidget::~QDownloadDoneWidget()
+{
+    delete ui;
+}
+
+void QDownloadDoneWidget::clearDoneList()
+{
+    m_pModel->removeRows(0, m_pModel->rowCount());
+    emit sgnDoneItemNumChanged(0);
+}
+
+void QDownloadDoneWidget::setProductName(const QString& strName)
+{
+    m_strProductName = strName;
+    // Untranslated, the title has no place for the name and stays as it is.
+    QString strTitle = tr("ProductName");
+    if (strTitle.contains(QLatin1String("%1"))) {
+        strTitle = strTitle.arg(strName);
+    }
+    m_pModel->setHeaderData(DoneColumnShop, Qt::Horizontal, strTitle, Qt::EditRole);
+}
+
+QString QDownloadDoneWidget::durationText(qint32 nSeconds)
+{
+    const QString strSeconds = QString::number(nSeconds % 60) + tr("Seconds");
+    if (nSeconds >= 3600) {
+        return QString::number(nSeconds / 3600) + tr("Hour") + QString::number(nSeconds % 3600 / 60) +
+               tr("Minute") + strSeconds;
+    }
+    if (nSeconds >= 60) {
+        return QString::number(nSeconds / 60) + tr("Minute") + strSeconds;
+    }
+    return QString::number(nSeconds) + tr("Seconds");
+}
+
+void QDownloadDoneWidget::onDownloadFinished(const DownloadInfo& task)
+{
+    const qint64 nFileSize = task.stRecordFile.nFileSize;
+    const QString strSize = CDownloadTextFormat::isRecordSizeUnknown(task)
+                                ? tr("unkown size")
+                                : CDownloadTextFormat::sizeText(nFileSize);
+    insertRowAtTop(
+        {centeredItem(task.strFileName), centeredItem(task.strChannelName), centeredItem(task.strShopName),
+         centeredItem(QString::fromStdString(task.stRecordFile.strBeginTime)),
+         centeredItem(QString::fromStdString(task.stRecordFile.strEndTime)), sizeItem(strSize, nFileSize),
+         centeredItem(durationText(secondsSince(task.nStartDownloadTime)))});
+}
+
+void QDownloadDoneWidget::onPicDownloadFinished(const DownloadPicInfo& taskInfo)
+{
+    // A picture package always knows its size, even when it is 0.
+    insertRowAtTop({centeredItem(taskInfo.strFileName), centeredItem(kNoValue), centeredItem(kNoValue),
+                    centeredItem(taskInfo.strBeginTime), centeredItem(taskInfo.strEndTime),
+                    sizeItem(CDownloadTextFormat::sizeText(taskInfo.nFileSize), taskInfo.nFileSize),
+                    centeredItem(durationText(secondsSince(taskInfo.nStartDownloadTime)))});
+}
+
+void QDownloadDoneWidget::onPixmapItemClicked(const QModelIndex& modelIndex,
+                                              ORBGUI::struTreeViewData::OrbItemDataRole eDateRole)
+{
+    // The question keeps the event loop running: rows may be added above this one meanwhile.
+    const QPersistentModelIndex clickedIndex(modelIndex);
+    const int nAnswer = ORBGUI::OrbMessageBox::ShowInformation(
+        this, QObject::tr("Notice"), QObject::tr("are you sure to delete selected file?"),
+        ORBGUI::OrbMessageBox::Ok | ORBGUI::OrbMessageBox::Cancel);
+    if (nAnswer != ORBGUI::OrbMessageBox::Ok || eDateRole != Role::PixmapRole0 || !clickedIndex.isValid() ||
+        clickedIndex.model() != m_pModel || clickedIndex.column() != DoneColumnOperate) {
+        return;
+    }
+    m_pModel->removeRow(clickedIndex.row());
+    emit sgnDoneItemNumChanged(m_pModel->rowCount());
+}
+
+void QDownloadDoneWidget::onDelete()
+{
+    QList<QPersistentModelIndex> listChecked;
+    for (int nRow = 0; nRow < m_pModel->rowCount(); ++nRow) {
+        const QStandardItem* pCheck = m_pModel->item(nRow, DoneColumnCheck);
+        if (pCheck && pCheck->checkState() == Qt::Checked) {
+            listChecked.append(QPersistentModelIndex(pCheck->index()));
+        }
+    }
+    if (listChecked.isEmpty()) {
+        ORBGUI::OrbSingleton<ORBGUI::OrbMessageNotify>::Instance().AddTextNotification(
+            tr("no record selected!"));
+        return;
+    }
+
+    const int nAnswer = ORBGUI::OrbMessageBox::ShowInformation(
+        this, QObject::tr("Notice"), QObject::tr("are you sure to delete selected files?"),
+        ORBGUI::OrbMessageBox::Ok | ORBGUI::OrbMessageBox::Cancel);
+    if (nAnswer == ORBGUI::OrbMessageBox::Ok) {
+        removeRows(m_pModel, listChecked);
+    }
+    emit sgnDoneItemNumChanged(m_pModel->rowCount());
+}
+
+void QDownloadDoneWidget::onOpenFolder()
+{
+    const QString strFolder = ConfigInfo::CConfig::instance().getDownloadConfig().strDownloadPath;
+    QDesktopServices::openUrl(QUrl(QStringLiteral("file:///") + strFolder, QUrl::TolerantMode));
+}
+
+void QDownloadDoneWidget::showEvent(QShowEvent* event)
+{
+    const QString strProductName = ConfigInfo::CBaseInfo::instance().getProductName();
+    if (strProductName != m_strProductName) {
+        setProductName(strProductName);
+    }
+    QWidget::showEvent(event);
+}
+
+void QDownloadDoneWidget::initTableView()
+{
+    m_pTableView = ui->tableDownloadingList;
+    m_pTableView->header()->setSectionResizeMode(QHeaderView::Fixed);
+    m_pTableView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pTableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pTableView->setFocusPolicy(Qt::NoFocus);
+
+    const QStringList listTitles = {QString(),       tr("File name"),  tr("Channel"),
+                                    tr("Shop"),      tr("Begin time"), tr("End time"),
+                                    tr("File Size"), tr("Done time"),  tr("Operate")};
+    const QList<int> listWidths = {32, 180, 180, 180, 180, 180, 100, 150, 70};
+    m_pModel = new QStandardItemModel(0, listTitles.size(), this);
+    for (int nSection = 0; nSection < listTitles.size(); ++nSection) {
+        m_pModel->setHeaderData(nSection, Qt::Horizontal, listTitles.at(nSection), Qt::EditRole);
+        m_pModel->setHeaderData(nSection, Qt::Horizontal, kAlignCenter, Qt::TextAlignmentRole);
+    }
+    m_pModel->setHeaderData(DoneColumnCheck, Qt::Horizontal, true, Role::HeaderCheckableRole);
+    m_pModel->setHeaderData(DoneColumnCheck, Qt::Horizontal, Qt::Unchecked, Qt::CheckStateRole);
+    for (int nSection = 0; nSection < listWidths.size(); ++nSection) {
+        m_pModel->setHeaderData(nSection, Qt::Horizontal, listWidths.at(nSection), Role::HeaderWidthRole);
+    }
+
+    m_pTableView->setModel(m_pModel);
+    connect(m_pTableView,
+            SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)), this,
+            SLOT(onPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));
+}
+
+void QDownloadDoneWidget::insertRowAtTop(QList<QStandardItem*> listCells)
+{
+    QStandardItem* pCheck = centeredItem(QStringLiteral(""));
+    pCheck->setCheckable(true);
+    pCheck->setCheckState(Qt::Unchecked);
+    listCells.prepend(pCheck);
+
+    auto* pOperate = new QStandardItem();
+    pOperate->setData(deleteIcon(), Role::PixmapRole0);
+    pOperate->setData(tr("delete"), Role::PixmapToolTipRole0);
+    pOperate->setData(kAlignCenter, Role::PixmapAlignmentRole);
+    listCells.append(pOperate);
+
+    m_pModel->insertRow(0, listCells);
+    emit sgnDoneItemNumChanged(m_pModel->rowCount());
+}
+
+QVariant QDownloadDoneWidget::deleteIcon()
+{
+    const QString strSkin = ORBGUI::GetSkinVersion();
+    if (strSkin != m_strIconSkin || !m_varDeleteIcon.isValid()) {
+        const QString strFolder = QStringLiteral("./Skin/%1/DownloadApp/").arg(strSkin);
+        // A missing image gives a null pixmap: the row still comes, with an empty icon.
+        const QPixmap pixNormal(strFolder + QStringLiteral("delete-n.svg"));
+        const QPixmap pixHover(strFolder + QStringLiteral("delete-h.svg"));
+        ORBGUI::ItemPixmapValue value;
+        value.insert(ORBGUI::ItemPixmapValue::Normal, pixNormal);
+        value.insert(ORBGUI::ItemPixmapValue::Hover, pixHover);
+        value.insert(ORBGUI::ItemPixmapValue::Pressed, pixHover);
+        value.insert(ORBGUI::ItemPixmapValue::Disabled, pixNormal);
+        value.insert(ORBGUI::ItemPixmapValue::IconSize, kDeleteIconSize);
+        m_strIconSkin = strSkin;
+        m_varDeleteIcon = QVariant::fromValue(value);
+    }
+    return m_varDeleteIcon;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+#include <QtGlobal>
+
+#include <downloadengine/DownloadInfo.h>
+#include <orbgui/OrbItemDataRole.h>
+
+class QModelIndex;
+class QShowEvent;
+class QStandardItem;
+class QStandardItemModel;
+
+namespace ORBGUI {
+class OrbTableView;
+}
+
+namespace Ui {
+class DownloadDoneWidget;
+}
+
+// The "Done" page: finished record and picture downloads, newest at the top. The list lives in
+// memory only; removing a row never touches a file. Both delete paths ask first, and a finished
+// task may arrive while the question is open, so rows are kept as persistent indexes across it.
+class QDownloadDoneWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum DoneColumn
+    {
+        DoneColumnCheck = 0,
+        DoneColumnFileName,
+        DoneColumnChannel,
+        DoneColumnShop,
+        DoneColumnBeginTime,
+        DoneColumnEndTime,
+        DoneColumnFileSize,
+        DoneColumnDoneTime,
+        DoneColumnOperate,
+        DoneColumnCount
+    };
+
+    explicit QDownloadDoneWidget(QWidget* parent = nullptr);
+    ~QDownloadDoneWidget() override;
+
+    // Removes every row and reports 0.
+    void clearDoneList();
+    // Titles column 3 with the product name.
+    void setProductName(const QString& strName);
+
+    // How long a download took, as the "Done time" column shows it: "1Hour1Minute1Seconds",
+    // "1Minute0Seconds", "59Seconds"; a negative span is shown as it is ("-5Seconds").
+    static QString durationText(qint32 nSeconds);
+
+signals:
+    void sgnDoneItemNumChanged(int nNum);
+
+public slots:
+    void onDownloadFinished(const DownloadInfo& task);
+    void onPicDownloadFinished(const DownloadPicInfo& taskInfo);
+    void onPixmapItemClicked(const QModelIndex& modelIndex,
+                             ORBGUI::struTreeViewData::OrbItemDataRole eDateRole);
+    void onDelete();
+    void onOpenFolder();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void initTableView();
+    // Puts a finished task's cells at the top, adding the check box and the delete icon.
+    void insertRowAtTop(QList<QStandardItem*> listCells);
+    // The delete icon of the current skin; loaded once per skin, rows share the pixmaps.
+    QVariant deleteIcon();
+
+    Ui::DownloadDoneWidget* ui = nullptr;
+    ORBGUI::OrbTableView* m_pTableView = nullptr;
+    QStandardItemModel* m_pModel = nullptr;
+    QString m_strProductName;
+    QString m_strIconSkin;
+    QVariant m_varDeleteIcon;
+};

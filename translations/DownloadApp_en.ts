@@ -1,0 +1,258 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>DownloadDoneWidget</name>
+    <message>
+        <source>DownloadDoneWidget</source>
+        <translation>DownloadDoneWidget</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>Open folder</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadingWidget</name>
+    <message>
+        <source>DownloadingWidget</source>
+        <translation>DownloadingWidget</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>Open folder</translation>
+    </message>
+    <message>
+        <source>record</source>
+        <translation>record</translation>
+    </message>
+    <message>
+        <source>picture</source>
+        <translation>picture</translation>
+    </message>
+</context>
+<context>
+    <name>QDownloadCenter</name>
+    <message>
+        <source>QDownloadCenter</source>
+        <translation>QDownloadCenter</translation>
+    </message>
+    <message>
+        <source>Downloading</source>
+        <translation>Downloading</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <source>file download</source>
+        <translation>file download</translation>
+    </message>
+    <message>
+        <source>record download</source>
+        <translation>record download</translation>
+    </message>
+</context>
+<context>
+    <name>QDownloadDoneWidget</name>
+    <message>
+        <source>ProductName</source>
+        <translation>%1</translation>
+    </message>
+    <message>
+        <source>Seconds</source>
+        <translation>Seconds</translation>
+    </message>
+    <message>
+        <source>Hour</source>
+        <translation>Hour</translation>
+    </message>
+    <message>
+        <source>Minute</source>
+        <translation>Minute</translation>
+    </message>
+    <message>
+        <source>unkown size</source>
+        <translation>unkown size</translation>
+    </message>
+    <message>
+        <source>no record selected!</source>
+        <translation>no record selected!</translation>
+    </message>
+    <message>
+        <source>File name</source>
+        <translation>File name</translation>
+    </message>
+    <message>
+        <source>Channel</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>Shop</source>
+        <translation>Shop</translation>
+    </message>
+    <message>
+        <source>Begin time</source>
+        <translation>Begin time</translation>
+    </message>
+    <message>
+        <source>End time</source>
+        <translation>End time</translation>
+    </message>
+    <message>
+        <source>File Size</source>
+        <translation>File Size</translation>
+    </message>
+    <message>
+        <source>Done time</source>
+        <translation>Done time</translation>
+    </message>
+    <message>
+        <source>Operate</source>
+        <translation>Operate</translation>
+    </message>
+    <message>
+        <source>delete</source>
+        <translation>delete</translation>
+    </message>
+</context>
+<context>
+    <name>QDownloadingWidget</name>
+    <message>
+        <source>ProductName</source>
+        <translation>%1</translation>
+    </message>
+    <message>
+        <source>the disk free space is not enough,please cheak for it</source>
+        <translation>the disk free space is not enough,please cheak for it</translation>
+    </message>
+    <message>
+        <source>Contiue-download</source>
+        <translation>Contiue-download</translation>
+    </message>
+    <message>
+        <source>File name</source>
+        <translation>File name</translation>
+    </message>
+    <message>
+        <source>Channel</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>Shop</source>
+        <translation>Shop</translation>
+    </message>
+    <message>
+        <source>Begin time</source>
+        <translation>Begin time</translation>
+    </message>
+    <message>
+        <source>End time</source>
+        <translation>End time</translation>
+    </message>
+    <message>
+        <source>File Size</source>
+        <translation>File Size</translation>
+    </message>
+    <message>
+        <source>Percent</source>
+        <translation>Percent</translation>
+    </message>
+    <message>
+        <source>Speed</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Operate</source>
+        <translation>Operate</translation>
+    </message>
+    <message>
+        <source>picture</source>
+        <translation>picture</translation>
+    </message>
+    <message>
+        <source>record</source>
+        <translation>record</translation>
+    </message>
+    <message>
+        <source>unkown size</source>
+        <translation>unkown size</translation>
+    </message>
+    <message>
+        <source>delete</source>
+        <translation>delete</translation>
+    </message>
+    <message>
+        <source>Speed-download</source>
+        <translation>Speed-download</translation>
+    </message>
+    <message>
+        <source>you have new picture download task,please check for it!</source>
+        <translation>you have new picture download task,please check for it!</translation>
+    </message>
+    <message>
+        <source>no record selected!</source>
+        <translation>no record selected!</translation>
+    </message>
+    <message>
+        <source>no file selected!</source>
+        <translation>no file selected!</translation>
+    </message>
+    <message>
+        <source>Re-download</source>
+        <translation>Re-download</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>Notice</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>are you sure to delete selected file?</source>
+        <translation>are you sure to delete selected file?</translation>
+    </message>
+    <message>
+        <source>are you sure to delete selected files?</source>
+        <translation>are you sure to delete selected files?</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>Decoding</source>
+        <translation>Decoding</translation>
+    </message>
+    <message>
+        <source>Downloading</source>
+        <translation>Downloading</translation>
+    </message>
+    <message>
+        <source>Waiting</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>are you sure to delete this downEvent?</source>
+        <translation>are you sure to delete this downEvent?</translation>
+    </message>
+    <message>
+        <source>This file being downloading, are you sure to delete?</source>
+        <translation>This file being downloading, are you sure to delete?</translation>
+    </message>
+</context>
+</TS>
