@@ -26,6 +26,7 @@ signals:
     void request(CBrowser* browser, QString const& strText);
     void loadProgress(int nProgress);
     void loadFinished(bool bOk);
+    void sgnResponseSent(const QString& strText);
 
 private:
     CBrowserPrivate* d = nullptr;

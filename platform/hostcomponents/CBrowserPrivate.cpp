@@ -1,0 +1,75 @@
+#include "CBrowserPrivate.h"
+
+#include "CBrowserBridge.h"
+
+#include <hostcomponents/CBrowser.h>
+
+#include <QFile>
+#include <QLoggingCategory>
+#include <QVBoxLayout>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineView>
+
+Q_DECLARE_LOGGING_CATEGORY(lcBrowserBridge)
+
+CBrowserPrivate::CBrowserPrivate(CBrowser* pBrowser)
+{
+    // No storage name: off the record, so cookies, cache and storage stay in memory and
+    // nothing is written under the home folder.
+    m_pProfile = new QWebEngineProfile(pBrowser);
+    // Even off the record the engine makes an (empty) folder for the profile, by default
+    // under the home folder; it gets a scratch folder that goes with the browser instead.
+    if (m_dirScratch.isValid()) {
+        m_pProfile->setPersistentStoragePath(m_dirScratch.path());
+    } else {
+        qCWarning(lcBrowserBridge) << "no scratch folder for the browser profile:"
+                                   << m_dirScratch.errorString();
+    }
+    m_pView = new QWebEngineView(pBrowser);
+    m_pView->setContextMenuPolicy(Qt::NoContextMenu);
+    m_pPage = new QWebEnginePage(m_pProfile, m_pView);
+    m_pView->setPage(m_pPage);
+
+    m_pBridge = new CBrowserBridge(pBrowser);
+    m_pChannel = new QWebChannel(pBrowser);
+    m_pChannel->registerObject(QStringLiteral("nativeBridge"), m_pBridge);
+    m_pPage->setWebChannel(m_pChannel, QWebEngineScript::MainWorld);
+    installChannelScript();
+
+    auto* pLayout = new QVBoxLayout(pBrowser);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+    pLayout->addWidget(m_pView);
+    pBrowser->setFocusProxy(m_pView);
+}
+
+CBrowserPrivate::~CBrowserPrivate()
+{
+    // The page has to go before its profile.
+    delete m_pView;
+    delete m_pChannel;
+    delete m_pBridge;
+    delete m_pProfile;
+}
+
+void CBrowserPrivate::installChannelScript()
+{
+    QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcBrowserBridge) << "qwebchannel.js not found in the resources; the page gets no bridge";
+        return;
+    }
+    QWebEngineScript script;
+    script.setName(QStringLiteral("qwebchannel"));
+    script.setSourceCode(QString::fromUtf8(file.readAll()));
+    // Before any script of the page, in the page's own world, so the page can use
+    // QWebChannel and qt.webChannelTransport without carrying a copy of the library.
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::MainWorld);
+    script.setRunsOnSubFrames(false);
+    m_pPage->scripts().insert(script);
+}
