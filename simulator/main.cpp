@@ -1,6 +1,8 @@
+#include "CDeviceRoute.h"
 #include "CGeneratedRoute.h"
 #include "CPublicFilesRoute.h"
 #include "CSimServer.h"
+#include "CWebClientRoute.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -21,7 +23,10 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(
         QStringLiteral("Loopback server for the download centre: /public/<file> serves the files of a "
                        "folder, /generated/<size>[/<name>] deterministic bytes. Query knobs: rate, "
-                       "dropAfter, stallAfter, length=unknown, status, redirect."));
+                       "dropAfter, stallAfter, length=unknown, status, redirect."
+                       " /device/<id>/channel/<n>/record?begin=<s>&end=<s>[&bitrate=<bit/s>] serves a "
+                       "framed recording, /device/<id>/channel/<n>/pictures?begin=<s>&end=<s>[&count=<n>]"
+                       "[&size=<bytes>] a picture package."));
     parser.addHelpOption();
     const QCommandLineOption portOption(QStringList{QStringLiteral("p"), QStringLiteral("port")},
                                         QStringLiteral("Port to listen on; 0 picks a free one."),
@@ -31,6 +36,11 @@ int main(int argc, char* argv[])
                                           QStringLiteral("folder"), QDir::currentPath());
     parser.addOption(portOption);
     parser.addOption(publicOption);
+    const QCommandLineOption webOption(
+        QStringLiteral("web"),
+        QStringLiteral("Folder of the web client's download-centre page, served under /client/base/client/."),
+        QStringLiteral("folder"), QCoreApplication::applicationDirPath() + QStringLiteral("/web"));
+    parser.addOption(webOption);
     parser.process(app);
 
     bool bPortOk = false;
@@ -44,6 +54,8 @@ int main(int argc, char* argv[])
     CSimServer server;
     server.addRoute(std::make_unique<CPublicFilesRoute>(parser.value(publicOption)));
     server.addRoute(std::make_unique<CGeneratedRoute>());
+    server.addRoute(std::make_unique<CDeviceRoute>());
+    server.addRoute(std::make_unique<CWebClientRoute>(parser.value(webOption), parser.value(publicOption)));
     if (!server.start(QStringLiteral("127.0.0.1"), nPort)) {
         err << "cannot listen on 127.0.0.1:" << nPort << "\n";
         return 1;
