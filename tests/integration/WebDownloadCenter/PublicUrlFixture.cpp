@@ -1,27 +1,20 @@
 #include "PublicUrlFixture.h"
 
+#include <CGeneratedBody.h>
 #include <CGeneratedRoute.h>
-#include <CPublicFilesRoute.h>
 
 #include <hostservices/ClientSettings.h>
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
-#include <QEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
-#include <QRandomGenerator>
 #include <QSettings>
 
 PublicUrlFixture::PublicUrlFixture()
 {
-    m_server.addRoute(std::make_unique<CPublicFilesRoute>(sourceFolder()));
     m_server.addRoute(std::make_unique<CGeneratedRoute>());
-    m_bValid = m_dir.isValid() && QDir().mkpath(sourceFolder()) && QDir().mkpath(downloadFolder()) &&
-               m_server.start() && writeSettings(downloadFolder());
+    m_bValid = m_dir.isValid() && m_server.start();
 }
 
 PublicUrlFixture::~PublicUrlFixture()
@@ -30,44 +23,33 @@ PublicUrlFixture::~PublicUrlFixture()
     m_server.stop();
 }
 
-QString PublicUrlFixture::url(const QString& strPathAndQuery) const
+QString PublicUrlFixture::url(int nSize, int nPattern, const QString& strQuery) const
 {
-    return m_server.baseUrl() + strPathAndQuery;
+    return m_server.baseUrl() + QString("/generated/%1/body.bin?pattern=%2").arg(nSize).arg(nPattern) +
+           strQuery;
+}
+
+QByteArray PublicUrlFixture::generated(int nSize, int nPattern)
+{
+    QByteArray baData(nSize, Qt::Uninitialized);
+    CGeneratedBody::fill(nPattern, 0, baData.data(), static_cast<std::size_t>(nSize));
+    return baData;
 }
 
 bool PublicUrlFixture::writeSettings(const QString& strFolder, double fStallSeconds)
 {
     QSettings settings(ConfigInfo::ClientSettings::filePath(), QSettings::IniFormat);
-    settings.setValue(QStringLiteral("Download/FileDownloadPath"), strFolder);
-    settings.setValue(QStringLiteral("Network/StallTimeout"), fStallSeconds);
+    settings.setValue("Download/FileDownloadPath", strFolder);
+    settings.setValue("Network/StallTimeout", fStallSeconds);
     settings.sync();
     return settings.status() == QSettings::NoError;
 }
 
-QByteArray PublicUrlFixture::makeSource(const QString& strName, int nSize, quint32 nPattern)
-{
-    QRandomGenerator generator(nPattern);
-    QByteArray baData(nSize, Qt::Uninitialized);
-    for (char& c : baData) {
-        c = static_cast<char>(generator.bounded(256));
-    }
-    QFile file(sourceFolder() + QLatin1Char('/') + strName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(baData) != baData.size()) {
-        return QByteArray();
-    }
-    return sha256(baData);
-}
-
-void PublicUrlFixture::clearDownloads()
-{
-    QDir(downloadFolder()).removeRecursively();
-    QDir().mkpath(downloadFolder());
-}
-
-void PublicUrlFixture::newRunner()
+bool PublicUrlFixture::reset()
 {
     deleteRunner();
     m_pRunner = std::make_unique<CDownloadByPublicUrl>();
+    return writeSettings(folder()) && QDir(folder()).removeRecursively() && QDir().mkpath(folder());
 }
 
 void PublicUrlFixture::deleteRunner(bool bFlush)
@@ -78,16 +60,13 @@ void PublicUrlFixture::deleteRunner(bool bFlush)
     }
 }
 
-QJsonObject PublicUrlFixture::job(const QString& strTaskId, const QString& strUrl, const QString& strFileName)
+void PublicUrlFixture::add(const QString& strTaskId, const QString& strUrl, const QJsonValue& fileName)
 {
-    return QJsonObject{{QStringLiteral("taskId"), strTaskId},
-                       {QStringLiteral("url"), strUrl},
-                       {QStringLiteral("fileName"), strFileName}};
-}
-
-void PublicUrlFixture::add(const QJsonArray& arrJobs)
-{
-    m_pRunner->addDownloadTasksByPublicUrl(QJsonObject{{QStringLiteral("downloadTasks"), arrJobs}});
+    QJsonObject job{{"taskId", strTaskId}, {"url", strUrl}};
+    if (!fileName.isUndefined()) {
+        job.insert("fileName", fileName);
+    }
+    add({job});
 }
 
 QString PublicUrlFixture::statusText(const QJsonObject& params)
@@ -104,43 +83,22 @@ QString PublicUrlFixture::statusText(const QJsonObject& params)
 QJsonArray PublicUrlFixture::statuses(const QJsonObject& params)
 {
     const QJsonObject message = QJsonDocument::fromJson(statusText(params).toUtf8()).object();
-    return message.value(QStringLiteral("params"))
-        .toObject()
-        .value(QStringLiteral("downloadTasksStatus"))
-        .toArray();
+    return message.value("params").toObject().value("downloadTasksStatus").toArray();
 }
 
-QJsonObject PublicUrlFixture::statusOf(const QString& strTaskId)
-{
-    const QJsonArray arrStatus =
-        statuses(QJsonObject{{QStringLiteral("downloadTasks"), QJsonArray{strTaskId}}});
-    return arrStatus.isEmpty() ? QJsonObject() : arrStatus.first().toObject();
-}
-
-QByteArray PublicUrlFixture::sha256(const QString& strPath)
+QByteArray PublicUrlFixture::read(const QString& strPath)
 {
     QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QByteArray();
-    }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result().toHex();
-}
-
-QByteArray PublicUrlFixture::sha256(const QByteArray& baData)
-{
-    return QCryptographicHash::hash(baData, QCryptographicHash::Sha256).toHex();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : "cannot read " + strPath.toUtf8();
 }
 
 QStringList PublicUrlFixture::listing(const QString& strFolder)
 {
     QStringList listPaths;
-    const QDir root(strFolder);
     QDirIterator it(strFolder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        listPaths.append(root.relativeFilePath(it.next()));
+        listPaths << QDir(strFolder).relativeFilePath(it.next());
     }
     listPaths.sort();
     return listPaths;
@@ -148,15 +106,10 @@ QStringList PublicUrlFixture::listing(const QString& strFolder)
 
 int PublicUrlFixture::descriptorsOpenOn(const QString& strPath)
 {
-    const QString strTarget = QFileInfo(strPath).absoluteFilePath();
     int nCount = 0;
-    const QFileInfoList listDescriptors =
-        QDir(QStringLiteral("/proc/self/fd"))
-            .entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
-    for (const QFileInfo& descriptor : listDescriptors) {
-        if (descriptor.symLinkTarget() == strTarget) {
-            ++nCount;
-        }
+    QDirIterator it("/proc/self/fd", QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        nCount += QFileInfo(it.next()).symLinkTarget() == QFileInfo(strPath).absoluteFilePath();
     }
     return nCount;
 }
