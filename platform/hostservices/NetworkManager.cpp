@@ -52,13 +52,14 @@ bool isSuccessStatus(int nStatus)
     return nStatus >= 200 && nStatus <= 299;
 }
 
-// The size of the body as the server announced it, -1 when it did not say.
+// The size of the body as the server announced it, -1 when it did not say. After a redirect
+// Qt may keep the redirect's length in front of the final one ("0, 300"): the last counts.
 qint64 announcedLength(const QNetworkReply* pReply)
 {
-    const QVariant length = pReply->header(QNetworkRequest::ContentLengthHeader);
+    const QList<QByteArray> listValues = pReply->rawHeader("Content-Length").split(',');
     bool bOk = false;
-    const qint64 nLength = length.toLongLong(&bOk);
-    return length.isValid() && bOk && nLength >= 0 ? nLength : -1;
+    const qint64 nLength = listValues.last().trimmed().toLongLong(&bOk);
+    return bOk && nLength >= 0 ? nLength : -1;
 }
 
 }  // namespace
