@@ -44,6 +44,18 @@ QList<CSimDevices::Request> CSimDevices::requests(const QString& strDeviceId) co
     return listOfDevice;
 }
 
+QStringList CSimDevices::ranges(const QString& strDeviceId, const QString& strKind) const
+{
+    QStringList listRanges;
+    const QList<Request> listOfDevice = requests(strDeviceId);
+    for (const Request& request : listOfDevice) {
+        if (request.strMethod == QLatin1String("GET") && request.strKind == strKind) {
+            listRanges.append(request.strRange);
+        }
+    }
+    return listRanges;
+}
+
 void CSimDevices::clearRequests()
 {
     const std::lock_guard<std::mutex> lock(m_mutex);

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <mutex>
 
@@ -30,6 +31,8 @@ public:
     // The requests seen so far, oldest first; the oldest are forgotten past kMaxRequests.
     QList<Request> requests() const;
     QList<Request> requests(const QString& strDeviceId) const;
+    // The Range headers of the device's GET requests of one kind, oldest first ("" when none).
+    QStringList ranges(const QString& strDeviceId, const QString& strKind) const;
     void clearRequests();
 
     static constexpr int kMaxRequests = 10000;

@@ -220,12 +220,5 @@ QByteArray ListsFixture::sha256(const QString& strPath)
 
 QStringList ListsFixture::recordRanges(const QString& strDeviceId) const
 {
-    QStringList listRanges;
-    const QList<CSimDevices::Request> listRequests = m_pDevices->requests(strDeviceId);
-    for (const CSimDevices::Request& request : listRequests) {
-        if (request.strMethod == QLatin1String("GET") && request.strKind == QLatin1String("record")) {
-            listRanges.append(request.strRange);
-        }
-    }
-    return listRanges;
+    return m_pDevices->ranges(strDeviceId, QStringLiteral("record"));
 }

@@ -183,12 +183,5 @@ QByteArray EngineFixture::sha256(const QString& strPath)
 
 QStringList EngineFixture::rangesSeen(const QString& strDeviceId) const
 {
-    QStringList listRanges;
-    const QList<CSimDevices::Request> listRequests = m_pDevices->requests(strDeviceId);
-    for (const CSimDevices::Request& request : listRequests) {
-        if (request.strMethod == QLatin1String("GET") && request.strKind == QLatin1String("record")) {
-            listRanges.append(request.strRange);
-        }
-    }
-    return listRanges;
+    return m_pDevices->ranges(strDeviceId, QStringLiteral("record"));
 }
