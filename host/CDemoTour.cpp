@@ -1,5 +1,6 @@
 #include "CDemoTour.h"
 
+#include <FileSha256.h>
 #include <QAbstractItemView>
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -350,7 +351,7 @@ bool CDemoTour::downloadFromWebPage()
     const QDir folder(CDemoEnvironment::fileFolder());
     const bool bFirmware = checkFile(QStringLiteral("%1 from the page is byte-exact").arg(strFirmware),
                                      folder.filePath(strFirmware),
-                                     sha256Of(QDir(m_pEnvironment->publicFolder()).filePath(strFirmware)));
+                                     fileSha256(QDir(m_pEnvironment->publicFolder()).filePath(strFirmware)));
     const bool bPaced = checkFile(QStringLiteral("%1 from the page is byte-exact").arg(strPaced),
                                   folder.filePath(strPaced), generatedSha256(0, kPacedBytes));
     return bFirmware && bPaced;
@@ -460,7 +461,7 @@ bool CDemoTour::checkFile(const QString& strWhat, const QString& strPath, const 
     if (!QFile::exists(strPath)) {
         return check(strWhat, false, QStringLiteral("no file %1").arg(strPath));
     }
-    const QByteArray baActual = sha256Of(strPath);
+    const QByteArray baActual = fileSha256(strPath);
     return check(strWhat, baActual == baSha256,
                  QStringLiteral("SHA-256 %1, expected %2")
                      .arg(QString::fromLatin1(baActual), QString::fromLatin1(baSha256)));
@@ -497,16 +498,6 @@ void CDemoTour::printLogTail(QTextStream& out)
 QString CDemoTour::pageQuery(const QString& strScript) const
 {
     return m_driver.evaluate(strScript, 5000).toString();
-}
-
-QByteArray CDemoTour::sha256Of(const QString& strPath)
-{
-    QFile file(strPath);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
-        return QByteArray();
-    }
-    return hash.result().toHex();
 }
 
 QByteArray CDemoTour::generatedSha256(quint64 nPattern, qint64 nSize)

@@ -207,17 +207,6 @@ QStringList ListsFixture::doneNames() const
     return listNames;
 }
 
-QByteArray ListsFixture::sha256(const QString& strPath)
-{
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QByteArray();
-    }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result().toHex();
-}
-
 QStringList ListsFixture::recordRanges(const QString& strDeviceId) const
 {
     return m_pDevices->ranges(strDeviceId, QStringLiteral("record"));

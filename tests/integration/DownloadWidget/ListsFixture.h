@@ -3,6 +3,7 @@
 #include <CDeviceRoute.h>
 #include <CSimDevices.h>
 #include <CSimServer.h>
+#include <FileSha256.h>
 
 #include <QByteArray>
 #include <QList>
@@ -75,7 +76,6 @@ public:
     // File names of the "Done" rows, top to bottom.
     QStringList doneNames() const;
 
-    static QByteArray sha256(const QString& strPath);
     QStringList recordRanges(const QString& strDeviceId) const;
 
 private:

@@ -61,7 +61,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(f().doneNames(), QStringList{QStringLiteral("pics.zip")},
                                   ListsFixture::kTimeoutMs);
         QCOMPARE(f().picModel()->rowCount(), 0);
-        QCOMPARE(ListsFixture::sha256(f().downloadPath(QStringLiteral("pics.zip"))),
+        QCOMPARE(fileSha256(f().downloadPath(QStringLiteral("pics.zip"))),
                  ListsFixture::pictureSha256(QStringLiteral("pics"), 1));
         QCOMPARE(f().doneModel()->index(0, QDownloadDoneWidget::DoneColumnFileSize).data().toString(),
                  QStringLiteral("256.9KB"));
@@ -93,9 +93,9 @@ private slots:
                                   (QStringList{QStringLiteral("broken.zip"), QStringLiteral("other.zip")}),
                                   ListsFixture::kTimeoutMs);
         QCOMPARE(f().picModel()->rowCount(), 0);
-        QCOMPARE(ListsFixture::sha256(f().downloadPath(QStringLiteral("broken.zip"))),
+        QCOMPARE(fileSha256(f().downloadPath(QStringLiteral("broken.zip"))),
                  ListsFixture::pictureSha256(QStringLiteral("broken"), 2));
-        QCOMPARE(ListsFixture::sha256(f().downloadPath(QStringLiteral("other.zip"))),
+        QCOMPARE(fileSha256(f().downloadPath(QStringLiteral("other.zip"))),
                  ListsFixture::pictureSha256(QStringLiteral("other"), 1));
     }
 };

@@ -75,7 +75,7 @@ private slots:
         for (int i = 1; i <= 6; ++i) {
             const QString strName = QStringLiteral("cam%1.mp4").arg(i);
             listFiles.append(strName);
-            QCOMPARE(ListsFixture::sha256(f().downloadPath(strName)),
+            QCOMPARE(fileSha256(f().downloadPath(strName)),
                      ListsFixture::recordSha256(QStringLiteral("cam%1").arg(i), 1, nSeconds));
         }
         QCOMPARE(listNames, listFiles);
@@ -113,7 +113,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(f().doneNames(), QStringList{QStringLiteral("flaky.mp4")},
                                   ListsFixture::kTimeoutMs);
         QCOMPARE(f().recordModel()->rowCount(), 0);
-        QCOMPARE(ListsFixture::sha256(f().downloadPath(QStringLiteral("flaky.mp4"))),
+        QCOMPARE(fileSha256(f().downloadPath(QStringLiteral("flaky.mp4"))),
                  ListsFixture::recordSha256(QStringLiteral("flaky"), 1, 16));
         const QStringList listRanges = f().recordRanges(QStringLiteral("flaky"));
         QCOMPARE(listRanges.last(), QStringLiteral("bytes=%1-").arg(nKept));
@@ -141,7 +141,7 @@ private slots:
 
         QTRY_COMPARE_WITH_TIMEOUT(f().doneNames(), QStringList{QStringLiteral("kept.mp4")},
                                   ListsFixture::kTimeoutMs);
-        QCOMPARE(ListsFixture::sha256(f().downloadPath(QStringLiteral("kept.mp4"))),
+        QCOMPARE(fileSha256(f().downloadPath(QStringLiteral("kept.mp4"))),
                  ListsFixture::recordSha256(QStringLiteral("kept"), 1, 16));
         QCOMPARE(QDir(f().downloadFolder()).entryList(QDir::Files), QStringList{QStringLiteral("kept.mp4")});
     }

@@ -170,17 +170,6 @@ DownloadInfo EngineFixture::endRecord(const QSignalSpy& spy, int nIndex)
     return DownloadInfo();
 }
 
-QByteArray EngineFixture::sha256(const QString& strPath)
-{
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QByteArray();
-    }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result().toHex();
-}
-
 QStringList EngineFixture::rangesSeen(const QString& strDeviceId) const
 {
     return m_pDevices->ranges(strDeviceId, QStringLiteral("record"));

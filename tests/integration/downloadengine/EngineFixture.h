@@ -3,6 +3,7 @@
 #include <CDeviceRoute.h>
 #include <CSimDevices.h>
 #include <CSimServer.h>
+#include <FileSha256.h>
 
 #include <QByteArray>
 #include <QList>
@@ -65,7 +66,6 @@ public:
     // The record of that end signal.
     static DownloadInfo endRecord(const QSignalSpy& spy, int nIndex);
 
-    static QByteArray sha256(const QString& strPath);
     // The Range headers the simulator saw for strDeviceId's recordings, in order; "" for none.
     QStringList rangesSeen(const QString& strDeviceId) const;
 

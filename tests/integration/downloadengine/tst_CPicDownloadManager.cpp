@@ -138,7 +138,7 @@ private slots:
         QCOMPARE(info.nFileSize, nSize);
         QCOMPARE(info.strFileName, QStringLiteral("pics.zip"));
         QVERIFY(info.nStartDownloadTime > 0);
-        QCOMPARE(EngineFixture::sha256(m_fixture.downloadPath(QStringLiteral("pics.zip"))),
+        QCOMPARE(fileSha256(m_fixture.downloadPath(QStringLiteral("pics.zip"))),
                  EngineFixture::packageSha256(QStringLiteral("cam"), 1, nCount, quint32(nPictureBytes)));
         QVERIFY(!QFileInfo::exists(m_fixture.downloadPath(QStringLiteral("pics.zip.part"))));
         QVERIFY(!m_engine.isPicDownloadingNow());
@@ -209,7 +209,7 @@ private slots:
         }
         QCOMPARE(listRanges.last(), QStringLiteral("bytes=%1-").arg(nKept));
         QCOMPARE(listRanges.filter(QStringLiteral("bytes")).size(), 1);
-        QCOMPARE(EngineFixture::sha256(m_fixture.downloadPath(QStringLiteral("d.zip"))),
+        QCOMPARE(fileSha256(m_fixture.downloadPath(QStringLiteral("d.zip"))),
                  EngineFixture::packageSha256(QStringLiteral("drop"), 1, 8, 32768));
         QCOMPARE(m_engine.getDownloadPicInfo(nIndex).nFileSize,
                  EngineFixture::packageSize(QStringLiteral("drop"), 1, 8, 32768));
@@ -319,7 +319,7 @@ private slots:
         QVERIFY(m_engine.startDownload(nOverwrite));
         QVERIFY(waitForEnd());
         QCOMPARE(m_listEvents.last(), QStringLiteral("finished"));
-        QCOMPARE(EngineFixture::sha256(existing.fileName()),
+        QCOMPARE(fileSha256(existing.fileName()),
                  EngineFixture::packageSha256(QStringLiteral("cam"), 1, 1, 10));
     }
 };

@@ -103,7 +103,7 @@ private slots:
         const DownloadInfo info = EngineFixture::endRecord(ends, nIndex);
         QCOMPARE(info.strFileName, QStringLiteral("cam 3.mp4"));
         QCOMPARE(info.strFilePath, m_fixture.downloadPath(QStringLiteral("cam 3.mp4")));
-        QCOMPARE(EngineFixture::sha256(info.strFilePath), baExpected);
+        QCOMPARE(fileSha256(info.strFilePath), baExpected);
         QCOMPARE(QByteArray::fromStdString(info.stRecordFile.strChecksum), baExpected);
         QCOMPARE(info.stRecordFile.nFileSize, qint64(seconds) * bitrate / 8);
         QCOMPARE(fileSize(info.strFilePath), info.stRecordFile.nFileSize);
@@ -153,7 +153,7 @@ private slots:
         const QStringList listRanges = m_fixture.rangesSeen(QStringLiteral("drop"));
         QCOMPARE(listRanges.last(), QStringLiteral("bytes=%1-").arg(nKept));
         QCOMPARE(listRanges.filter(QStringLiteral("bytes")).size(), 1);
-        QCOMPARE(EngineFixture::sha256(failed.strFilePath),
+        QCOMPARE(fileSha256(failed.strFilePath),
                  EngineFixture::streamSha256(QStringLiteral("drop"), 1, 10, 512000));
         QCOMPARE(leftovers(), QStringList());
     }
@@ -186,7 +186,7 @@ private slots:
         QVERIFY(bOk);
         QCOMPARE(m_fixture.rangesSeen(QStringLiteral("noisy")).last(),
                  QStringLiteral("bytes=%1-").arg(nFourth));
-        QCOMPARE(EngineFixture::sha256(strTarget),
+        QCOMPARE(fileSha256(strTarget),
                  EngineFixture::streamSha256(QStringLiteral("noisy"), 1, 10, 512000));
     }
 
@@ -217,7 +217,7 @@ private slots:
         QCOMPARE(m_engine.startDownload(nIndex), 0);
         QVERIFY(EngineFixture::waitForEnd(ends, nIndex, &bOk));
         QVERIFY(bOk);
-        QCOMPARE(EngineFixture::sha256(strTarget),
+        QCOMPARE(fileSha256(strTarget),
                  EngineFixture::streamSha256(QStringLiteral("err"), 1, 2, 64000));
     }
 
@@ -248,7 +248,7 @@ private slots:
         QVERIFY(EngineFixture::waitForEnd(ends, nIndex, &bOk));
         QVERIFY(bOk);
         QCOMPARE(m_fixture.rangesSeen(QStringLiteral("slow")).last(), QStringLiteral("bytes=%1-").arg(nKept));
-        QCOMPARE(EngineFixture::sha256(m_engine.getDownloadInfo(nIndex).strFilePath),
+        QCOMPARE(fileSha256(m_engine.getDownloadInfo(nIndex).strFilePath),
                  EngineFixture::streamSha256(QStringLiteral("slow"), 1, 10, 512000));
     }
 
@@ -323,7 +323,7 @@ private slots:
         QVERIFY(bOk);
         QCOMPARE(m_fixture.rangesSeen(QStringLiteral("dec")).last(),
                  QStringLiteral("bytes=%1-").arg(EngineFixture::framedSize(60, 512000)));
-        QCOMPARE(EngineFixture::sha256(strTarget),
+        QCOMPARE(fileSha256(strTarget),
                  EngineFixture::streamSha256(QStringLiteral("dec"), 1, 60, 512000));
     }
 
@@ -343,7 +343,7 @@ private slots:
         QVERIFY(bOk);
         const DownloadInfo info = EngineFixture::endRecord(ends, nIndex);
         QCOMPARE(info.strFileName, QStringLiteral("late(1).mp4"));
-        QCOMPARE(EngineFixture::sha256(info.strFilePath),
+        QCOMPARE(fileSha256(info.strFilePath),
                  EngineFixture::streamSha256(QStringLiteral("late"), 1, 4, 512000));
         QVERIFY(intruder.open(QIODevice::ReadOnly));
         QCOMPARE(intruder.readAll(), QByteArray("someone else's"));
