@@ -1,15 +1,10 @@
 #include "QDownloadCenter.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QEvent>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QLocale>
-#include <QPainter>
-#include <QStyle>
-#include <QStyleOption>
 #include <QTranslator>
 
 #include <mutex>
@@ -25,6 +20,7 @@
 #include "CDownloadByPublicUrl.h"
 #include "CDownloadTextFormat.h"
 #include "CRPCEnvelope.h"
+#include "CSkinStyle.h"
 #include "ui_QDownloadCenter.h"
 
 namespace {
@@ -174,8 +170,8 @@ void QDownloadCenter::initWidget(QWidget* parent)
     initBrowser();
 
     setObjectName(QStringLiteral("QDownloadCenter"));
-    applySkinStyleSheet(this);
-    applySkinStyleSheet(ui->wgtTabBar);
+    CSkinStyle::applyStyleSheet(this);
+    CSkinStyle::applyStyleSheet(ui->wgtTabBar);
 
     onBtnDownloadingClicked();
     // Showing is the host's call.
@@ -383,11 +379,7 @@ bool QDownloadCenter::eventFilter(QObject* watched, QEvent* event)
 
 void QDownloadCenter::paintEvent(QPaintEvent* event)
 {
-    // Lets the style sheet paint this plain QWidget's background.
-    QStyleOption option;
-    option.initFrom(this);
-    QPainter painter(this);
-    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    CSkinStyle::paintBackground(this);
     QWidget::paintEvent(event);
 }
 
@@ -413,16 +405,6 @@ void QDownloadCenter::setBadge(QWidget* pContainer, QRedDotLabel* pLabel, int nN
         pLabel->setRedDotText(QStringLiteral("99+"));
     }
     pContainer->show();
-}
-
-void QDownloadCenter::applySkinStyleSheet(QWidget* pWidget)
-{
-    // A skin without a sheet for this widget leaves it unstyled: not an error.
-    QFile fileQss(QDir::currentPath() + QStringLiteral("/Skin/") + ORBGUI::GetSkinVersion() +
-                  QStringLiteral("/DownloadApp/QssFile/") + pWidget->objectName() + QStringLiteral(".qss"));
-    if (fileQss.open(QIODevice::ReadOnly)) {
-        pWidget->setStyleSheet(QString::fromUtf8(fileQss.readAll()));
-    }
 }
 
 void QDownloadCenter::installTranslator()

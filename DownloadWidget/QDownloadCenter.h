@@ -81,8 +81,6 @@ private:
     void setRecordDownloadNum(int nNum);
     // A red-dot badge: hidden for no count, sized for one, two or capped digits.
     static void setBadge(QWidget* pContainer, QRedDotLabel* pLabel, int nNum);
-    // The widget's own sheet from the skin, if the skin has one.
-    static void applySkinStyleSheet(QWidget* pWidget);
     // Makes the module's texts follow the current locale (English when it has no translation);
     // once per process, before the first window builds its texts.
     static void installTranslator();

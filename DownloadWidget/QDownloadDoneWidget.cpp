@@ -2,9 +2,6 @@
 
 #include <QDateTime>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFile>
-#include <QHeaderView>
 #include <QPersistentModelIndex>
 #include <QPixmap>
 #include <QSize>
@@ -13,7 +10,6 @@
 
 #include <algorithm>
 
-#include <hostservices/CBaseInfo.h>
 #include <hostservices/CConfig.h>
 #include <orbgui/ItemPixmapValue.h>
 #include <orbgui/OrbMessageBox.h>
@@ -23,26 +19,19 @@
 #include <orbgui/OrbTableView.h>
 
 #include "CDownloadTextFormat.h"
+#include "CSkinStyle.h"
 #include "ui_DownloadDoneWidget.h"
 
 namespace {
 
-const int kAlignCenter = Qt::AlignHCenter | Qt::AlignVCenter;
 const QSize kDeleteIconSize(20, 20);
 const QString kNoValue = QStringLiteral("--");
 
 using Role = ORBGUI::struTreeViewData;
 
-QStandardItem* centeredItem(const QString& strText)
-{
-    auto* pItem = new QStandardItem(strText);
-    pItem->setData(kAlignCenter, Qt::TextAlignmentRole);
-    return pItem;
-}
-
 QStandardItem* sizeItem(const QString& strText, qint64 nBytes)
 {
-    QStandardItem* pItem = centeredItem(strText);
+    QStandardItem* pItem = CSkinStyle::centeredItem(strText);
     pItem->setData(nBytes, Qt::UserRole);
     return pItem;
 }
@@ -79,7 +68,8 @@ void removeRows(QStandardItemModel* pModel, const QList<QPersistentModelIndex>& 
 
 }  // namespace
 
-QDownloadDoneWidget::QDownloadDoneWidget(QWidget* parent) : QWidget(parent), ui(new Ui::DownloadDoneWidget)
+QDownloadDoneWidget::QDownloadDoneWidget(QWidget* parent)
+    : QDownloadListBase(parent), ui(new Ui::DownloadDoneWidget)
 {
     ui->setupUi(this);
     initTableView();
@@ -88,13 +78,7 @@ QDownloadDoneWidget::QDownloadDoneWidget(QWidget* parent) : QWidget(parent), ui(
     connect(ui->btnFolder, SIGNAL(clicked()), this, SLOT(onOpenFolder()));
 
     setObjectName(QStringLiteral("QDownloadDoneWidget"));
-
-    // The skin may leave this widget unstyled: a missing sheet is not an error.
-    QFile fileQss(QDir::currentPath() + QStringLiteral("/Skin/") + ORBGUI::GetSkinVersion() +
-                  QStringLiteral("/DownloadApp/QssFile/") + objectName() + QStringLiteral(".qss"));
-    if (fileQss.open(QIODevice::ReadOnly)) {
-        setStyleSheet(QString::fromUtf8(fileQss.readAll()));
-    }
+    CSkinStyle::applyStyleSheet(this);
 }
 
 QDownloadDoneWidget::~QDownloadDoneWidget()
@@ -111,12 +95,8 @@ void QDownloadDoneWidget::clearDoneList()
 void QDownloadDoneWidget::setProductName(const QString& strName)
 {
     m_strProductName = strName;
-    // Untranslated, the title has no place for the name and stays as it is.
-    QString strTitle = tr("ProductName");
-    if (strTitle.contains(QLatin1String("%1"))) {
-        strTitle = strTitle.arg(strName);
-    }
-    m_pModel->setHeaderData(DoneColumnShop, Qt::Horizontal, strTitle, Qt::EditRole);
+    m_pModel->setHeaderData(DoneColumnShop, Qt::Horizontal,
+                            CSkinStyle::productTitle(tr("ProductName"), strName), Qt::EditRole);
 }
 
 QString QDownloadDoneWidget::durationText(qint32 nSeconds)
@@ -138,20 +118,22 @@ void QDownloadDoneWidget::onDownloadFinished(const DownloadInfo& task)
     const QString strSize = CDownloadTextFormat::isRecordSizeUnknown(task)
                                 ? tr("unkown size")
                                 : CDownloadTextFormat::sizeText(nFileSize);
-    insertRowAtTop(
-        {centeredItem(task.strFileName), centeredItem(task.strChannelName), centeredItem(task.strShopName),
-         centeredItem(QString::fromStdString(task.stRecordFile.strBeginTime)),
-         centeredItem(QString::fromStdString(task.stRecordFile.strEndTime)), sizeItem(strSize, nFileSize),
-         centeredItem(durationText(secondsSince(task.nStartDownloadTime)))});
+    insertRowAtTop({CSkinStyle::centeredItem(task.strFileName), CSkinStyle::centeredItem(task.strChannelName),
+                    CSkinStyle::centeredItem(task.strShopName),
+                    CSkinStyle::centeredItem(QString::fromStdString(task.stRecordFile.strBeginTime)),
+                    CSkinStyle::centeredItem(QString::fromStdString(task.stRecordFile.strEndTime)),
+                    sizeItem(strSize, nFileSize),
+                    CSkinStyle::centeredItem(durationText(secondsSince(task.nStartDownloadTime)))});
 }
 
 void QDownloadDoneWidget::onPicDownloadFinished(const DownloadPicInfo& taskInfo)
 {
     // A picture package always knows its size, even when it is 0.
-    insertRowAtTop({centeredItem(taskInfo.strFileName), centeredItem(kNoValue), centeredItem(kNoValue),
-                    centeredItem(taskInfo.strBeginTime), centeredItem(taskInfo.strEndTime),
+    insertRowAtTop({CSkinStyle::centeredItem(taskInfo.strFileName), CSkinStyle::centeredItem(kNoValue),
+                    CSkinStyle::centeredItem(kNoValue), CSkinStyle::centeredItem(taskInfo.strBeginTime),
+                    CSkinStyle::centeredItem(taskInfo.strEndTime),
                     sizeItem(CDownloadTextFormat::sizeText(taskInfo.nFileSize), taskInfo.nFileSize),
-                    centeredItem(durationText(secondsSince(taskInfo.nStartDownloadTime)))});
+                    CSkinStyle::centeredItem(durationText(secondsSince(taskInfo.nStartDownloadTime)))});
 }
 
 void QDownloadDoneWidget::onPixmapItemClicked(const QModelIndex& modelIndex,
@@ -200,37 +182,15 @@ void QDownloadDoneWidget::onOpenFolder()
     QDesktopServices::openUrl(QUrl(QStringLiteral("file:///") + strFolder, QUrl::TolerantMode));
 }
 
-void QDownloadDoneWidget::showEvent(QShowEvent* event)
-{
-    const QString strProductName = ConfigInfo::CBaseInfo::instance().getProductName();
-    if (strProductName != m_strProductName) {
-        setProductName(strProductName);
-    }
-    QWidget::showEvent(event);
-}
-
 void QDownloadDoneWidget::initTableView()
 {
     m_pTableView = ui->tableDownloadingList;
-    m_pTableView->header()->setSectionResizeMode(QHeaderView::Fixed);
-    m_pTableView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_pTableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_pTableView->setFocusPolicy(Qt::NoFocus);
-
-    const QStringList listTitles = {QString(),       tr("File name"),  tr("Channel"),
-                                    tr("Shop"),      tr("Begin time"), tr("End time"),
-                                    tr("File Size"), tr("Done time"),  tr("Operate")};
-    const QList<int> listWidths = {32, 180, 180, 180, 180, 180, 100, 150, 70};
-    m_pModel = new QStandardItemModel(0, listTitles.size(), this);
-    for (int nSection = 0; nSection < listTitles.size(); ++nSection) {
-        m_pModel->setHeaderData(nSection, Qt::Horizontal, listTitles.at(nSection), Qt::EditRole);
-        m_pModel->setHeaderData(nSection, Qt::Horizontal, kAlignCenter, Qt::TextAlignmentRole);
-    }
-    m_pModel->setHeaderData(DoneColumnCheck, Qt::Horizontal, true, Role::HeaderCheckableRole);
-    m_pModel->setHeaderData(DoneColumnCheck, Qt::Horizontal, Qt::Unchecked, Qt::CheckStateRole);
-    for (int nSection = 0; nSection < listWidths.size(); ++nSection) {
-        m_pModel->setHeaderData(nSection, Qt::Horizontal, listWidths.at(nSection), Role::HeaderWidthRole);
-    }
+    CSkinStyle::setUpTableView(m_pTableView);
+    m_pModel = new QStandardItemModel(0, DoneColumnCount, this);
+    CSkinStyle::setCheckableHeader(m_pModel,
+                                   {QString(), tr("File name"), tr("Channel"), tr("Shop"), tr("Begin time"),
+                                    tr("End time"), tr("File Size"), tr("Done time"), tr("Operate")},
+                                   {32, 180, 180, 180, 180, 180, 100, 150, 70});
 
     m_pTableView->setModel(m_pModel);
     connect(m_pTableView,
@@ -240,7 +200,7 @@ void QDownloadDoneWidget::initTableView()
 
 void QDownloadDoneWidget::insertRowAtTop(QList<QStandardItem*> listCells)
 {
-    QStandardItem* pCheck = centeredItem(QStringLiteral(""));
+    QStandardItem* pCheck = CSkinStyle::centeredItem(QStringLiteral(""));
     pCheck->setCheckable(true);
     pCheck->setCheckState(Qt::Unchecked);
     listCells.prepend(pCheck);
@@ -248,7 +208,7 @@ void QDownloadDoneWidget::insertRowAtTop(QList<QStandardItem*> listCells)
     auto* pOperate = new QStandardItem();
     pOperate->setData(deleteIcon(), Role::PixmapRole0);
     pOperate->setData(tr("delete"), Role::PixmapToolTipRole0);
-    pOperate->setData(kAlignCenter, Role::PixmapAlignmentRole);
+    pOperate->setData(CSkinStyle::kAlignCenter, Role::PixmapAlignmentRole);
     listCells.append(pOperate);
 
     m_pModel->insertRow(0, listCells);

@@ -2,14 +2,14 @@
 
 #include <QString>
 #include <QVariant>
-#include <QWidget>
 #include <QtGlobal>
 
 #include <downloadengine/DownloadInfo.h>
 #include <orbgui/OrbItemDataRole.h>
 
+#include "QDownloadListBase.h"
+
 class QModelIndex;
-class QShowEvent;
 class QStandardItem;
 class QStandardItemModel;
 
@@ -24,7 +24,7 @@ class DownloadDoneWidget;
 // The "Done" page: finished record and picture downloads, newest at the top. The list lives in
 // memory only; removing a row never touches a file. Both delete paths ask first, and a finished
 // task may arrive while the question is open, so rows are kept as persistent indexes across it.
-class QDownloadDoneWidget : public QWidget
+class QDownloadDoneWidget : public QDownloadListBase
 {
     Q_OBJECT
 
@@ -49,7 +49,7 @@ public:
     // Removes every row and reports 0.
     void clearDoneList();
     // Titles column 3 with the product name.
-    void setProductName(const QString& strName);
+    void setProductName(const QString& strName) override;
 
     // How long a download took, as the "Done time" column shows it: "1Hour1Minute1Seconds",
     // "1Minute0Seconds", "59Seconds"; a negative span is shown as it is ("-5Seconds").
@@ -66,9 +66,6 @@ public slots:
     void onDelete();
     void onOpenFolder();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void initTableView();
     // Puts a finished task's cells at the top, adding the check box and the delete icon.
@@ -79,7 +76,6 @@ private:
     Ui::DownloadDoneWidget* ui = nullptr;
     ORBGUI::OrbTableView* m_pTableView = nullptr;
     QStandardItemModel* m_pModel = nullptr;
-    QString m_strProductName;
     QString m_strIconSkin;
     QVariant m_varDeleteIcon;
 };

@@ -1,0 +1,194 @@
+#include "CTaskTable.h"
+
+#include <QObject>
+#include <QSize>
+#include <QStandardItemModel>
+
+#include <orbgui/OrbItemDataRole.h>
+
+#include "CDownloadCenterTableDelegate.h"
+#include "CSkinStyle.h"
+
+using Role = ORBGUI::struTreeViewData;
+
+const QString CTaskTable::kNoValue = QStringLiteral("--");
+
+namespace {
+
+const QSize kIconSize(20, 20);
+
+QVariant retryIcon(const QString& strSkin)
+{
+    return CSkinStyle::buttonIcon(
+        CSkinStyle::image(strSkin, "down-n.svg"), CSkinStyle::image(strSkin, "down-h.svg"),
+        CSkinStyle::image(strSkin, "down-h.svg"), CSkinStyle::image(strSkin, "down-n.svg"), kIconSize);
+}
+
+}  // namespace
+
+CTaskTable::CTaskTable(QStandardItemModel* pModel, const Columns& columns)
+    : m_pModel(pModel), m_columns(columns)
+{
+}
+
+int CTaskTable::rowCount() const
+{
+    return m_pModel->rowCount();
+}
+
+QStandardItem* CTaskTable::item(int nRow, int nColumn) const
+{
+    return m_pModel->item(nRow, nColumn);
+}
+
+QPersistentModelIndex CTaskTable::rowHandle(int nRow) const
+{
+    return QPersistentModelIndex(m_pModel->index(nRow, 0));
+}
+
+QList<QStandardItem*> CTaskTable::newRow(int nTaskIndex, const QStringList& listTexts, const QString& strSkin,
+                                         const QString& strDeleteTip) const
+{
+    QList<QStandardItem*> listCells;
+    listCells.reserve(m_columns.nOperate + 1);
+
+    QStandardItem* pCheck = CSkinStyle::centeredItem(QString());
+    pCheck->setData(nTaskIndex, Qt::UserRole);
+    pCheck->setCheckable(true);
+    pCheck->setCheckState(Qt::Unchecked);
+    listCells << pCheck;
+    for (const QString& strText : listTexts) {
+        listCells << CSkinStyle::centeredItem(strText);
+    }
+
+    QStandardItem* pPercent = CSkinStyle::centeredItem(QString());
+    pPercent->setData(true, CDownloadCenterTableDelegate::ProgressBarRole);
+    pPercent->setData(0, CDownloadCenterTableDelegate::ProgressValueRole);
+    pPercent->setData(Waiting, Qt::UserRole);
+    listCells << pPercent;
+
+    listCells << CSkinStyle::centeredItem(kNoValue);
+
+    QStandardItem* pStatus = CSkinStyle::centeredItem(QObject::tr("Waiting"));
+    pStatus->setData(Waiting, Qt::UserRole);
+    pStatus->setData(CSkinStyle::stateIcon(CSkinStyle::image(strSkin, "down-waiting.svg")),
+                     Role::PixmapRole0);
+    pStatus->setData(CSkinStyle::kAlignLeft, Role::PixmapAlignmentRole);
+    listCells << pStatus;
+
+    auto* pOperate = new QStandardItem();
+    pOperate->setData(strDeleteTip, Role::PixmapToolTipRole0);
+    pOperate->setData(CSkinStyle::buttonIcon(CSkinStyle::image(strSkin, "delete-n.svg"),
+                                             CSkinStyle::image(strSkin, "delete-h.svg"),
+                                             CSkinStyle::image(strSkin, "delete-h.svg"),
+                                             CSkinStyle::image(strSkin, "delete-n.svg"), kIconSize),
+                      Role::PixmapRole0);
+    pOperate->setData(CSkinStyle::kAlignCenter, Role::PixmapAlignmentRole);
+    listCells << pOperate;
+    return listCells;
+}
+
+void CTaskTable::appendRow(const QList<QStandardItem*>& listCells)
+{
+    m_pModel->appendRow(listCells);
+}
+
+int CTaskTable::findRow(int nTaskIndex) const
+{
+    const QModelIndexList listFound =
+        m_pModel->match(m_pModel->index(0, 0), Qt::UserRole, nTaskIndex, 1, Qt::MatchExactly);
+    return listFound.isEmpty() ? -1 : listFound.first().row();
+}
+
+int CTaskTable::taskIndex(int nRow) const
+{
+    const QStandardItem* pCheck = m_pModel->item(nRow, 0);
+    return pCheck ? pCheck->data(Qt::UserRole).toInt() : 0;
+}
+
+int CTaskTable::state(int nRow) const
+{
+    const QStandardItem* pStatus = m_pModel->item(nRow, m_columns.nStatus);
+    return pStatus ? pStatus->data(Qt::UserRole).toInt() : -1;
+}
+
+int CTaskTable::firstRowIn(State eState) const
+{
+    for (int nRow = 0; nRow < m_pModel->rowCount(); ++nRow) {
+        if (state(nRow) == eState) {
+            return nRow;
+        }
+    }
+    return -1;
+}
+
+QVector<CTaskTable::Chosen> CTaskTable::checkedRows() const
+{
+    QVector<Chosen> vecChosen;
+    for (int nRow = 0; nRow < m_pModel->rowCount(); ++nRow) {
+        const QStandardItem* pCheck = m_pModel->item(nRow, 0);
+        if (pCheck && pCheck->checkState() == Qt::Checked) {
+            vecChosen.append({pCheck->data(Qt::UserRole).toInt(), QPersistentModelIndex(pCheck->index())});
+        }
+    }
+    return vecChosen;
+}
+
+void CTaskTable::setState(int nRow, State eState, const QString& strStatus, const QString& strIcon)
+{
+    QStandardItem* pStatus = m_pModel->item(nRow, m_columns.nStatus);
+    pStatus->setData(eState, Qt::UserRole);
+    pStatus->setText(strStatus);
+    pStatus->setData(CSkinStyle::stateIcon(strIcon), Role::PixmapRole0);
+    m_pModel->item(nRow, m_columns.nPercent)->setData(eState, Qt::UserRole);
+    if (eState == Failed) {
+        setSpeedText(nRow, kNoValue);
+    }
+}
+
+void CTaskTable::setFailed(int nRow, const QString& strSkin, const char* szIcon, const QString& strRetryTip)
+{
+    setState(nRow, Failed, QObject::tr("Failed"), CSkinStyle::image(strSkin, szIcon));
+    QStandardItem* pOperate = m_pModel->item(nRow, m_columns.nOperate);
+    if (pOperate && !strRetryTip.isEmpty()) {
+        pOperate->setData(strRetryTip, Role::PixmapToolTipRole1);
+        pOperate->setData(retryIcon(strSkin), Role::PixmapRole1);
+    }
+}
+
+bool CTaskTable::requeue(int nRow, const QString& strSkin)
+{
+    QStandardItem* pOperate = m_pModel->item(nRow, m_columns.nOperate);
+    if (state(nRow) < 0 || !pOperate || !pOperate->data(Role::PixmapRole1).isValid()) {
+        return false;
+    }
+    setState(nRow, Waiting, QObject::tr("Waiting"), CSkinStyle::image(strSkin, "down-waiting.svg"));
+    setProgress(nRow, 0);
+    pOperate->setData(QVariant(), Role::PixmapToolTipRole1);
+    pOperate->setData(QVariant(), Role::PixmapRole1);
+    return true;
+}
+
+void CTaskTable::setProgress(int nRow, const QVariant& varPercent)
+{
+    if (QStandardItem* pPercent = m_pModel->item(nRow, m_columns.nPercent)) {
+        pPercent->setData(varPercent, CDownloadCenterTableDelegate::ProgressValueRole);
+    }
+}
+
+void CTaskTable::setSpeedText(int nRow, const QString& strSpeed)
+{
+    if (QStandardItem* pSpeed = m_pModel->item(nRow, m_columns.nSpeed)) {
+        pSpeed->setData(strSpeed, Qt::DisplayRole);
+    }
+}
+
+void CTaskTable::removeRow(int nRow)
+{
+    m_pModel->removeRow(nRow);
+}
+
+void CTaskTable::removeRows(int nRow, int nCount)
+{
+    m_pModel->removeRows(nRow, nCount);
+}

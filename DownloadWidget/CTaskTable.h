@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QList>
+#include <QPersistentModelIndex>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+class QStandardItem;
+class QStandardItemModel;
+
+// One table of unfinished tasks, the record or the picture table, as the downloading list reads
+// and writes it. A row's task index sits under Qt::UserRole of its check cell (column 0), its
+// state under Qt::UserRole of its Status cell, mirrored on its Percent cell for the delegate.
+class CTaskTable
+{
+public:
+    enum State
+    {
+        Waiting = 0,
+        Downloading = 1,  // downloading or decoding
+        Failed = 2,
+    };
+
+    // Where the cells the list changes after a row was built stand; the others lie between the
+    // check column and Percent.
+    struct Columns
+    {
+        int nPercent;
+        int nSpeed;
+        int nStatus;
+        int nOperate;
+    };
+
+    // A checked row: its task, and its place followed through removals above it.
+    struct Chosen
+    {
+        int nTaskIndex;
+        QPersistentModelIndex index;
+    };
+
+    CTaskTable(QStandardItemModel* pModel, const Columns& columns);
+
+    QStandardItemModel* model() const { return m_pModel; }
+    int rowCount() const;
+    QStandardItem* item(int nRow, int nColumn) const;
+    // A handle on a row that stays right while rows above it come and go.
+    QPersistentModelIndex rowHandle(int nRow) const;
+
+    // The cells of a new waiting row: the check box, one centred cell per text (the columns
+    // before Percent), Percent, Speed, Status and an Operate cell with the delete icon. The
+    // caller may adjust them before appendRow.
+    QList<QStandardItem*> newRow(int nTaskIndex, const QStringList& listTexts, const QString& strSkin,
+                                 const QString& strDeleteTip) const;
+    void appendRow(const QList<QStandardItem*>& listCells);
+
+    // The row of a task, or -1.
+    int findRow(int nTaskIndex) const;
+    int taskIndex(int nRow) const;
+    // -1 when the row has no Status cell.
+    int state(int nRow) const;
+    // The first row in eState from the top, or -1.
+    int firstRowIn(State eState) const;
+    QVector<Chosen> checkedRows() const;
+
+    void setState(int nRow, State eState, const QString& strStatus, const QString& strIcon);
+    // Failed, with "--" for a speed; with a tooltip, the icon in Operate slot 1 offers to start
+    // the task again.
+    void setFailed(int nRow, const QString& strSkin, const char* szIcon, const QString& strRetryTip);
+    // Back to waiting at 0 % without the retry icon. False when the row has no retry icon: a click
+    // queued behind a state change is stale.
+    bool requeue(int nRow, const QString& strSkin);
+    void setProgress(int nRow, const QVariant& varPercent);
+    void setSpeedText(int nRow, const QString& strSpeed);
+
+    void removeRow(int nRow);
+    void removeRows(int nRow, int nCount);
+
+    static const QString kNoValue;
+
+private:
+    QStandardItemModel* m_pModel;
+    Columns m_columns;
+};
