@@ -46,16 +46,21 @@ QVariant CSkinStyle::stateIcon(const QString& strPath)
     return QVariant::fromValue(value);
 }
 
-QVariant CSkinStyle::buttonIcon(const QString& strNormal, const QString& strHover, const QString& strPressed,
-                                const QString& strDisabled, const QSize& size)
+QVariant CSkinStyle::buttonIcon(const QVariant& varNormal, const QVariant& varHover,
+                                const QVariant& varPressed, const QVariant& varDisabled, const QSize& size)
 {
     ORBGUI::ItemPixmapValue value;
-    value.insert(ORBGUI::ItemPixmapValue::Normal, strNormal);
-    value.insert(ORBGUI::ItemPixmapValue::Hover, strHover);
-    value.insert(ORBGUI::ItemPixmapValue::Pressed, strPressed);
-    value.insert(ORBGUI::ItemPixmapValue::Disabled, strDisabled);
+    value.insert(ORBGUI::ItemPixmapValue::Normal, varNormal);
+    value.insert(ORBGUI::ItemPixmapValue::Hover, varHover);
+    value.insert(ORBGUI::ItemPixmapValue::Pressed, varPressed);
+    value.insert(ORBGUI::ItemPixmapValue::Disabled, varDisabled);
     value.insert(ORBGUI::ItemPixmapValue::IconSize, size);
     return QVariant::fromValue(value);
+}
+
+QVariant CSkinStyle::buttonIcon(const QVariant& varNormal, const QVariant& varHover, const QSize& size)
+{
+    return buttonIcon(varNormal, varHover, varHover, varNormal, size);
 }
 
 QStandardItem* CSkinStyle::centeredItem(const QString& strText)

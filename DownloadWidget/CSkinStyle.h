@@ -29,9 +29,11 @@ public:
     static QString image(const QString& strSkin, const char* szFile);
     // An icon slot that shows one image whatever the mouse does.
     static QVariant stateIcon(const QString& strPath);
-    // A clickable icon slot: normal, hover, pressed and disabled images.
-    static QVariant buttonIcon(const QString& strNormal, const QString& strHover, const QString& strPressed,
-                               const QString& strDisabled, const QSize& size);
+    // A clickable icon slot: normal, hover, pressed and disabled images (paths or pixmaps).
+    static QVariant buttonIcon(const QVariant& varNormal, const QVariant& varHover,
+                               const QVariant& varPressed, const QVariant& varDisabled, const QSize& size);
+    // A clickable icon slot of two images: the hover one shows while hovered or pressed.
+    static QVariant buttonIcon(const QVariant& varNormal, const QVariant& varHover, const QSize& size);
     static QStandardItem* centeredItem(const QString& strText);
 
     // Centred titles, widths from section 0, and the check-all box in section 0.

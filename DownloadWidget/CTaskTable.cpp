@@ -41,6 +41,11 @@ QStandardItem* CTaskTable::item(int nRow, int nColumn) const
     return m_pModel->item(nRow, nColumn);
 }
 
+bool CTaskTable::isOperateCell(const QModelIndex& index) const
+{
+    return index.isValid() && index.model() == m_pModel && index.column() == m_columns.nOperate;
+}
+
 QPersistentModelIndex CTaskTable::rowHandle(int nRow) const
 {
     return QPersistentModelIndex(m_pModel->index(nRow, 0));
@@ -79,9 +84,7 @@ QList<QStandardItem*> CTaskTable::newRow(int nTaskIndex, const QStringList& list
     auto* pOperate = new QStandardItem();
     pOperate->setData(strDeleteTip, Role::PixmapToolTipRole0);
     pOperate->setData(CSkinStyle::buttonIcon(CSkinStyle::image(strSkin, "delete-n.svg"),
-                                             CSkinStyle::image(strSkin, "delete-h.svg"),
-                                             CSkinStyle::image(strSkin, "delete-h.svg"),
-                                             CSkinStyle::image(strSkin, "delete-n.svg"), kIconSize),
+                                             CSkinStyle::image(strSkin, "delete-h.svg"), kIconSize),
                       Role::PixmapRole0);
     pOperate->setData(CSkinStyle::kAlignCenter, Role::PixmapAlignmentRole);
     listCells << pOperate;

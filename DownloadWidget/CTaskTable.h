@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <QVector>
 
+class QModelIndex;
 class QStandardItem;
 class QStandardItemModel;
 
@@ -45,6 +46,8 @@ public:
     QStandardItemModel* model() const { return m_pModel; }
     int rowCount() const;
     QStandardItem* item(int nRow, int nColumn) const;
+    // Whether a click landed on this table's Operate column.
+    bool isOperateCell(const QModelIndex& index) const;
     // A handle on a row that stays right while rows above it come and go.
     QPersistentModelIndex rowHandle(int nRow) const;
 

@@ -11,7 +11,6 @@
 #include <algorithm>
 
 #include <hostservices/CConfig.h>
-#include <orbgui/ItemPixmapValue.h>
 #include <orbgui/OrbMessageBox.h>
 #include <orbgui/OrbMessageNotify.h>
 #include <orbgui/OrbSingleton.h>
@@ -223,14 +222,9 @@ QVariant QDownloadDoneWidget::deleteIcon()
         // A missing image gives a null pixmap: the row still comes, with an empty icon.
         const QPixmap pixNormal(strFolder + QStringLiteral("delete-n.svg"));
         const QPixmap pixHover(strFolder + QStringLiteral("delete-h.svg"));
-        ORBGUI::ItemPixmapValue value;
-        value.insert(ORBGUI::ItemPixmapValue::Normal, pixNormal);
-        value.insert(ORBGUI::ItemPixmapValue::Hover, pixHover);
-        value.insert(ORBGUI::ItemPixmapValue::Pressed, pixHover);
-        value.insert(ORBGUI::ItemPixmapValue::Disabled, pixNormal);
-        value.insert(ORBGUI::ItemPixmapValue::IconSize, kDeleteIconSize);
+        m_varDeleteIcon = CSkinStyle::buttonIcon(QVariant::fromValue(pixNormal),
+                                                 QVariant::fromValue(pixHover), kDeleteIconSize);
         m_strIconSkin = strSkin;
-        m_varDeleteIcon = QVariant::fromValue(value);
     }
     return m_varDeleteIcon;
 }

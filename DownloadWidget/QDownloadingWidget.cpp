@@ -451,35 +451,33 @@ void QDownloadingWidget::setSpeedButton(QStandardItem* pItem, int nSpeed, bool b
 void QDownloadingWidget::onPixmapItemClicked(const QModelIndex& modelIndex,
                                              ORBGUI::struTreeViewData::OrbItemDataRole eDateRole)
 {
-    if (!m_pRecordDownloadMgr || !modelIndex.isValid() || modelIndex.model() != m_pRecordTable->model() ||
-        modelIndex.column() != RecordColumnOperate) {
+    if (!m_pRecordDownloadMgr || !m_pRecordTable->isOperateCell(modelIndex)) {
         return;
     }
-    switch (eDateRole) {
-        case ORBGUI::struTreeViewData::PixmapRole0:
-            deleteRecordTask(modelIndex.row());
-            break;
-        case ORBGUI::struTreeViewData::PixmapRole1:
-            continueRecordTask(modelIndex.row());
-            break;
-        case ORBGUI::struTreeViewData::PixmapRole2:
-            changeRecordSpeed(modelIndex.row());
-            break;
-        default:
-            break;
+    if (eDateRole == Role::PixmapRole0) {
+        deleteRecordTask(modelIndex.row());
+    } else if (eDateRole == Role::PixmapRole1) {
+        continueRecordTask(modelIndex.row());
+    } else if (eDateRole == Role::PixmapRole2) {
+        changeRecordSpeed(modelIndex.row());
     }
 }
 
 void QDownloadingWidget::continueRecordTask(int nRow)
 {
-    // The engine is not told: the next start of the same index restarts the task.
-    if (!m_pRecordTable->requeue(nRow, ORBGUI::GetSkinVersion())) {
-        return;
-    }
-    updateDownloadingItemNum();
-    if (m_pRecordDownloadMgr->canStillDownload()) {
+    if (requeueRow(*m_pRecordTable, nRow) && m_pRecordDownloadMgr->canStillDownload()) {
         startDownload(-1);
     }
+}
+
+bool QDownloadingWidget::requeueRow(CTaskTable& table, int nRow)
+{
+    // The engine is not told: the next start of the same index restarts the task.
+    if (!table.requeue(nRow, ORBGUI::GetSkinVersion())) {
+        return false;
+    }
+    updateDownloadingItemNum();
+    return true;
 }
 
 void QDownloadingWidget::changeRecordSpeed(int nRow)
@@ -856,30 +854,19 @@ void QDownloadingWidget::setPicRowFailed(int nRow)
 void QDownloadingWidget::onPicPixmapItemClicked(const QModelIndex& modelIndex,
                                                 ORBGUI::struTreeViewData::OrbItemDataRole eDateRole)
 {
-    if (!m_pPicDownloadMgr || !modelIndex.isValid() || modelIndex.model() != m_pPicTable->model() ||
-        modelIndex.column() != PicColumnOperate) {
+    if (!m_pPicDownloadMgr || !m_pPicTable->isOperateCell(modelIndex)) {
         return;
     }
-    switch (eDateRole) {
-        case ORBGUI::struTreeViewData::PixmapRole0:
-            deletePicTask(modelIndex.row());
-            break;
-        case ORBGUI::struTreeViewData::PixmapRole1:
-            redownloadPicTask(modelIndex.row());
-            break;
-        default:
-            break;
+    if (eDateRole == Role::PixmapRole0) {
+        deletePicTask(modelIndex.row());
+    } else if (eDateRole == Role::PixmapRole1) {
+        redownloadPicTask(modelIndex.row());
     }
 }
 
 void QDownloadingWidget::redownloadPicTask(int nRow)
 {
-    // The engine is not told: the next start of the same index restarts the task.
-    if (!m_pPicTable->requeue(nRow, ORBGUI::GetSkinVersion())) {
-        return;
-    }
-    updateDownloadingItemNum();
-    if (!m_pPicDownloadMgr->isPicDownloadingNow()) {
+    if (requeueRow(*m_pPicTable, nRow) && !m_pPicDownloadMgr->isPicDownloadingNow()) {
         startPicDownload(-1);
     }
 }

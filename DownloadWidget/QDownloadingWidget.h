@@ -130,6 +130,8 @@ private:
     // Sets (bShow) or clears icon slot 2 of an Operate cell; the cell keeps nSpeed either way.
     void setSpeedButton(QStandardItem* pItem, int nSpeed, bool bShow);
     void continueRecordTask(int nRow);
+    // Continue or re-download: the row waits again; false for a stale click.
+    bool requeueRow(CTaskTable& table, int nRow);
     void changeRecordSpeed(int nRow);
 
     // Delete icon of a record row: one question, then the task the user clicked goes.
