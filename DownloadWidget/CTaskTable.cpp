@@ -19,9 +19,8 @@ const QSize kIconSize(20, 20);
 
 QVariant retryIcon(const QString& strSkin)
 {
-    return CSkinStyle::buttonIcon(
-        CSkinStyle::image(strSkin, "down-n.svg"), CSkinStyle::image(strSkin, "down-h.svg"),
-        CSkinStyle::image(strSkin, "down-h.svg"), CSkinStyle::image(strSkin, "down-n.svg"), kIconSize);
+    return CSkinStyle::buttonIcon(CSkinStyle::image(strSkin, "down-n.svg"),
+                                  CSkinStyle::image(strSkin, "down-h.svg"), kIconSize);
 }
 
 }  // namespace
