@@ -21,6 +21,7 @@
 
 #include "CDownloadCenterTableDelegate.h"
 #include "CDownloadTextFormat.h"
+#include "CPicTaskList.h"
 #include "CSkinStyle.h"
 #include "ui_DownloadingWidget.h"
 
@@ -173,8 +174,9 @@ void QDownloadingWidget::initTableViews()
                                     tr("File Size"), tr("Percent"), tr("Speed"), tr("Status"), tr("Operate")},
                                    {32, 246, 146, 146, 100, 170, 80, 100, 60});
     pPicView->setModel(pPicModel);
-    m_pPicTable = std::make_unique<CTaskTable>(
-        pPicModel, CTaskTable::Columns{PicColumnPercent, PicColumnSpeed, PicColumnStatus, PicColumnOperate});
+    m_pPictures = new CPicTaskList(pPicModel, m_pPicDownloadMgr, this);
+    connect(m_pPictures, &CPicTaskList::sgnRowsChanged, this, &QDownloadingWidget::updateDownloadingItemNum);
+    connect(m_pPictures, &CPicTaskList::sgnFinished, this, &QDownloadingWidget::sgnPicDownloadFinished);
     connect(pPicView,
             SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)), this,
             SLOT(onPicPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));
@@ -184,10 +186,10 @@ void QDownloadingWidget::initTableViews()
 
 void QDownloadingWidget::updateDownloadingItemNum()
 {
-    if (!m_pRecordTable || !m_pPicTable) {
+    if (!m_pRecordTable || !m_pPictures) {
         return;
     }
-    const int nPicRows = m_pPicTable->rowCount();
+    const int nPicRows = m_pPictures->rowCount();
     const int nRecordRows = m_pRecordTable->rowCount();
     ui->btnPictureDownloading->setText(CDownloadTextFormat::counterText(tr("picture"), nPicRows));
     ui->btnRecordDownloading->setText(CDownloadTextFormat::counterText(tr("record"), nRecordRows));
@@ -241,7 +243,7 @@ void QDownloadingWidget::onDelete()
     }
     // The visible table is the one the user means.
     if (ui->tableDownloadingList->isHidden()) {
-        deleteCheckedPictures();
+        m_pPictures->deleteChecked();
     } else {
         deleteCheckedRecords();
     }
@@ -266,15 +268,7 @@ void QDownloadingWidget::clearDownloadingList()
     }
 
     if (m_pPicDownloadMgr) {
-        const int nPicRows = qMin(m_pPicDownloadMgr->getPicDownloadSize(), m_pPicTable->rowCount());
-        QList<int> listPicTasks;
-        for (int nRow = 0; nRow < nPicRows; ++nRow) {
-            listPicTasks.append(m_pPicTable->taskIndex(nRow));
-        }
-        m_pPicTable->removeRows(0, listPicTasks.size());
-        for (int nTaskIndex : qAsConst(listPicTasks)) {
-            m_pPicDownloadMgr->removeDownloadPicTask(nTaskIndex, true);
-        }
+        m_pPictures->clear();
     }
     updateDownloadingItemNum();
 }
@@ -362,14 +356,8 @@ void QDownloadingWidget::onTimeOut()
         }
     }
 
-    // The picture engine runs one task at a time: only the first downloading row has a speed.
-    if (!m_pPicDownloadMgr) {
-        return;
-    }
-    const int nPicRow = m_pPicTable->firstRowIn(CTaskTable::Downloading);
-    if (nPicRow >= 0) {
-        const int nBytes = static_cast<int>(m_pPicDownloadMgr->getSecondDownloadSize());
-        m_pPicTable->setSpeedText(nPicRow, CDownloadTextFormat::pictureSpeedText(nBytes));
+    if (m_pPicDownloadMgr) {
+        m_pPictures->refreshSpeed();
     }
 }
 
@@ -781,240 +769,51 @@ bool QDownloadingWidget::isListedByEngine(int nTaskIndex) const
     return m_pRecordDownloadMgr->getCurDownloadIndexs().contains(nTaskIndex);
 }
 
-// ---- Picture road ------------------------------------------------------------------------------
+// ---- Picture road: its table and engine live in CPicTaskList ----------------------------------
 
 void QDownloadingWidget::onAddPicDownloadTask(const DownloadPicInfo& strToken)
 {
     if (!m_pRecordDownloadMgr || !m_pPicDownloadMgr) {
         return;
     }
-    const int nIndex = ++m_nPicDownloadIndex;
-    m_pPicDownloadMgr->appendPicDownloadInfo(nIndex, strToken);
-    addPicRow(nIndex, strToken);
-    updateDownloadingItemNum();
-    showNotification(strToken.strNotifyText.isEmpty()
-                         ? tr("you have new picture download task,please check for it!")
-                         : strToken.strNotifyText);
-
-    if (!m_pPicDownloadMgr->isPicDownloadingNow()) {
-        startPicDownload(-1);
-    }
+    m_pPictures->addTask(strToken);
     if (m_pTimer && !m_pTimer->isActive()) {
         m_pTimer->start(kProgressIntervalMs);
     }
 }
 
-void QDownloadingWidget::addPicRow(int nIndex, const DownloadPicInfo& info)
-{
-    // The size is known once the engine has the package.
-    m_pPicTable->appendRow(m_pPicTable->newRow(
-        nIndex, {info.strFileName, info.strBeginTime, info.strEndTime, CTaskTable::kNoValue},
-        ORBGUI::GetSkinVersion(), tr("delete")));
-}
-
-void QDownloadingWidget::startPicDownload(int nIndex)
-{
-    if (nIndex != -1 || !m_pPicDownloadMgr) {
-        return;
-    }
-    int nRow = 0;
-    for (; nRow < m_pPicTable->rowCount(); ++nRow) {
-        const int nState = m_pPicTable->state(nRow);
-        if (nState == TaskWaiting) {
-            break;
-        }
-        // One picture at a time.
-        if (nState == TaskDownloading) {
-            return;
-        }
-    }
-    if (nRow >= m_pPicTable->rowCount()) {
-        return;
-    }
-    const QPersistentModelIndex rowHandle = m_pPicTable->rowHandle(nRow);
-    const bool bStarted = m_pPicDownloadMgr->startDownload(m_pPicTable->taskIndex(nRow));
-    if (!rowHandle.isValid()) {
-        return;
-    }
-    if (bStarted) {
-        m_pPicTable->setState(rowHandle.row(), CTaskTable::Downloading, QObject::tr("Downloading"),
-                              CSkinStyle::image(ORBGUI::GetSkinVersion(), "down-downloading.svg"));
-    } else {
-        // The rows below wait for the next trigger (a new task or a re-download).
-        setPicRowFailed(rowHandle.row());
-    }
-}
-
-void QDownloadingWidget::setPicRowFailed(int nRow)
-{
-    // Grey bar at its last percent and the re-download icon.
-    m_pPicTable->setFailed(nRow, ORBGUI::GetSkinVersion(), "down-failed.svg", tr("Re-download"));
-}
-
 void QDownloadingWidget::onPicPixmapItemClicked(const QModelIndex& modelIndex,
                                                 ORBGUI::struTreeViewData::OrbItemDataRole eDateRole)
 {
-    if (!m_pPicDownloadMgr || !m_pPicTable->isOperateCell(modelIndex)) {
-        return;
-    }
-    if (eDateRole == Role::PixmapRole0) {
-        deletePicTask(modelIndex.row());
-    } else if (eDateRole == Role::PixmapRole1) {
-        redownloadPicTask(modelIndex.row());
-    }
-}
-
-void QDownloadingWidget::redownloadPicTask(int nRow)
-{
-    if (requeueRow(*m_pPicTable, nRow) && !m_pPicDownloadMgr->isPicDownloadingNow()) {
-        startPicDownload(-1);
+    if (m_pPicDownloadMgr) {
+        m_pPictures->onOperateClicked(modelIndex, eDateRole);
     }
 }
 
 void QDownloadingWidget::onPicFinishedDowndload()
 {
-    if (!m_pPicDownloadMgr) {
-        return;
+    if (m_pPicDownloadMgr) {
+        m_pPictures->onFinished();
     }
-    const int nRow = m_pPicTable->firstRowIn(CTaskTable::Downloading);
-    if (nRow >= 0) {
-        const int nTaskIndex = m_pPicTable->taskIndex(nRow);
-        const QPersistentModelIndex rowHandle = m_pPicTable->rowHandle(nRow);
-        // The finished list takes the engine's final record before the row goes.
-        emit sgnPicDownloadFinished(m_pPicDownloadMgr->getDownloadPicInfo(nTaskIndex));
-        if (rowHandle.isValid()) {
-            m_pPicTable->removeRow(rowHandle.row());
-            m_pPicDownloadMgr->removeDownloadPicTask(nTaskIndex, false);
-        }
-    }
-    updateDownloadingItemNum();
-    startPicDownload(-1);
 }
 
 void QDownloadingWidget::onPicDownloadError(QString strError)
 {
     // The engine's text is for its own log; the user sees the row's state.
     Q_UNUSED(strError)
-    if (!m_pPicDownloadMgr) {
-        return;
+    if (m_pPicDownloadMgr) {
+        m_pPictures->onError();
     }
-    const int nRow = m_pPicTable->firstRowIn(CTaskTable::Downloading);
-    if (nRow >= 0) {
-        // The engine keeps the task, so that it can be downloaded again.
-        setPicRowFailed(nRow);
-    }
-    startPicDownload(-1);
 }
 
 void QDownloadingWidget::onPicDownloadProgress(qint64 nPercent)
 {
-    const int nRow = m_pPicTable->firstRowIn(CTaskTable::Downloading);
-    if (nRow >= 0) {
-        // Stored as the engine reports it: the delegate draws what it is given.
-        m_pPicTable->setProgress(nRow, QVariant::fromValue(nPercent));
-    }
+    m_pPictures->onProgress(nPercent);
 }
 
 void QDownloadingWidget::onPicGetDownloadZipInfo(int size)
 {
-    if (!m_pPicDownloadMgr) {
-        return;
+    if (m_pPicDownloadMgr) {
+        m_pPictures->onZipInfo(size);
     }
-    const int nRow = m_pPicTable->firstRowIn(CTaskTable::Downloading);
-    if (nRow >= 0) {
-        m_pPicTable->item(nRow, PicColumnFileSize)->setText(CDownloadTextFormat::sizeText(size));
-        m_pPicDownloadMgr->adjustFileSize(m_pPicTable->taskIndex(nRow), size);
-    }
-}
-
-void QDownloadingWidget::deletePicTask(int nRow)
-{
-    const int nState = m_pPicTable->state(nRow);
-    if (nState < 0) {
-        return;
-    }
-    const QPersistentModelIndex rowHandle = m_pPicTable->rowHandle(nRow);
-    if (nState == TaskDownloading) {
-        // The question runs the event loop: the clicked task is found again after it.
-        const QPointer<QDownloadingWidget> pGuard(this);
-        if (!confirmed(this, QObject::tr("This file being downloading, are you sure to delete?")) ||
-            !pGuard) {
-            return;
-        }
-    }
-    // Finished meanwhile: nothing left to delete.
-    if (!rowHandle.isValid()) {
-        updateDownloadingItemNum();
-        return;
-    }
-    // Failed meanwhile: confirmed, it goes like any other.
-    bool bRunningRemoved = false;
-    if (m_pPicTable->state(rowHandle.row()) == TaskDownloading) {
-        bRunningRemoved = removePicTask(rowHandle.row(), true);
-    } else {
-        removePicTask(rowHandle.row(), false);
-    }
-    updateDownloadingItemNum();
-    if (bRunningRemoved) {
-        startPicDownload(-1);
-    }
-}
-
-void QDownloadingWidget::deleteCheckedPictures()
-{
-    if (!m_pPicDownloadMgr) {
-        return;
-    }
-    // As for records: the rows checked at the press, each followed through the questions. Only
-    // a downloading picture asks, each on its own.
-    const QVector<CTaskTable::Chosen> vecChosen = m_pPicTable->checkedRows();
-    const QPointer<QDownloadingWidget> pGuard(this);
-    bool bRestart = false;
-    for (const CTaskTable::Chosen& chosen : vecChosen) {
-        if (chosen.index.isValid() && m_pPicTable->state(chosen.index.row()) == TaskDownloading) {
-            const bool bConfirmed =
-                confirmed(this, QObject::tr("This file being downloading, are you sure to delete?"));
-            if (!pGuard) {
-                return;
-            }
-            if (!bConfirmed) {
-                continue;
-            }
-            if (chosen.index.isValid() && m_pPicTable->state(chosen.index.row()) == TaskDownloading) {
-                bRestart = removePicTask(chosen.index.row(), true) || bRestart;
-                continue;
-            }
-            // Finished (no row) or failed while the question was open; a failed one goes, as
-            // confirmed, like any row that is not downloading.
-        }
-        if (chosen.index.isValid()) {
-            removePicTask(chosen.index.row(), false);
-        }
-    }
-    updateDownloadingItemNum();
-    if (bRestart) {
-        startPicDownload(-1);
-    }
-    if (vecChosen.isEmpty()) {
-        showNotification(tr("no file selected!"));
-    }
-}
-
-bool QDownloadingWidget::removePicTask(int nRow, bool bRunning)
-{
-    const int nTaskIndex = m_pPicTable->taskIndex(nRow);
-    if (!bRunning) {
-        m_pPicTable->removeRow(nRow);
-        m_pPicDownloadMgr->removeDownloadPicTask(nTaskIndex, false);
-        return true;
-    }
-    // Only the engine can stop it: the row goes when it agrees.
-    const QPersistentModelIndex rowHandle = m_pPicTable->rowHandle(nRow);
-    if (!m_pPicDownloadMgr->removeDownloadPicTask(nTaskIndex, true)) {
-        return false;
-    }
-    if (rowHandle.isValid()) {
-        m_pPicTable->removeRow(rowHandle.row());
-    }
-    return true;
 }

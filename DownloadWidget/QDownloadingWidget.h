@@ -17,6 +17,7 @@ class QStandardItem;
 class QTimer;
 class CRecordDownloadManager;
 class CPicDownloadManager;
+class CPicTaskList;
 
 namespace Ui {
 class DownloadingWidget;
@@ -136,9 +137,8 @@ private:
 
     // Delete icon of a record row: one question, then the task the user clicked goes.
     void deleteRecordTask(int nRow);
-    // The two branches of the Delete button, on the rows checked when it was pressed.
+    // The Delete button while the record table shows, on the rows checked when it was pressed.
     void deleteCheckedRecords();
-    void deleteCheckedPictures();
     // Removes the row, then disposes of its engine task; with bStop it is stopped first and its
     // file deleted as eFile says after the stop wait. False when the widget was destroyed during
     // that wait: the caller must return at once.
@@ -151,25 +151,14 @@ private:
     int resumeRecordWalk(const QPersistentModelIndex& lastPassed, const QSet<int>& setPassed) const;
     bool isListedByEngine(int nTaskIndex) const;
 
-    // Starts the first waiting picture row unless one is downloading; only -1 does anything.
-    void startPicDownload(int nIndex);
-    void addPicRow(int nIndex, const DownloadPicInfo& info);
-    void deletePicTask(int nRow);
-    // Removes a picture row and its engine task; a downloading one goes only if the engine agrees
-    // to stop it. False when it stays.
-    bool removePicTask(int nRow, bool bRunning);
-    void redownloadPicTask(int nRow);
-    void setPicRowFailed(int nRow);
-
     // Re-applies the style sheet rules that depend on the "selected" property.
     static void setSelectedProperty(QWidget* pButton, bool bSelected);
 
     Ui::DownloadingWidget* ui = nullptr;
     QTimer* m_pTimer = nullptr;
     int m_nDownloadIndex = 0;
-    int m_nPicDownloadIndex = 0;
     std::unique_ptr<CTaskTable> m_pRecordTable;
-    std::unique_ptr<CTaskTable> m_pPicTable;
+    CPicTaskList* m_pPictures = nullptr;
     CRecordDownloadManager* m_pRecordDownloadMgr = nullptr;
     CPicDownloadManager* m_pPicDownloadMgr = nullptr;
 };
