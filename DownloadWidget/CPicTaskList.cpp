@@ -273,13 +273,8 @@ bool CPicTaskList::removeTask(int nRow, bool bRunning)
 void CPicTaskList::clear()
 {
     // The engine's count bounds the removals (it matches the rows when all is well).
-    const int nRows = qMin(m_pManager->getPicDownloadSize(), m_pTable->rowCount());
-    QList<int> listTasks;
-    for (int nRow = 0; nRow < nRows; ++nRow) {
-        listTasks.append(m_pTable->taskIndex(nRow));
-    }
-    m_pTable->removeRows(0, listTasks.size());
-    for (int nTaskIndex : qAsConst(listTasks)) {
+    for (int nTaskIndex :
+         m_pTable->takeRows(0, qMin(m_pManager->getPicDownloadSize(), m_pTable->rowCount()))) {
         m_pManager->removeDownloadPicTask(nTaskIndex, true);
     }
 }

@@ -190,7 +190,13 @@ void CTaskTable::removeRow(int nRow)
     m_pModel->removeRow(nRow);
 }
 
-void CTaskTable::removeRows(int nRow, int nCount)
+QList<int> CTaskTable::takeRows(int nRow, int nCount)
 {
+    QList<int> listTasks;
+    listTasks.reserve(nCount);
+    for (int i = 0; i < nCount; ++i) {
+        listTasks.append(taskIndex(nRow + i));
+    }
     m_pModel->removeRows(nRow, nCount);
+    return listTasks;
 }

@@ -78,7 +78,9 @@ public:
     void setSpeedText(int nRow, const QString& strSpeed);
 
     void removeRow(int nRow);
-    void removeRows(int nRow, int nCount);
+    // Removes nCount rows from nRow in one model call (row by row from the top, the model's cost
+    // grows with the rows already removed); returns their task indexes, top first.
+    QList<int> takeRows(int nRow, int nCount);
 
     static const QString kNoValue;
 

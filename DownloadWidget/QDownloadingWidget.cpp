@@ -256,13 +256,9 @@ void QDownloadingWidget::clearDownloadingList()
     }
     // The engine's counts bound the removals (they match the rows when all is well); everything
     // goes at once, without questions, file deletion or queue steps.
-    const int nRecordRows = qMin(m_pRecordDownloadMgr->getCurDownloadNumber(), m_pRecordTable->rowCount());
-    QList<int> listRecordTasks;
-    for (int nRow = 0; nRow < nRecordRows; ++nRow) {
-        listRecordTasks.append(m_pRecordTable->taskIndex(nRow));
-    }
-    m_pRecordTable->removeRows(0, listRecordTasks.size());
-    for (int nTaskIndex : qAsConst(listRecordTasks)) {
+    const QList<int> listRecordTasks = m_pRecordTable->takeRows(
+        0, qMin(m_pRecordDownloadMgr->getCurDownloadNumber(), m_pRecordTable->rowCount()));
+    for (int nTaskIndex : listRecordTasks) {
         m_pRecordDownloadMgr->stopDownload(nTaskIndex, StopReason_Removed, false);
         m_pRecordDownloadMgr->destoryDownloadObj(nTaskIndex);
     }
@@ -735,17 +731,10 @@ bool QDownloadingWidget::removeRecordTask(int nRow, bool bStop, FileRule eFile)
 
 void QDownloadingWidget::removeRecordRun(int nRow, int nCount)
 {
-    if (nCount <= 0) {
-        return;
-    }
-    QList<int> listTasks;
-    listTasks.reserve(nCount);
-    for (int i = 0; i < nCount; ++i) {
-        listTasks.append(m_pRecordTable->taskIndex(nRow + i));
-    }
-    m_pRecordTable->removeRows(nRow, nCount);
-    for (int nTaskIndex : qAsConst(listTasks)) {
-        m_pRecordDownloadMgr->destoryDownloadObj(nTaskIndex);
+    if (nCount > 0) {
+        for (int nTaskIndex : m_pRecordTable->takeRows(nRow, nCount)) {
+            m_pRecordDownloadMgr->destoryDownloadObj(nTaskIndex);
+        }
     }
 }
 

@@ -143,8 +143,8 @@ private:
     // file deleted as eFile says after the stop wait. False when the widget was destroyed during
     // that wait: the caller must return at once.
     bool removeRecordTask(int nRow, bool bStop, FileRule eFile);
-    // Removes nCount adjacent rows that go without a stop in one model call (row by row from the
-    // top, the model's cost grows with the rows already removed), then disposes of their tasks.
+    // Removes nCount adjacent rows that go without a stop in one step, then disposes of their
+    // tasks, top to bottom.
     void removeRecordRun(int nRow, int nCount);
     // Row where a top-down walk goes on after a wait: the rows it passed and left in place are
     // the only ones above it, since rows are only ever appended.
