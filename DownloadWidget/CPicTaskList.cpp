@@ -53,23 +53,12 @@ int CPicTaskList::rowCount() const
     return m_pTable->rowCount();
 }
 
-void CPicTaskList::addTask(const DownloadPicInfo& info)
+void CPicTaskList::addRow(int nIndex, const DownloadPicInfo& info)
 {
-    const int nIndex = ++m_nLastIndex;
-    m_pManager->appendPicDownloadInfo(nIndex, info);
     // The size is known once the engine has the package.
     m_pTable->appendRow(m_pTable->newRow(
         nIndex, {info.strFileName, info.strBeginTime, info.strEndTime, CTaskTable::kNoValue},
         ORBGUI::GetSkinVersion(), QCoreApplication::translate("QDownloadingWidget", "delete")));
-    emit sgnRowsChanged();
-    showNotification(
-        info.strNotifyText.isEmpty()
-            ? QCoreApplication::translate("QDownloadingWidget",
-                                          "you have new picture download task,please check for it!")
-            : info.strNotifyText);
-    if (!m_pManager->isPicDownloadingNow()) {
-        startNext();
-    }
 }
 
 void CPicTaskList::startNext()

@@ -27,8 +27,10 @@ public:
     ~CPicTaskList() override;
 
     int rowCount() const;
-    // Registers the task with the engine, shows its row and a notice, and starts it when idle.
-    void addTask(const DownloadPicInfo& info);
+    // A waiting row for a task the engine holds under nIndex.
+    void addRow(int nIndex, const DownloadPicInfo& info);
+    // Starts the first waiting row unless one is downloading.
+    void startNext();
     void onOperateClicked(const QModelIndex& modelIndex, ORBGUI::struTreeViewData::OrbItemDataRole eRole);
     void onFinished();
     void onError();
@@ -47,8 +49,6 @@ signals:
     void sgnFinished(const DownloadPicInfo& info);
 
 private:
-    // Starts the first waiting row unless one is downloading.
-    void startNext();
     void deleteTask(int nRow);
     void redownload(int nRow);
     // Removes a row and its engine task; a downloading one goes only if the engine agrees to
@@ -59,5 +59,4 @@ private:
     std::unique_ptr<CTaskTable> m_pTable;
     CPicDownloadManager* m_pManager;
     QWidget* m_pPage;
-    int m_nLastIndex = 0;
 };

@@ -765,9 +765,31 @@ void QDownloadingWidget::onAddPicDownloadTask(const DownloadPicInfo& strToken)
     if (!m_pRecordDownloadMgr || !m_pPicDownloadMgr) {
         return;
     }
-    m_pPictures->addTask(strToken);
+    const int nIndex = ++m_nPicDownloadIndex;
+    m_pPicDownloadMgr->appendPicDownloadInfo(nIndex, strToken);
+    addPicRow(nIndex, strToken);
+    updateDownloadingItemNum();
+    showNotification(strToken.strNotifyText.isEmpty()
+                         ? tr("you have new picture download task,please check for it!")
+                         : strToken.strNotifyText);
+
+    if (!m_pPicDownloadMgr->isPicDownloadingNow()) {
+        startPicDownload(-1);
+    }
     if (m_pTimer && !m_pTimer->isActive()) {
         m_pTimer->start(kProgressIntervalMs);
+    }
+}
+
+void QDownloadingWidget::addPicRow(int nIndex, const DownloadPicInfo& info)
+{
+    m_pPictures->addRow(nIndex, info);
+}
+
+void QDownloadingWidget::startPicDownload(int nIndex)
+{
+    if (nIndex == -1 && m_pPicDownloadMgr) {
+        m_pPictures->startNext();
     }
 }
 

@@ -151,12 +151,18 @@ private:
     int resumeRecordWalk(const QPersistentModelIndex& lastPassed, const QSet<int>& setPassed) const;
     bool isListedByEngine(int nTaskIndex) const;
 
+    // The picture side lives in CPicTaskList; these hand over to it.
+    void addPicRow(int nIndex, const DownloadPicInfo& info);
+    // Starts the first waiting picture row unless one is downloading; only -1 does anything.
+    void startPicDownload(int nIndex);
+
     // Re-applies the style sheet rules that depend on the "selected" property.
     static void setSelectedProperty(QWidget* pButton, bool bSelected);
 
     Ui::DownloadingWidget* ui = nullptr;
     QTimer* m_pTimer = nullptr;
     int m_nDownloadIndex = 0;
+    int m_nPicDownloadIndex = 0;
     std::unique_ptr<CTaskTable> m_pRecordTable;
     CPicTaskList* m_pPictures = nullptr;
     CRecordDownloadManager* m_pRecordDownloadMgr = nullptr;
