@@ -247,8 +247,8 @@ private slots:
         const DownloadInfo info = m_record.getDownloadInfo(nIndex);
         QCOMPARE(fileSha256(info.strFilePath), recording(nIndex, 10).streamSha256());
         QCOMPARE(info.stRecordFile.nFileSize, qint64(640000));
-        QTRY_COMPARE_WITH_TIMEOUT(QDir(folder()).entryList(QDir::Files), QStringList(dev(nIndex) + ".mp4"),
-                                  kTimeoutMs);
+        // A cancelled decode removes its own output as it sees the stop, a moment later at most.
+        QTRY_COMPARE(QDir(folder()).entryList(QDir::Files), QStringList(dev(nIndex) + ".mp4"));
     }
 
     void startAnswers_data()
@@ -341,7 +341,8 @@ private slots:
         QVERIFY(!m_pictures.startDownload(addPictures(QString())));  // one at a time
         QVERIFY(waitPictures());
         qint64 nKept = 0;
-        if (m_listPictures.last() == QLatin1String("error")) {
+        if (!device.isEmpty()) {
+            QCOMPARE(m_listPictures.last(), QStringLiteral("error"));
             nKept = QFileInfo(strFile + ".part").size();
             QVERIFY(nKept > 0 && nKept <= 100000);
             setKnobs(nIndex, QString());
