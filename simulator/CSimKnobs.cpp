@@ -37,6 +37,8 @@ CSimKnobs CSimKnobs::fromRequest(const httplib::Request& request)
     knobs.nDropAfter = number(request, "dropAfter", -1);
     knobs.nStallAfter = number(request, "stallAfter", -1);
     knobs.bUnknownLength = request.get_param_value("length") == "unknown";
+    knobs.bIgnoreRange = request.get_param_value("range") == "ignore";
+    knobs.nRangeFrom = number(request, "rangeFrom", -1);
     const std::int64_t nStatus = number(request, "status", 0);
     knobs.nStatus = (nStatus >= 400 && nStatus <= 599) ? static_cast<int>(nStatus) : 0;
     // Bounded: a client that follows redirects forever must not keep a server thread busy.

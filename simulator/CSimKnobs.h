@@ -15,6 +15,8 @@ struct Response;
 //   length=unknown           no Content-Length: the body ends when the connection closes
 //   status=<400..599>        answers with that status instead of the body
 //   redirect=<count>         answers 302 to the same address with count - 1, down to 0
+//   range=ignore             answers a Range request with 200 and the whole body
+//   rangeFrom=<offset>       answers a satisfiable Range request from that offset instead
 // Values that do not parse are ignored.
 struct CSimKnobs
 {
@@ -24,6 +26,8 @@ struct CSimKnobs
     bool bUnknownLength = false;
     int nStatus = 0;     // 0: the route's own answer
     int nRedirects = 0;  // redirects still to go
+    bool bIgnoreRange = false;
+    std::int64_t nRangeFrom = -1;  // -1: the range asked for
 
     static CSimKnobs fromRequest(const httplib::Request& request);
 

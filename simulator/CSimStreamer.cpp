@@ -190,8 +190,13 @@ void CSimStreamer::serve(const httplib::Request& request, httplib::Response& res
     }
 
     response.set_header("Accept-Ranges", "bytes");
-    if (!strRangeHeader.empty()) {
-        const Range range = parseRange(strRangeHeader, nSize);
+    if (!strRangeHeader.empty() && !knobs.bIgnoreRange) {
+        Range range = parseRange(strRangeHeader, nSize);
+        if (range.eKind == Range::Kind::Satisfiable && knobs.nRangeFrom >= 0) {
+            // A source that sends another part than asked for, up to the end.
+            range.nFirst = std::min<std::uint64_t>(static_cast<std::uint64_t>(knobs.nRangeFrom), nSize - 1);
+            range.nLast = nSize - 1;
+        }
         if (range.eKind == Range::Kind::Unsatisfiable) {
             response.status = 416;
             response.set_header("Content-Range", "bytes */" + std::to_string(nSize));

@@ -23,7 +23,7 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(
         QStringLiteral("Loopback server for the download centre: /public/<file> serves the files of a "
                        "folder, /generated/<size>[/<name>] deterministic bytes. Query knobs: rate, "
-                       "dropAfter, stallAfter, length=unknown, status, redirect."
+                       "dropAfter, stallAfter, length=unknown, status, redirect, range=ignore, rangeFrom."
                        " /device/<id>/channel/<n>/record?begin=<s>&end=<s>[&bitrate=<bit/s>] serves a "
                        "framed recording, /device/<id>/channel/<n>/pictures?begin=<s>&end=<s>[&count=<n>]"
                        "[&size=<bytes>] a picture package."));
