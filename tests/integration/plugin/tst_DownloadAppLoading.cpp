@@ -8,16 +8,15 @@
 namespace {
 
 // The host's side of the subscription.
-class RecordingHost : public IAppPluginHost
+struct RecordingHost : IAppPluginHost
 {
-public:
-    void registerNotify(const QStringList& names, void* context) override
+    void registerNotify(const QStringList& listNames, void* pContext) override
     {
-        m_listNames << names;
-        m_listContexts << context;
+        m_listNames += listNames;
+        m_pContext = pContext;
     }
-    QList<QStringList> m_listNames;
-    QList<void*> m_listContexts;
+    QStringList m_listNames;
+    void* m_pContext = nullptr;
 };
 
 }  // namespace
@@ -31,33 +30,28 @@ class tst_DownloadAppLoading : public QObject
 private slots:
     void loadedAndDriven()
     {
-        QPluginLoader loader(QStringLiteral(DC_PLUGIN_FILE));
+        QPluginLoader loader(QString(DC_PLUGIN_FILE));
         QVERIFY2(loader.load(), qPrintable(loader.errorString()));
         QCOMPARE(loader.metaData().value("IID").toString(),
                  QString("DownloadApp.Interface.DownloadAppPlugin"));
         auto* pPlugin = qobject_cast<DownloadAppPlugin*>(loader.instance());
-        QVERIFY(pPlugin);
+        QVERIFY(pPlugin != nullptr);
         QWidget host;
         host.resize(900, 600);
         RecordingHost recorder;
         int nContext = 0;
         pPlugin->initPlugin(&host, &recorder, &nContext);
-        const QStringList listNames{"NotifySwitchMoudle",       "switchToSubMenu",
-                                    "notifyDownloadingFileNum", "AddDownloadTasksByPublicUrl",
-                                    "NotifyDeviceStatus",       "NotifyLoginOut"};
-        QCOMPARE(recorder.m_listNames, QList<QStringList>{listNames});
-        QCOMPARE(recorder.m_listContexts, QList<void*>{&nContext});
+        QCOMPARE(recorder.m_listNames.join(' '),
+                 QString("NotifySwitchMoudle switchToSubMenu notifyDownloadingFileNum "
+                         "AddDownloadTasksByPublicUrl NotifyDeviceStatus NotifyLoginOut"));
+        QCOMPARE(recorder.m_pContext, &nContext);
 
-        AppPluginNotification notification;
-        notification.strName = QStringLiteral("NotifySwitchMoudle");
-        notification.strJson = QStringLiteral(R"({"menuPath":"/#/client/noPage"})");
-        pPlugin->onNotify(notification);
-        QWidget* pWindow = host.findChild<QWidget*>(QStringLiteral("QDownloadCenter"));
+        pPlugin->onNotify({nullptr, 0, "NotifySwitchMoudle", "{\"menuPath\":\"/#/client/noPage\"}"});
+        QWidget* pWindow = host.findChild<QWidget*>(QString("QDownloadCenter"));
         QVERIFY(pWindow && pWindow->isVisibleTo(&host));
         QCOMPARE(pWindow->geometry(), QRect(0, 0, 900, 600));
-        notification.strName = QStringLiteral("NotifyLoginOut");
-        pPlugin->onNotify(notification);
-        QVERIFY(!host.findChild<QWidget*>(QStringLiteral("QDownloadCenter")));
+        pPlugin->onNotify({nullptr, 0, "NotifyLoginOut", ""});
+        QVERIFY(!host.findChild<QWidget*>(QString("QDownloadCenter")));
     }
 };
 
