@@ -6,7 +6,7 @@
 
 // The demo client's scripted tour, as CI runs it: offscreen, screenshots into a folder of its
 // own. The tour checks the downloaded files itself and answers with its exit code; this test
-// adds that it leaves its screenshots behind.
+// adds that it leaves its screenshot of the web page behind.
 class tst_DemoTour : public QObject
 {
     Q_OBJECT
@@ -24,9 +24,7 @@ private slots:
         QVERIFY(process.waitForFinished((nTourSeconds + 60) * 1000));
         QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
                  process.readAll().constData());
-        for (const char* pszName : {"downloading.png", "done.png", "file-download.png"}) {
-            QVERIFY2(QImage(dir.filePath(pszName)).width() >= 800, pszName);
-        }
+        QVERIFY(QImage(dir.filePath("file-download.png")).width() >= 800);
     }
 };
 

@@ -49,7 +49,6 @@ private slots:
         pPlugin->onNotify({nullptr, 0, "NotifySwitchMoudle", "{\"menuPath\":\"/#/client/noPage\"}"});
         QWidget* pWindow = host.findChild<QWidget*>(QString("QDownloadCenter"));
         QVERIFY(pWindow && pWindow->isVisibleTo(&host));
-        QCOMPARE(pWindow->geometry(), QRect(0, 0, 900, 600));
         pPlugin->onNotify({nullptr, 0, "NotifyLoginOut", ""});
         QVERIFY(!host.findChild<QWidget*>(QString("QDownloadCenter")));
     }
