@@ -115,6 +115,7 @@ private slots:
         // A partial file keeps exactly what arrived; error pages are not files.
         QTest::newRow("404") << 200000 << "&status=404" << 2 << -1 << -1.0;
         QTest::newRow("dropped half-way") << 200000 << "&dropAfter=100000" << 2 << 100000 << -1.0;
+        QTest::newRow("dropped before the body") << 200000 << "&dropAfter=0" << 2 << -1 << -1.0;
         QTest::newRow("stalled") << 200000 << "&stallAfter=50000" << 2 << 50000 << -1.0;
         QTest::newRow("too many redirects") << 200000 << "&redirect=30" << 2 << -1 << -1.0;
     }
