@@ -219,10 +219,12 @@ bool CDownloadByPublicUrl::prepareFile(PublicUrlTaskInfo& task)
     }
     const QString strWanted = task.strFilePath;
     auto* pFile = new QFile();
-    for (int nNumber = 0; nNumber <= kMaxNumber; ++nNumber) {
-        const QString strCandidate = nNumber == 0 ? strWanted : numberedPath(strWanted, nNumber);
-        if (isTaken(strCandidate)) {
-            continue;
+    // Each turn either creates the file or finds its free name taken meanwhile, so the next
+    // search gets past that name; the bound only guards against names that keep coming back.
+    for (int nTurn = 0; nTurn <= kMaxNumber; ++nTurn) {
+        const QString strCandidate = getUniqueFilePath(strWanted, 1);
+        if (strCandidate.isEmpty()) {
+            break;
         }
         // Created new or not at all: a job starting at the same moment, or anything else
         // that appeared meanwhile, is never opened over.

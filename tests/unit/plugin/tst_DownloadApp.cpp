@@ -1,14 +1,18 @@
 #include <QtTest>
 
-#include <QApplication>
+#include <CGeneratedRoute.h>
+#include <CSimServer.h>
+#include <CWebClientRoute.h>
+#include <downloadengine/CRecordDownloadManager.h>
+#include <hostcomponents/CBrowser.h>
+
+#include <QDesktopServices>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
 #include <QStackedWidget>
-#include <QTemporaryDir>
-
-#include <hostcomponents/CBrowser.h>
-#include <hostcomponents/QRedDotLabel.h>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <memory>
 
@@ -22,15 +26,15 @@
 namespace {
 
 const char* const kNoPage = "/#/client/noPage";
-const char* const kFilePage = "/client/base/client/downloadCenter";
+const char* const kFileEntry =
+    "{\"firstLevelMenu\":\"/#/client/noPage\",\"secondLevelMenu\":\"/client/base/client/downloadCenter\"}";
 
-// Every download centre window that exists.
 QList<QDownloadCenter*> windows()
 {
     QList<QDownloadCenter*> listWindows;
     for (QWidget* pWidget : QApplication::allWidgets()) {
         if (auto* pWindow = qobject_cast<QDownloadCenter*>(pWidget)) {
-            listWindows.append(pWindow);
+            listWindows << pWindow;
         }
     }
     return listWindows;
@@ -41,346 +45,231 @@ QString json(const QJsonObject& object)
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
-// The host's side of the subscription.
-class RecordingHost : public IAppPluginHost
-{
-public:
-    void registerNotify(const QStringList& names, void* context) override
-    {
-        m_listNames.append(names);
-        m_listContexts.append(context);
-    }
-
-    QList<QStringList> m_listNames;
-    QList<void*> m_listContexts;
-};
-
 }  // namespace
 
+// The module as the host and the client's other modules drive it, in German, against the scripted
+// engine: the plugin object's notifications, the exported facade, and the web page in the real
+// browser, served by the simulator, fetching files through the window's public-URL jobs.
 class tst_DownloadApp : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
-    void subscribesToSixNames();
-    void menus_data();
-    void menus();
-    void fileCountNeedsAWindow();
-    void deviceStatus_data();
-    void deviceStatus();
-    void publicUrlTasks_data();
-    void publicUrlTasks();
-    void logOutThenNewWindow();
-    void logOutTakesTheFacadesWindow();
-    void facadeDestroysTheWindowFirst();
-    void otherNamesIgnored();
+public slots:
+    // Stands for the desktop: records what would be opened.
+    void onOpenUrl(const QUrl& url) { m_listOpened << url.toLocalFile(); }
 
 private:
-    void notify(const QString& strName, const QString& strJson);
-    void notify(const QString& strName, const QJsonObject& payload) { notify(strName, json(payload)); }
-    // Opens the download centre from the menu, as the host does.
-    QDownloadCenter* openFromMenu();
-    QDownloadCenter* window() const { return windows().value(0); }
-    int stackedPage() const
-    {
-        return window()->findChild<QStackedWidget*>(QStringLiteral("DownloadCenterStacked"))->currentIndex();
-    }
-
+    QTemporaryDir m_dir;
+    CSimServer m_server;
     std::unique_ptr<QWidget> m_pHost;
     std::unique_ptr<DownloadApp> m_pApp;
-    RecordingHost m_host;
-    int m_nContext = 0;
-    QTemporaryDir m_dirFiles;
-};
+    QStringList m_listOpened;
 
-void tst_DownloadApp::initTestCase()
-{
-    QVERIFY(m_dirFiles.isValid());
-    // Nothing listens there: the page never loads.
-    probe::setClientSetting(QStringLiteral("Local/WebUrl"), QStringLiteral("http://127.0.0.1:9"));
-    probe::setClientSetting(QStringLiteral("Download/FileDownloadPath"), m_dirFiles.path());
-}
-
-void tst_DownloadApp::init()
-{
-    ScriptedEngine::reset();
-    ModalAnswerer::reset();
-    m_pHost = std::make_unique<QWidget>();
-    m_pHost->resize(1000, 700);
-    m_host = RecordingHost();
-    m_pApp = std::make_unique<DownloadApp>();
-    m_pApp->initPlugin(m_pHost.get(), &m_host, &m_nContext);
-}
-
-void tst_DownloadApp::cleanup()
-{
-    CDownloadCenterMgr::destroyInstance();
-    QDownloadCenter::destroyInstance();
-    m_pApp.reset();
-    m_pHost.reset();
-    QVERIFY(windows().isEmpty());
-    QVERIFY2(ModalAnswerer::unexpectedBoxes().isEmpty(),
-             qPrintable(ModalAnswerer::unexpectedBoxes().join('\n')));
-}
-
-void tst_DownloadApp::notify(const QString& strName, const QString& strJson)
-{
-    AppPluginNotification notification;
-    notification.strName = strName;
-    notification.strJson = strJson;
-    m_pApp->onNotify(notification);
-}
-
-QDownloadCenter* tst_DownloadApp::openFromMenu()
-{
-    notify(QStringLiteral("NotifySwitchMoudle"), QJsonObject{{"menuPath", kNoPage}});
-    return window();
-}
-
-void tst_DownloadApp::subscribesToSixNames()
-{
-    const QStringList listNames{"NotifySwitchMoudle",       "switchToSubMenu",
-                                "notifyDownloadingFileNum", "AddDownloadTasksByPublicUrl",
-                                "NotifyDeviceStatus",       "NotifyLoginOut"};
-    QCOMPARE(m_host.m_listNames, QList<QStringList>{listNames});
-    QCOMPARE(m_host.m_listContexts, QList<void*>{&m_nContext});
-    QVERIFY(windows().isEmpty());
-}
-
-void tst_DownloadApp::menus_data()
-{
-    QTest::addColumn<bool>("bOpenBefore");
-    QTest::addColumn<QString>("strName");
-    QTest::addColumn<QString>("strJson");
-    QTest::addColumn<bool>("bShown");  // false also when there is no window
-    QTest::addColumn<int>("nPage");
-    QTest::addColumn<int>("nRefreshes");
-
-    const QString strSwitch = QStringLiteral("NotifySwitchMoudle");
-    const QString strSub = QStringLiteral("switchToSubMenu");
-    const auto sub = [](const char* szFirst, const char* szSecond) {
-        return json(QJsonObject{{"firstLevelMenu", szFirst}, {"secondLevelMenu", szSecond}});
-    };
-    const QString strNoPage = json(QJsonObject{{"menuPath", kNoPage}});
-    const QString strOther = json(QJsonObject{{"menuPath", "/#/client/preview"}});
-
-    QTest::newRow("switch here, no window") << false << strSwitch << strNoPage << true << 0 << -1;
-    QTest::newRow("switch away, no window") << false << strSwitch << strOther << false << -1 << -1;
-    QTest::newRow("switch here, shown") << true << strSwitch << strNoPage << true << 0 << 1;
-    QTest::newRow("switch away, shown") << true << strSwitch << strOther << false << 0 << 0;
-    QTest::newRow("switch, no path") << true << strSwitch << "{}" << false << 0 << 0;
-    QTest::newRow("switch, not json") << true << strSwitch << "{\"menuPath\":" << false << 0 << 0;
-    QTest::newRow("file entry, no window") << false << strSub << sub(kNoPage, kFilePage) << true << 1 << -1;
-    QTest::newRow("file entry, shown") << true << strSub << sub(kNoPage, kFilePage) << true << 1 << 1;
-    QTest::newRow("other entry, shown")
-        << true << strSub << sub(kNoPage, "/client/base/client/other") << true << 0 << 0;
-    QTest::newRow("other module, shown")
-        << true << strSub << sub("/#/client/preview", kFilePage) << false << 0 << 0;
-    QTest::newRow("other module, no window")
-        << false << strSub << sub("/#/client/preview", kFilePage) << false << -1 << -1;
-    QTest::newRow("sub, not json") << true << strSub << "first" << false << 0 << 0;
-}
-
-void tst_DownloadApp::menus()
-{
-    QFETCH(bool, bOpenBefore);
-    QFETCH(QString, strName);
-    QFETCH(QString, strJson);
-    QFETCH(bool, bShown);
-    QFETCH(int, nPage);
-    QFETCH(int, nRefreshes);
-
-    std::unique_ptr<QSignalSpy> pSpySent;
-    if (bOpenBefore) {
-        QVERIFY(!openFromMenu()->isHidden());
-        pSpySent = std::make_unique<QSignalSpy>(window()->findChild<CBrowser*>(), &CBrowser::sgnResponseSent);
+    void notify(const QString& strName, const QString& strJson)
+    {
+        m_pApp->onNotify({nullptr, 0, strName, strJson});
     }
-    notify(strName, strJson);
-
-    // -1: no window is made.
-    QCOMPARE(windows().size(), nPage < 0 ? 0 : 1);
-    if (nPage < 0) {
-        return;
+    QDownloadCenter* openFromMenu()
+    {
+        notify("NotifySwitchMoudle", json({{"menuPath", kNoPage}}));
+        return windows().value(0);
     }
-    QVERIFY(window()->isInited());
-    QCOMPARE(window()->parentWidget(), m_pHost.get());
-    QCOMPARE(!window()->isHidden(), bShown);
-    QCOMPARE(stackedPage(), nPage);
-    if (pSpySent) {
-        QCOMPARE(pSpySent->count(), nRefreshes);
-        for (const QList<QVariant>& listArgs : qAsConst(*pSpySent)) {
-            QCOMPARE(QJsonDocument::fromJson(listArgs.at(0).toString().toUtf8())["method"].toString(),
-                     QStringLiteral("notifyWebRefreshDownloadFilePage"));
+    template <typename T = QWidget>
+    T* child(const char* pszName = nullptr) const
+    {
+        return windows().value(0)->findChild<T*>(pszName ? QString(pszName) : QString());
+    }
+    QDownloadingWidget* downloading() const { return child<QDownloadingWidget>("wgtDownloading"); }
+    QVariant inPage(const QString& strScript) const
+    {
+        // Shared, because an answer may still come after the wait gave up.
+        auto pAnswer = std::make_shared<QVariantList>();
+        child<QWebEngineView>()->page()->runJavaScript(
+            strScript, [pAnswer](const QVariant& value) { *pAnswer << value; });
+        (void)QTest::qWaitFor([pAnswer] { return !pAnswer->isEmpty(); }, 60000);
+        return pAnswer->value(0);
+    }
+    bool waitInPage(const QString& strCondition) const
+    {
+        return QTest::qWaitFor([&] { return inPage("!!(" + strCondition + ")").toBool(); }, 120000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // Set before the module is first built: its texts follow the locale of that moment.
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        m_server.addRoute(std::make_unique<CGeneratedRoute>());
+        m_server.addRoute(std::make_unique<CWebClientRoute>(QCoreApplication::applicationDirPath() + "/web",
+                                                            m_dir.filePath("none")));
+        QVERIFY(m_dir.isValid() && m_server.start());
+        probe::setClientSetting("Download/FileDownloadPath", m_dir.filePath("files"));
+        QDesktopServices::setUrlHandler("file", this, "onOpenUrl");
+    }
+    void init()
+    {
+        // Nothing listens there: the page never loads, except where a test names the simulator.
+        probe::setClientSetting("Local/WebUrl", "http://127.0.0.1:9");
+        ScriptedEngine::reset();
+        ModalAnswerer::reset();
+        m_pHost = std::make_unique<QWidget>();
+        m_pHost->resize(1000, 700);
+        m_pApp = std::make_unique<DownloadApp>();
+        // Without a host to subscribe with; the loading test covers the subscription.
+        m_pApp->initPlugin(m_pHost.get(), nullptr, nullptr);
+    }
+    void cleanup()
+    {
+        CDownloadCenterMgr::destroyInstance();
+        QDownloadCenter::destroyInstance();
+        QVERIFY(windows().isEmpty());
+    }
+
+    void notifications_data()
+    {
+        QTest::addColumn<bool>("bOpenBefore");
+        QTest::addColumn<QString>("strName");
+        QTest::addColumn<QString>("strJson");
+        // Page shown (-1: not embedded), window shown, refresh messages to the page, record tasks
+        // left, public-URL jobs held.
+        QTest::addColumn<QString>("strSeen");
+        const QString strSwitch = "NotifySwitchMoudle", strSub = "switchToSubMenu",
+                      strJobs = "AddDownloadTasksByPublicUrl";
+        const QString strHere = json({{"menuPath", kNoPage}}), strAway = json({{"menuPath", "/#/client/x"}});
+        const QString strDelete = json({{"deviceId", "device-1"}, {"channelId", "1"}, {"event", "delete"}});
+        const QString strTasks =
+            "{\"downloadTasks\":[{\"taskId\":\"h-1\",\"url\":\"ftp:a\"},{\"taskId\":\"h-2\"}]}";
+        QTest::newRow("switch here") << false << strSwitch << strHere << "0 shown 0 1 0";
+        QTest::newRow("switch away, not embedded") << false << strSwitch << strAway << "-1 hidden 0 1 0";
+        QTest::newRow("switch here, shown") << true << strSwitch << strHere << "0 shown 1 1 0";
+        QTest::newRow("switch away, shown") << true << strSwitch << strAway << "0 hidden 0 1 0";
+        QTest::newRow("file entry") << false << strSub << kFileEntry << "1 shown 0 1 0";
+        QTest::newRow("other module")
+            << true << strSub << QString(kFileEntry).replace("noPage", "x") << "0 hidden 0 1 0";
+        QTest::newRow("device deleted") << false << "NotifyDeviceStatus" << strDelete << "0 hidden 0 0 0";
+        QTest::newRow("jobs") << false << strJobs << strTasks << "0 hidden 0 1 2";
+        QTest::newRow("jobs, shown") << true << strJobs << strTasks << "0 shown 0 1 2";
+        QTest::newRow("count, not embedded")
+            << false << "notifyDownloadingFileNum" << QString("{}") << "-1 hidden 0 1 0";
+    }
+    // Only the menus show the window; one taken for background work stays hidden.
+    void notifications()
+    {
+        QFETCH(bool, bOpenBefore);
+        QFETCH(QString, strName);
+        QFETCH(QString, strJson);
+        QFETCH(QString, strSeen);
+        // A task handed in by another module before the plugin has needed the window.
+        CDownloadCenterMgr::instance().addDownloadTask(probe::recordTask("front door"));
+        std::unique_ptr<QSignalSpy> pSpySent;
+        if (bOpenBefore) {
+            openFromMenu();
+            pSpySent = std::make_unique<QSignalSpy>(child<CBrowser>(), &CBrowser::sgnResponseSent);
         }
+        notify(strName, strJson);
+        const int nSent = pSpySent ? pSpySent->count() : 0;
+        QCOMPARE(windows().size(), 1);
+        QDownloadCenter* pWindow = windows().at(0);
+        QCOMPARE(pWindow->parentWidget(), pWindow->isInited() ? m_pHost.get() : nullptr);
+        QString strAnswer;  // to the page asking for the jobs held
+        if (pWindow->isInited()) {
+            QSignalSpy spyAnswer(child<CBrowser>(), &CBrowser::sgnResponseSent);
+            emit child<CBrowser>()->request(
+                nullptr,
+                "{\"method\":\"getDownloadTasksByPublicUrlStatus\",\"id\":1,\"async\":false,\"params\":{}}");
+            strAnswer = spyAnswer.value(0).value(0).toString();
+        }
+        const int nPage =
+            pWindow->isInited() ? child<QStackedWidget>("DownloadCenterStacked")->currentIndex() : -1;
+        QCOMPARE(QString("%1 %2 %3 %4 %5")
+                     .arg(nPage)
+                     .arg(pWindow->isHidden() ? "hidden" : "shown")
+                     .arg(nSent)
+                     .arg(probe::recordTasks(*downloading()).size())
+                     .arg(strAnswer.count("\"taskId\"")),
+                 strSeen);
     }
-}
 
-void tst_DownloadApp::fileCountNeedsAWindow()
-{
-    const QJsonObject count{{"downloadingFileNum", 12}};
-    notify(QStringLiteral("notifyDownloadingFileNum"), count);
-    QVERIFY(windows().isEmpty());
-
-    QDownloadCenter* pWindow = openFromMenu();
-    notify(QStringLiteral("notifyDownloadingFileNum"), count);
-    QCOMPARE(pWindow->findChild<QRedDotLabel*>(QStringLiteral("labFileDownloadNum"))->text(),
-             QStringLiteral("12"));
-    // Not JSON: no count in it, the badge stays.
-    notify(QStringLiteral("notifyDownloadingFileNum"), QStringLiteral("{\"downloadingFileNum\":0"));
-    QVERIFY(pWindow->findChild<QWidget*>(QStringLiteral("wgtFileDownloadNum"))->isVisibleTo(pWindow));
-}
-
-void tst_DownloadApp::deviceStatus_data()
-{
-    QTest::addColumn<bool>("bOpenBefore");
-    QTest::addColumn<QString>("strJson");
-    QTest::addColumn<bool>("bRemoved");
-
-    const QString strDelete =
-        json(QJsonObject{{"deviceId", "device-1"}, {"channelId", "1"}, {"event", "delete"}});
-    QTest::newRow("window not open") << false << strDelete << true;
-    QTest::newRow("window shown") << true << strDelete << true;
-    QTest::newRow("other event") << false << json(QJsonObject{{"deviceId", "device-1"}, {"event", "online"}})
-                                 << false;
-    QTest::newRow("not json") << false << R"({"deviceId":"device-1","event":"delete")" << false;
-}
-
-void tst_DownloadApp::deviceStatus()
-{
-    QFETCH(bool, bOpenBefore);
-    QFETCH(QString, strJson);
-    QFETCH(bool, bRemoved);
-
-    // A task handed in by another module before the plugin has needed the window.
-    QDownloadCenter* pWindow = bOpenBefore ? openFromMenu() : QDownloadCenter::instance();
-    emit pWindow->sgnAddDownloadTask(probe::recordTask(QStringLiteral("front door")));
-    auto* pDownloading = pWindow->findChild<QDownloadingWidget*>(QStringLiteral("wgtDownloading"));
-    QCOMPARE(probe::recordTasks(*pDownloading).size(), 1);
-
-    notify(QStringLiteral("NotifyDeviceStatus"), strJson);
-
-    QCOMPARE(windows(), QList<QDownloadCenter*>{pWindow});
-    QVERIFY(pWindow->isInited());
-    QCOMPARE(pWindow->parentWidget(), m_pHost.get());
-    // Only the menus show the window.
-    QCOMPARE(!pWindow->isHidden(), bOpenBefore);
-    QCOMPARE(probe::recordTasks(*pDownloading).isEmpty(), bRemoved);
-}
-
-void tst_DownloadApp::publicUrlTasks_data()
-{
-    QTest::addColumn<bool>("bOpenBefore");
-    QTest::addColumn<QString>("strJson");
-    QTest::addColumn<QStringList>("listTaskIds");
-
-    // Addresses the jobs refuse at once: no transfer, failed jobs.
-    const QString strTasks = json(QJsonObject{
-        {"downloadTasks", QJsonArray{QJsonObject{{"taskId", "h-1"}, {"url", "ftp:a"}, {"fileName", "a"}},
-                                     QJsonObject{{"taskId", "h-2"}, {"url", "ftp:b"}, {"fileName", "b"}}}}});
-    QTest::newRow("window not open") << false << strTasks << QStringList{"h-1", "h-2"};
-    QTest::newRow("window shown") << true << strTasks << QStringList{"h-1", "h-2"};
-    QTest::newRow("not json") << false << strTasks.chopped(1) << QStringList();
-}
-
-void tst_DownloadApp::publicUrlTasks()
-{
-    QFETCH(bool, bOpenBefore);
-    QFETCH(QString, strJson);
-    QFETCH(QStringList, listTaskIds);
-
-    if (bOpenBefore) {
-        openFromMenu();
+    // Log-out takes the window and the facade; what comes for them then is dropped.
+    void logOut()
+    {
+        QPointer<QDownloadCenter> pFirst = openFromMenu();
+        QPointer<CDownloadCenterMgr> pFacade = &CDownloadCenterMgr::instance();
+        notify("NotifyLoginOut", QString());
+        notify("notifyDownloadingFileNum", json({{"downloadingFileNum", 3}}));
+        QVERIFY(!pFirst && !pFacade && windows().isEmpty());
+        QVERIFY(!openFromMenu()->isHidden());
     }
-    notify(QStringLiteral("AddDownloadTasksByPublicUrl"), strJson);
 
-    QCOMPARE(windows().size(), 1);
-    QDownloadCenter* pWindow = window();
-    QVERIFY(pWindow->isInited());
-    QCOMPARE(!pWindow->isHidden(), bOpenBefore);
-    // The jobs answer the page for whatever they hold.
-    QSignalSpy spySent(pWindow->findChild<CBrowser*>(), &CBrowser::sgnResponseSent);
-    pWindow->onRPCcall(
-        nullptr,
-        QStringLiteral(R"({"method":"getDownloadTasksByPublicUrlStatus","id":1,"async":false,"params":{}})"));
-    QCOMPARE(spySent.count(), 1);
-    QStringList listHeld;
-    const QJsonArray arrStatus = QJsonDocument::fromJson(spySent.at(0).at(0).toString().toUtf8())["params"]
-                                     .toObject()
-                                     .value("downloadTasksStatus")
-                                     .toArray();
-    for (const QJsonValue& value : arrStatus) {
-        listHeld.append(value["taskId"].toString());
+    // Every call goes to the one window, in the language of the machine.
+    void facade()
+    {
+        CDownloadCenterMgr& facade = CDownloadCenterMgr::instance();
+        facade.initWidget(m_pHost.get());
+        QVERIFY(facade.isInited() && windows().at(0)->parentWidget() == m_pHost.get());
+        QString strProduct = "Acme";
+        facade.setProductInfo(strProduct);
+        facade.addDownloadTask(probe::recordTask("a.mp4"));
+        emit CRecordDownloadManager::getInstance().sgnDownloadStateNotify(1, true,
+                                                                          ScriptedEngine::heldRecordInfo(1));
+        facade.addDownloadTask(probe::recordTask("b.mp4"));
+        const auto buttons = [this] {
+            return child<QAbstractButton>("btnDone")->text() + ", " +
+                   child<QAbstractButton>("btnDownloading")->text();
+        };
+        QCOMPARE(QStringList({probe::recordModel(*downloading())->headerData(3, Qt::Horizontal).toString(),
+                              probe::statusText(*downloading(), 2), buttons()}),
+                 QStringList({"Acme", "Wird geladen", "Fertig 1, Laufend 1"}));
+        facade.clearDownloadData();
+        QCOMPARE(buttons(), QString("Fertig 0, Laufend 0"));
+        CDownloadCenterMgr::destroyInstance();
+        QVERIFY(windows().isEmpty());
     }
-    QCOMPARE(listHeld, listTaskIds);
-}
 
-void tst_DownloadApp::logOutThenNewWindow()
-{
-    QPointer<QDownloadCenter> pFirst = openFromMenu();
-    QPointer<CDownloadCenterMgr> pFacade = &CDownloadCenterMgr::instance();
-
-    notify(QStringLiteral("NotifyLoginOut"), QString());
-    QVERIFY(pFirst.isNull());
-    QVERIFY(pFacade.isNull());
-    QVERIFY(windows().isEmpty());
-
-    // Counts for a window that is gone are dropped, not kept for the next one.
-    notify(QStringLiteral("notifyDownloadingFileNum"), QJsonObject{{"downloadingFileNum", 3}});
-    QVERIFY(windows().isEmpty());
-    QDownloadCenter* pSecond = openFromMenu();
-    QVERIFY(pSecond);
-    QVERIFY(pSecond->isInited());
-    QCOMPARE(pSecond->parentWidget(), m_pHost.get());
-    QVERIFY(!pSecond->isHidden());
-}
-
-void tst_DownloadApp::logOutTakesTheFacadesWindow()
-{
-    // Made by another module through the facade; the plugin never needed it.
-    CDownloadCenterMgr::instance().initWidget(m_pHost.get());
-    QCOMPARE(windows().size(), 1);
-
-    notify(QStringLiteral("NotifyLoginOut"), QStringLiteral("{}"));
-    QVERIFY(windows().isEmpty());
-}
-
-void tst_DownloadApp::facadeDestroysTheWindowFirst()
-{
-    openFromMenu();
-    CDownloadCenterMgr::instance();
-    CDownloadCenterMgr::destroyInstance();
-    QVERIFY(windows().isEmpty());
-
-    // None of these may reach the window that went.
-    notify(QStringLiteral("notifyDownloadingFileNum"), QJsonObject{{"downloadingFileNum", 3}});
-    QVERIFY(windows().isEmpty());
-    notify(QStringLiteral("NotifySwitchMoudle"), QJsonObject{{"menuPath", "/#/client/preview"}});
-    QVERIFY(windows().isEmpty());
-    QDownloadCenter* pWindow = openFromMenu();
-    QCOMPARE(windows().size(), 1);
-    QVERIFY(pWindow->isInited());
-    QVERIFY(!pWindow->isHidden());
-    notify(QStringLiteral("NotifyLoginOut"), QString());
-    QVERIFY(windows().isEmpty());
-}
-
-void tst_DownloadApp::otherNamesIgnored()
-{
-    for (const char* szName : {"NotifySwitchModule", "notifyswitchmoudle", "NotifySwitchMoudle ", ""}) {
-        notify(QLatin1String(szName), QJsonObject{{"menuPath", kNoPage}});
+    // The page in the window's browser: messages sent before it is up, a file fetched from its
+    // list and opened, and how it shows the jobs' states.
+    void webPage()
+    {
+        probe::setClientSetting("Local/WebUrl", m_server.baseUrl());
+        m_pHost->show();
+        notify("switchToSubMenu", kFileEntry);
+        QStringList listRequests;
+        QObject context;  // ends the connection with this test
+        connect(child<CBrowser>(), &CBrowser::request, &context,
+                [&listRequests](CBrowser*, const QString& strText) { listRequests << strText; });
+        const QString strStatus =
+            "{\"method\":\"responseDownloadTasksByPublicUrlStatus\",\"params\":{\"downloadTasksStatus\":[%1]}"
+            "}";
+        child<CBrowser>()->response(strStatus.arg("{\"taskId\":\"earlier\",\"status\":3}"));
+        child<CBrowser>()->response(strStatus.arg(
+            "{\"taskId\":\"x1\",\"status\":2,\"downloadProgress\":0.425},{\"taskId\":\"x2\",\"status\":3,"
+            "\"downloadProgress\":0.5},{\"taskId\":\"x3\",\"status\":7,\"downloadProgress\":7.5},{\"taskId\":"
+            "\"x4\",\"status\":2,\"downloadProgress\":\"half\"}"));
+        const QString strDownload =
+            "document.querySelector('#files button.download[aria-label=\"Download sample-1MiB.bin\"]')";
+        QVERIFY(waitInPage(strDownload + " && document.querySelectorAll('#jobs tbody tr').length === 5"));
+        QVERIFY(inPage(strDownload + ".click(); true").toBool());
+        const QString strRow = "document.querySelector('#jobs tbody tr:nth-child(6)')";
+        QVERIFY(waitInPage(strRow + " && " + strRow + ".classList.contains('finished')"));
+        QCOMPARE(QFile(m_dir.filePath("files/sample-1MiB.bin")).size(), 1048576);
+        QVERIFY(inPage(strRow + ".querySelector('.open-file').click(); true").toBool());
+        QTRY_COMPARE_WITH_TIMEOUT(m_listOpened, QStringList{m_dir.filePath("files/sample-1MiB.bin")}, 60000);
+        const QString strRows =
+            "Array.prototype.map.call(document.querySelectorAll('#jobs tbody tr'), function (r) { return "
+            "['.name', '.status', '.percent'].map(function (s) { return r.querySelector(s).textContent; "
+            "}).join(' ') + ' ' + r.querySelector('.open-file').disabled; })";
+        QCOMPARE(inPage(strRows).toStringList(),
+                 QStringList({"earlier Finished 100% false", "x1 Failed 42% true", "x2 Finished 100% false",
+                              "x3 Unknown 100% true", "x4 Failed 0% true",
+                              "sample-1MiB.bin Finished 100% false"}));
+        // The running count only when it changes (0, 1, 0), and the file to open by job and name.
+        const QString strRequests = listRequests.join('\n');
+        QCOMPARE(strRequests.count("\"method\":\"notifyDownloadingFileNum\""), 3);
+        const QRegularExpression openFile(
+            "\"openDownloadFiledir\".*\"taskId\":\"[^\"]+\",\"fileName\":\"sample-1MiB.bin\"}}");
+        QVERIFY(strRequests.contains(openFile));
     }
-    QVERIFY(windows().isEmpty());
-
-    QPointer<QDownloadCenter> pWindow = openFromMenu();
-    notify(QStringLiteral("notifyLoginOut"), QString());
-    notify(QStringLiteral("NotifyLogout"), QString());
-    QVERIFY(pWindow);
-    QVERIFY(!pWindow->isHidden());
-}
+};
 
 QTEST_MAIN(tst_DownloadApp)
 #include "tst_DownloadApp.moc"

@@ -1,0 +1,265 @@
+#include <CDownloadByPublicUrl.h>
+#include <CGeneratedBody.h>
+#include <CGeneratedRoute.h>
+#include <CRPCEnvelope.h>
+#include <CSimServer.h>
+
+#include <hostservices/ClientSettings.h>
+
+#include <QDesktopServices>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSettings>
+#include <QtTest>
+
+#include <memory>
+
+// Public-URL jobs as the page sees them, over real HTTP on loopback into a real download folder:
+// the files that land and their names, the status report, what an open request opens, and the
+// envelope of the messages.
+class tst_PublicUrl : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    // Stands for the desktop: records what would be opened.
+    void onOpenUrl(const QUrl& url) { m_listOpened << url.toLocalFile(); }
+
+private:
+    static constexpr int kWaitMs = 60000;
+    QTemporaryDir m_dir;
+    CSimServer m_server;
+    std::unique_ptr<CDownloadByPublicUrl> m_pRunner;
+    QStringList m_listOpened;
+
+    QString folder() const { return m_dir.filePath("downloads"); }
+    QString path(const QString& strName) const { return folder() + "/" + strName; }
+    QString url(int nSize, const QString& strQuery = QString()) const
+    {
+        return m_server.baseUrl() + QString("/generated/%1/f.bin?pattern=5").arg(nSize) + strQuery;
+    }
+    static void setFolder(const QString& strFolder, double fStallSeconds = 30)
+    {
+        QSettings settings(ConfigInfo::ClientSettings::filePath(), QSettings::IniFormat);
+        settings.setValue("Download/FileDownloadPath", strFolder);
+        settings.setValue("Network/StallTimeout", fStallSeconds);
+    }
+    void add(const QString& strTaskId, const QString& strUrl, const QString& strName = "f.bin")
+    {
+        const QJsonObject job{{"taskId", strTaskId}, {"url", strUrl}, {"fileName", strName}};
+        m_pRunner->addDownloadTasksByPublicUrl({{"downloadTasks", QJsonArray{job}}});
+    }
+    // The message the runner sends the page for a status request.
+    QJsonDocument report(const QJsonObject& params)
+    {
+        QString strText;
+        auto connection = connect(m_pRunner.get(), &CDownloadByPublicUrl::sgnUpdateDownloadTasksStatus,
+                                  [&strText](QString& strStatus) { strText = strStatus; });
+        m_pRunner->getDownloadTasksByPublicUrlStatus(params);
+        disconnect(connection);
+        return QJsonDocument::fromJson(strText.toUtf8());
+    }
+    QJsonObject statusOf(const QString& strId)
+    {
+        return report({{"downloadTasks", QJsonArray{strId}}})["params"]["downloadTasksStatus"][0].toObject();
+    }
+    // The job's status once it has ended (0 when it is still running after a long wait).
+    int ended(const QString& strId)
+    {
+        (void)QTest::qWaitFor([&] { return statusOf(strId)["status"].toInt() != 0; }, kWaitMs);
+        return statusOf(strId)["status"].toInt();
+    }
+    static QStringList entries(const QString& strFolder)
+    {
+        QStringList list =
+            QDir(strFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        list.sort();
+        return list;
+    }
+    static int descriptorsOpenOn(const QString& strPath)
+    {
+        int nCount = 0;
+        for (const QFileInfo& info : QDir("/proc/self/fd").entryInfoList(QDir::AllEntries | QDir::System)) {
+            nCount += info.symLinkTarget() == strPath;
+        }
+        return nCount;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_server.addRoute(std::make_unique<CGeneratedRoute>());
+        QVERIFY(m_dir.isValid() && m_server.start());
+        QDesktopServices::setUrlHandler("file", this, "onOpenUrl");
+    }
+    void init()
+    {
+        setFolder(folder());
+        QVERIFY(QDir(m_dir.path()).removeRecursively() && QDir().mkpath(folder()));
+        m_pRunner = std::make_unique<CDownloadByPublicUrl>();
+        m_listOpened.clear();
+    }
+
+    void transfers_data()
+    {
+        QTest::addColumn<int>("nSize");
+        QTest::addColumn<QString>("strQuery");
+        QTest::addColumn<int>("nStatus");
+        QTest::addColumn<int>("nKept");         // bytes of the file left, -1 for no file
+        QTest::addColumn<double>("fProgress");  // 0 for an empty or unannounced body; -1: unchecked
+        QTest::newRow("empty") << 0 << "" << 3 << 0 << 0.0;
+        QTest::newRow("a few MB") << 3 * 1024 * 1024 + 17 << "" << 3 << 3 * 1024 * 1024 + 17 << 1.0;
+        QTest::newRow("paced, in many pieces") << 1000000 << "&rate=2000000" << 3 << 1000000 << 1.0;
+        QTest::newRow("redirected thrice") << 1000 << "&redirect=3" << 3 << 1000 << 1.0;
+        QTest::newRow("length not announced") << 1000 << "&length=unknown" << 3 << 1000 << 0.0;
+        // A partial file keeps exactly what arrived; error pages are not files.
+        QTest::newRow("404") << 200000 << "&status=404" << 2 << -1 << -1.0;
+        QTest::newRow("dropped half-way") << 200000 << "&dropAfter=100000" << 2 << 100000 << -1.0;
+        QTest::newRow("dropped before the body") << 200000 << "&dropAfter=0" << 2 << -1 << -1.0;
+        QTest::newRow("stalled") << 200000 << "&stallAfter=50000" << 2 << 50000 << -1.0;
+        QTest::newRow("too many redirects") << 200000 << "&redirect=30" << 2 << -1 << -1.0;
+    }
+    void transfers()
+    {
+        QFETCH(int, nSize);
+        QFETCH(QString, strQuery);
+        QFETCH(int, nStatus);
+        QFETCH(int, nKept);
+        QFETCH(double, fProgress);
+        setFolder(folder(), strQuery.contains("stall") ? 1 : 30);
+        add("t1", url(nSize, strQuery), "copy.bin");
+        QCOMPARE(ended("t1"), nStatus);
+        QCOMPARE(descriptorsOpenOn(path("copy.bin")), 0);
+        QByteArray baKept(qMax(0, nKept), Qt::Uninitialized);
+        CGeneratedBody::fill(5, 0, baKept.data(), baKept.size());
+        QFile file(path("copy.bin"));
+        QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("no file"),
+                 nKept < 0 ? "no file" : baKept);
+        const double fReported = statusOf("t1")["downloadProgress"].toDouble();
+        QCOMPARE(fReported, fProgress < 0 ? fReported : fProgress);
+    }
+
+    void freeNames_data()
+    {
+        QTest::addColumn<QString>("strWanted");
+        QTest::addColumn<QStringList>("listTaken");  // "@name": a link to nowhere
+        QTest::addColumn<QStringList>("listGiven");  // to jobs running at once
+        QTest::newRow("free") << "a.txt" << QStringList() << QStringList{"a.txt"};
+        QTest::newRow("taken") << "a.txt" << QStringList{"a.txt"} << QStringList{"a(1).txt"};
+        QTest::newRow("last dot") << "a.tar.gz" << QStringList{"a.tar.gz"} << QStringList{"a.tar(1).gz"};
+        QTest::newRow("no extension") << "READ" << QStringList{"READ", "READ(1)"} << QStringList{"READ(2)"};
+        QTest::newRow("hidden") << ".profile" << QStringList{".profile"} << QStringList{".profile(1)"};
+        // Opening the link for writing would create its target outside the folder.
+        QTest::newRow("dangling link") << "l.txt" << QStringList{"@l.txt"} << QStringList{"l(1).txt"};
+        QTest::newRow("at once") << "a.txt" << QStringList() << QStringList{"a(1).txt", "a(2).txt", "a.txt"};
+        // Names that are no plain file name fail at once and write nothing.
+        for (const QString& strName :
+             {QString("../e.txt"), QString("sub/e.txt"), m_dir.filePath("e.txt"), QString("..\\e.txt"),
+              QString("e\n.txt"), QString("e\u0085.txt"), QString(".."), QString()}) {
+            QTest::newRow(qPrintable("refused " + strName)) << strName << QStringList() << QStringList();
+        }
+    }
+    // The report keeps the name asked for, whatever the name on disk.
+    void freeNames()
+    {
+        QFETCH(QString, strWanted);
+        QFETCH(QStringList, listTaken);
+        QFETCH(QStringList, listGiven);
+        for (const QString& strName : listTaken) {
+            QVERIFY(strName.startsWith('@') ? QFile::link(m_dir.filePath("nowhere"), path(strName.mid(1)))
+                                            : QFile(path(strName)).open(QIODevice::WriteOnly));
+        }
+        const int nJobs = qMax(1, listGiven.size());
+        for (int i = 0; i < nJobs; ++i) {
+            add(QString::number(i), url(60000, "&rate=200000"), strWanted);
+        }
+        for (int i = 0; i < nJobs; ++i) {
+            QCOMPARE(ended(QString::number(i)), listGiven.isEmpty() ? 2 : 3);
+            QCOMPARE(statusOf(QString::number(i))["fileName"].toString(), strWanted);
+        }
+        QStringList listExpected = listTaken.replaceInStrings("@", "") + listGiven;
+        listExpected.sort();
+        QCOMPARE(entries(folder()), listExpected);
+        QCOMPARE(entries(m_dir.path()), QStringList{"downloads"});
+    }
+
+    // Accepted again, a job lets go of its old file and starts over.
+    void acceptedAgain()
+    {
+        add("t1", url(50000000, "&rate=100000"), "first.bin");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path("first.bin")).size() > 0, kWaitMs);
+        add("t1", url(3000), "second.bin");
+        QCOMPARE(descriptorsOpenOn(path("first.bin")), 0);
+        QCOMPARE(ended("t1"), 3);
+        QCOMPARE(QFileInfo(path("second.bin")).size(), 3000);
+    }
+
+    void openRequests_data()
+    {
+        // The request's params, and what opens: "<folder>" or a name in it.
+        QTest::addColumn<QStringList>("listRequest");
+        QTest::newRow("nothing named") << QStringList{"{}", "<folder>"};
+        QTest::newRow("unknown task") << QStringList{R"({"taskId":"none"})", ""};
+        QTest::newRow("unknown task, a file")
+            << QStringList{R"({"taskId":"none","fileName":"p.txt"})", "p.txt"};
+        QTest::newRow("parent") << QStringList{R"({"taskId":"none","fileName":"../s.txt"})", "<folder>"};
+        QTest::newRow("link out") << QStringList{R"({"taskId":"none","fileName":"link.txt"})", "<folder>"};
+        // A job's own file comes first, whatever the name; a failed job opens the folder.
+        QTest::newRow("done job") << QStringList{R"({"taskId":"done","fileName":"../s.txt"})", "done.txt"};
+        QTest::newRow("failed job") << QStringList{R"({"taskId":"lost"})", "<folder>"};
+        // Fetched while the download folder was a sibling whose name starts like it.
+        QTest::newRow("job in a sibling folder") << QStringList{R"({"taskId":"moved"})", "<folder>"};
+    }
+    void openRequests()
+    {
+        QFETCH(QStringList, listRequest);
+        QVERIFY(QFile(path("p.txt")).open(QIODevice::WriteOnly));
+        QVERIFY(QFile(m_dir.filePath("s.txt")).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(m_dir.filePath("s.txt"), path("link.txt")));
+        setFolder(folder() + "2");
+        add("moved", url(10));
+        QCOMPARE(ended("moved"), 3);
+        setFolder(folder());
+        add("done", url(10), "done.txt");
+        add("lost", url(10, "&status=404"));
+        QVERIFY(ended("done") == 3 && ended("lost") == 2);
+        m_pRunner->openDownloadFiledir(QJsonDocument::fromJson(listRequest[0].toUtf8()).object());
+        QCOMPARE(m_listOpened.join(' ').replace(folder() + "/", "").replace(folder(), "<folder>"),
+                 listRequest[1]);
+    }
+
+    // The envelope: numbered from one, an explicit id taking no number, compact text with sorted keys;
+    // requests of the page need all four keys, and a refused one leaves the outputs as they were.
+    void messages()
+    {
+        int nCounter = 0;
+        const QJsonObject first = CRPCEnvelope::make(nCounter, "m", false, true);
+        CRPCEnvelope::make(nCounter, "m", true, false, 77);
+        QCOMPARE(CRPCEnvelope::toCompactText(first),
+                 QString(R"({"async":false,"id":1,"method":"m","result":true})"));
+        QCOMPARE(CRPCEnvelope::make(nCounter, "m", false, true)["id"].toInt(), 2);
+        QString strMethod;
+        QJsonObject params;
+        QVERIFY(CRPCEnvelope::parseRequest(R"({"method":"m","id":null,"async":"no","params":{"a":1}})",
+                                           strMethod, params));
+        for (const char* pszText :
+             {R"({"method":"x","async":false,"params":{}})", R"({"method":"x","id":1,"params":{}})",
+              R"({"method":"x","id":1,"async":false})", "[]", "method=x"}) {
+            QVERIFY2(!CRPCEnvelope::parseRequest(pszText, strMethod, params), pszText);
+        }
+        QCOMPARE(strMethod + QJsonDocument(params).toJson(QJsonDocument::Compact), QString(R"(m{"a":1})"));
+        // The runner's report: an id it does not know gets an entry with the initial values.
+        QJsonObject report = this->report({{"downloadTasks", QJsonArray{"x"}}}).object();
+        const QJsonObject initial{
+            {"taskId", ""}, {"url", ""}, {"fileName", ""}, {"status", 0}, {"downloadProgress", 0}};
+        QCOMPARE(report.take("params"),
+                 QJsonValue(QJsonObject{{"downloadTasksStatus", QJsonArray{initial}}}));
+        report.remove("id");
+        QCOMPARE(report, (QJsonObject{{"async", false},
+                                      {"method", "responseDownloadTasksByPublicUrlStatus"},
+                                      {"result", true}}));
+    }
+};
+
+QTEST_MAIN(tst_PublicUrl)
+#include "tst_PublicUrl.moc"
