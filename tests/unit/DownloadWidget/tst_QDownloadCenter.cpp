@@ -1,80 +1,46 @@
 #include <QtTest>
 
-#include <QDir>
-#include <QFile>
-#include <QHBoxLayout>
-#include <QJsonObject>
-#include <QLocale>
+#include <QDesktopServices>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPointer>
 #include <QPushButton>
-#include <QSettings>
 #include <QStackedWidget>
-#include <QVBoxLayout>
+#include <QTemporaryDir>
 
 #include <downloadengine/CPicDownloadManager.h>
 #include <downloadengine/CRecordDownloadManager.h>
+#include <hostcomponents/CBrowser.h>
 #include <hostcomponents/QRedDotLabel.h>
-#include <hostservices/ClientSettings.h>
-#include <orbgui/OrbSkin.h>
+#include <hostservices/WebNotifyBus.h>
+#include <orbgui/OrbMessageBox.h>
+
+#include <memory>
 
 #include "DownloadingWidgetProbe.h"
+#include "LogCapture.h"
 #include "ModalAnswerer.h"
+#include "NotificationCapture.h"
 #include "QDownloadCenter.h"
 #include "QDownloadDoneWidget.h"
 #include "ScriptedEngine.h"
 
+// The window as the host, the user and the web page meet it: tabs, counts and red dots, the
+// "Done" list and its questions, and the requests of the page.
 namespace {
 
-// A skin that has a sheet for the window and none for its tab bar.
-const QString kPartialSkin = QStringLiteral("tst_QDownloadCenter");
+using Box = ORBGUI::OrbMessageBox;
+using Role = ORBGUI::struTreeViewData;
 
-void setClientSetting(const QString& strKey, const QVariant& varValue)
+QString request(const QString& strMethod, const QString& strParams = QStringLiteral("{}"))
 {
-    QSettings settings(ConfigInfo::ClientSettings::filePath(), QSettings::IniFormat);
-    if (varValue.isValid()) {
-        settings.setValue(strKey, varValue);
-    } else {
-        settings.remove(strKey);
-    }
-    settings.sync();
+    return QStringLiteral(R"({"method":"%1","id":1,"async":false,"params":%2})").arg(strMethod, strParams);
 }
 
-QString skinSheet(const QString& strSkin, const QString& strName)
+QJsonObject parse(const QString& strText)
 {
-    QFile file(QDir::currentPath() +
-               QStringLiteral("/Skin/%1/DownloadApp/QssFile/%2.qss").arg(strSkin, strName));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return QJsonDocument::fromJson(strText.toUtf8()).object();
 }
-
-// A host widget that counts the resize events it gets itself.
-class HostWidget : public QWidget
-{
-public:
-    int m_nResizeEvents = 0;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override
-    {
-        ++m_nResizeEvents;
-        QWidget::resizeEvent(event);
-    }
-};
-
-// Counts the language changes that reach an ordinary widget of the application.
-class LanguageWatcher : public QWidget
-{
-public:
-    int m_nLanguageChanges = 0;
-
-protected:
-    void changeEvent(QEvent* event) override
-    {
-        if (event->type() == QEvent::LanguageChange) {
-            ++m_nLanguageChanges;
-        }
-        QWidget::changeEvent(event);
-    }
-};
 
 }  // namespace
 
@@ -82,781 +48,475 @@ class tst_QDownloadCenter : public QObject
 {
     Q_OBJECT
 
+public slots:
+    void openUrl(const QUrl& url) { m_listEvents << "open " + url.toString(); }
+
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
 
-    void singleton();
-    void destroyThenCreateAnew();
-    void deletedByItsParent();
-    void createdHiddenAndUnembedded();
-    void formSizes_data();
-    void formSizes();
-    void formLayouts();
-
-    void initWidgetEmbeds();
-    void initWidgetOnceOnly();
-    void initWidgetWithoutParent();
-    void followsParentSize();
-    void skinStyleSheets();
-    void skinWithoutTabBarSheet();
-    void styleSheetPaintsBackground();
-
-    void tabSlots();
-    void recordBadgeAndCounters_data();
-    void recordBadgeAndCounters();
-    void fileBadge_data();
-    void fileBadge();
-    void badgeHiddenKeepsItsLook();
-    void fileBadgeIgnoresOtherMessages();
-
-    void recordTaskMovesToDone();
-    void pictureTaskMovesToDone();
-    void deviceStatus_data();
-    void deviceStatus();
-    void deviceDeleteSignal();
-    void clearDownloadData();
-
-    void englishTranslationShowsProductName();
-    void translatorInstalledOnce();
+    void embedsAndCoversHost();
+    void tabs_data();
+    void tabs();
+    void counts_data();
+    void counts();
+    void finishedTasksAndDeviceEvents();
+    void pageRequests_data();
+    void pageRequests();
+    void messageNumbersAndLogOut();
+    void doneRows_data();
+    void doneRows();
+    void deleteRows_data();
+    void deleteRows();
+    void openFolder();
 
 private:
     template <typename T = QWidget>
     T* child(const char* szName) const
     {
-        T* pChild = QDownloadCenter::instance()->findChild<T*>(QLatin1String(szName));
-        if (!pChild) {
-            qWarning("no child %s", szName);
-        }
-        return pChild;
+        return m_pWindow->findChild<T*>(QLatin1String(szName));
     }
-    QString text(const char* szButton) const { return child<QPushButton>(szButton)->text(); }
-    bool checked(const char* szButton) const { return child<QPushButton>(szButton)->isChecked(); }
-    // Whether the widget shows once the window does.
-    bool shown(const char* szName) const { return child(szName)->isVisibleTo(QDownloadCenter::instance()); }
-    int stackedPage() const { return child<QStackedWidget>("DownloadCenterStacked")->currentIndex(); }
-    QDownloadingWidget* downloading() const { return child<QDownloadingWidget>("wgtDownloading"); }
+    // The two list buttons and the two red dots, as the user reads them.
+    QString shownCounts() const;
+    QDownloadDoneWidget* done() const { return child<QDownloadDoneWidget>("wgtDone"); }
     QStandardItemModel* doneModel() const;
-    // A started record task of device-1, handed in as the facade does.
-    void addStartedTask(const QString& strFileName);
+    QStringList doneNames() const;
 
-    std::unique_ptr<HostWidget> m_pHost;
+    QTemporaryDir m_dirRecords;
+    QTemporaryDir m_dirFiles;
+    std::unique_ptr<QWidget> m_pHost;
+    QDownloadCenter* m_pWindow = nullptr;
+    QPointer<CBrowser> m_pBrowser;
+    QObject m_busContext;
+    // What left the window, in order: messages to the page and to "Main", folders opened.
+    QStringList m_listEvents;
+    QList<QJsonObject> m_listToMain;
 };
 
 void tst_QDownloadCenter::initTestCase()
 {
     // A language the module has no translation for: it falls back to English.
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
-
-    const QString strFolder =
-        QDir::currentPath() + QStringLiteral("/Skin/%1/DownloadApp/QssFile").arg(kPartialSkin);
-    QVERIFY(QDir().mkpath(strFolder));
-    QFile file(strFolder + QStringLiteral("/QDownloadCenter.qss"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("QWidget#QDownloadCenter { background: #FFFFFF; }\n");
-}
-
-void tst_QDownloadCenter::cleanupTestCase()
-{
-    QDir(QDir::currentPath() + QStringLiteral("/Skin/") + kPartialSkin).removeRecursively();
+    QVERIFY(m_dirRecords.isValid() && m_dirFiles.isValid());
+    // Nothing listens there: the page never loads, so only the test talks to the window.
+    probe::setClientSetting(QStringLiteral("Local/WebUrl"), QStringLiteral("http://127.0.0.1:9/web"));
+    probe::setClientSetting(QStringLiteral("Download/DownloadPath"), m_dirRecords.path());
+    probe::setClientSetting(QStringLiteral("Download/FileDownloadPath"), m_dirFiles.path());
+    // Files of the rows' names: taking rows off the list never touches them.
+    for (int i = 0; i < 6; ++i) {
+        QFile file(m_dirRecords.filePath(QStringLiteral("row %1").arg(i)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
 }
 
 void tst_QDownloadCenter::init()
 {
     ScriptedEngine::reset();
     ModalAnswerer::reset();
-    m_pHost = std::make_unique<HostWidget>();
+    m_listEvents.clear();
+    m_listToMain.clear();
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    WebNotifyBus::registerReceiver(QStringLiteral("Main"), &m_busContext, [this](const QJsonObject& message) {
+        m_listToMain << message;
+        m_listEvents << "main " + message.value("method").toString();
+    });
+    m_pHost = std::make_unique<QWidget>();
     m_pHost->resize(1100, 800);
+    m_pWindow = QDownloadCenter::instance();
+    m_pWindow->initWidget(m_pHost.get());
+    m_pBrowser = m_pWindow->findChild<CBrowser*>();
+    QVERIFY(m_pBrowser);
+    connect(m_pBrowser, &CBrowser::sgnResponseSent, this, [this](const QString& strText) {
+        // The method, and the jobs of a status message.
+        const QJsonObject message = parse(strText);
+        QString strEvent = "page " + message.value("method").toString();
+        for (const QJsonValue& task :
+             message.value("params").toObject().value("downloadTasksStatus").toArray()) {
+            strEvent += ' ' + task.toObject().value("taskId").toString();
+        }
+        m_listEvents << strEvent;
+    });
 }
 
 void tst_QDownloadCenter::cleanup()
 {
     QDownloadCenter::destroyInstance();
     m_pHost.reset();
-    setClientSetting(QStringLiteral("Local/SkinVersion"), QVariant());
+    WebNotifyBus::unregisterReceiver(QStringLiteral("Main"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QVERIFY2(ModalAnswerer::unexpectedBoxes().isEmpty(),
              qPrintable(ModalAnswerer::unexpectedBoxes().join('\n')));
+    QCOMPARE(ModalAnswerer::pending(), 0);
+    QCOMPARE(QDir(m_dirRecords.path()).entryList(QDir::Files).size(), 6);
+}
+
+QString tst_QDownloadCenter::shownCounts() const
+{
+    const auto dot = [this](const char* szDot, const char* szLabel) {
+        const auto* pLabel = child<QRedDotLabel>(szLabel);
+        return child(szDot)->isVisibleTo(m_pWindow)
+                   ? QStringLiteral("%1 %2x%3").arg(pLabel->text()).arg(pLabel->width()).arg(pLabel->height())
+                   : QStringLiteral("-");
+    };
+    return QStringLiteral("%1, %2, dots %3, %4")
+        .arg(child<QPushButton>("btnDownloading")->text(), child<QPushButton>("btnDone")->text(),
+             dot("wgtRecordDownloadNum", "labRecordDownloadNum"),
+             dot("wgtFileDownloadNum", "labFileDownloadNum"));
 }
 
 QStandardItemModel* tst_QDownloadCenter::doneModel() const
 {
-    auto* pView = child<QDownloadDoneWidget>("wgtDone")->findChild<QAbstractItemView*>(
-        QStringLiteral("tableDownloadingList"));
-    return qobject_cast<QStandardItemModel*>(pView->model());
+    return qobject_cast<QStandardItemModel*>(done()->findChild<ORBGUI::OrbTableView*>()->model());
 }
 
-void tst_QDownloadCenter::addStartedTask(const QString& strFileName)
+QStringList tst_QDownloadCenter::doneNames() const
 {
-    emit QDownloadCenter::instance()->sgnAddDownloadTask(probe::recordTask(strFileName));
-}
-
-void tst_QDownloadCenter::singleton()
-{
-    QDownloadCenter* pFirst = QDownloadCenter::instance();
-    QVERIFY(pFirst);
-    QCOMPARE(QDownloadCenter::instance(), pFirst);
-    int nWindows = 0;
-    for (QWidget* pWidget : QApplication::allWidgets()) {
-        nWindows += qobject_cast<QDownloadCenter*>(pWidget) ? 1 : 0;
+    QStringList listNames;
+    for (int nRow = 0; nRow < doneModel()->rowCount(); ++nRow) {
+        listNames << doneModel()->index(nRow, QDownloadDoneWidget::DoneColumnFileName).data().toString();
     }
-    QCOMPARE(nWindows, 1);
+    return listNames;
 }
 
-void tst_QDownloadCenter::destroyThenCreateAnew()
+void tst_QDownloadCenter::embedsAndCoversHost()
 {
-    QPointer<QDownloadCenter> pFirst = QDownloadCenter::instance();
-    pFirst->initWidget(m_pHost.get());
-    QVERIFY(pFirst->isInited());
-
-    QDownloadCenter::destroyInstance();
-    QVERIFY(pFirst.isNull());
-    // Nothing of it is left in the host.
-    QVERIFY(m_pHost->findChildren<QWidget*>().isEmpty());
-    // A second destroy finds nothing to do.
-    QDownloadCenter::destroyInstance();
-
-    QDownloadCenter* pSecond = QDownloadCenter::instance();
-    QVERIFY(pSecond);
-    QVERIFY(!pSecond->isInited());
-    QVERIFY(!pSecond->parentWidget());
-}
-
-void tst_QDownloadCenter::deletedByItsParent()
-{
-    QPointer<QDownloadCenter> pFirst = QDownloadCenter::instance();
-    pFirst->initWidget(m_pHost.get());
-    m_pHost->show();
-    pFirst->show();
-    addStartedTask(QStringLiteral("running while the host goes"));
-    // The host goes and takes the window with it; the next use builds a new one.
-    m_pHost.reset();
-    QVERIFY(pFirst.isNull());
-    QDownloadCenter* pSecond = QDownloadCenter::instance();
-    QVERIFY(pSecond);
-    QVERIFY(!pSecond->isInited());
-    QDownloadCenter::destroyInstance();
-}
-
-void tst_QDownloadCenter::createdHiddenAndUnembedded()
-{
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    QVERIFY(!pWindow->parentWidget());
-    QVERIFY(pWindow->isHidden());
-    QVERIFY(pWindow->windowFlags() & Qt::FramelessWindowHint);
-    QVERIFY(pWindow->autoFillBackground());
-    QVERIFY(!pWindow->isInited());
-    QCOMPARE(pWindow->objectName(), QStringLiteral("QDownloadCenter"));
-    QCOMPARE(pWindow->windowTitle(), QStringLiteral("QDownloadCenter"));
-    QCOMPARE(pWindow->size(), QSize(985, 735));
-    QVERIFY(pWindow->styleSheet().isEmpty());
-
-    QCOMPARE(stackedPage(), 1);
-    QVERIFY(!checked("btnRecordDownload"));
-    QVERIFY(!checked("btnFileDownload"));
-    QVERIFY(text("btnRecordDownload").isEmpty());
-    QVERIFY(text("btnFileDownload").isEmpty());
-    // Counts shown from the start.
-    QCOMPARE(text("btnDownloading"), QStringLiteral("Downloading 0"));
-    QCOMPARE(text("btnDone"), QStringLiteral("Done 0"));
-    QVERIFY(!shown("wgtRecordDownloadNum"));
-}
-
-void tst_QDownloadCenter::formSizes_data()
-{
-    QTest::addColumn<QString>("strName");
-    QTest::addColumn<QString>("strClass");
-    QTest::addColumn<QSize>("sizeMin");
-    QTest::addColumn<QSize>("sizeMax");
-
-    const QSize sizeAny(16777215, 16777215);
-    QTest::newRow("tab bar") << "wgtRecordFileTabBar"
-                             << "QWidget" << QSize(0, 40) << QSize(16777215, 40);
-    QTest::newRow("record tab") << "btnRecordDownload"
-                                << "QPushButton" << QSize(60, 25) << QSize(60, 25);
-    QTest::newRow("record badge") << "wgtRecordDownloadNum"
-                                  << "QWidget" << QSize(20, 40) << QSize(40, 40);
-    QTest::newRow("record badge label") << "labRecordDownloadNum"
-                                        << "QRedDotLabel" << QSize(20, 20) << QSize(20, 20);
-    QTest::newRow("file tab") << "btnFileDownload"
-                              << "QPushButton" << QSize(60, 25) << QSize(60, 25);
-    QTest::newRow("file badge") << "wgtFileDownloadNum"
-                                << "QWidget" << QSize(20, 40) << QSize(40, 40);
-    QTest::newRow("file badge label") << "labFileDownloadNum"
-                                      << "QRedDotLabel" << QSize(20, 20) << QSize(20, 20);
-    QTest::newRow("stack") << "DownloadCenterStacked"
-                           << "QStackedWidget" << QSize(0, 0) << sizeAny;
-    QTest::newRow("record page") << "RecordDownloadPage"
-                                 << "QWidget" << QSize(0, 0) << sizeAny;
-    QTest::newRow("list switch") << "wgtTabBar"
-                                 << "QWidget" << QSize(0, 35) << QSize(16777215, 35);
-    QTest::newRow("downloading button") << "btnDownloading"
-                                        << "QPushButton" << QSize(70, 30) << QSize(70, 30);
-    // The maximum width below the minimum is the form's own.
-    QTest::newRow("done button") << "btnDone"
-                                 << "QPushButton" << QSize(75, 30) << QSize(72, 30);
-    QTest::newRow("lists") << "widget"
-                           << "QWidget" << QSize(0, 0) << sizeAny;
-    QTest::newRow("downloading list") << "wgtDownloading"
-                                      << "QDownloadingWidget" << QSize(0, 0) << sizeAny;
-    QTest::newRow("finished list") << "wgtDone"
-                                   << "QDownloadDoneWidget" << QSize(0, 0) << sizeAny;
-    QTest::newRow("file page") << "FileDownloadPage"
-                               << "QWidget" << QSize(967, 0) << sizeAny;
-}
-
-void tst_QDownloadCenter::formSizes()
-{
-    QFETCH(QString, strName);
-    QFETCH(QString, strClass);
-    QFETCH(QSize, sizeMin);
-    QFETCH(QSize, sizeMax);
-
-    const QList<QWidget*> listFound = QDownloadCenter::instance()->findChildren<QWidget*>(strName);
-    QCOMPARE(listFound.size(), 1);
-    QWidget* pWidget = listFound.first();
-    QCOMPARE(QString::fromLatin1(pWidget->metaObject()->className()), strClass);
-    QCOMPARE(pWidget->minimumSize(), sizeMin);
-    QCOMPARE(pWidget->maximumSize(), sizeMax);
-}
-
-void tst_QDownloadCenter::formLayouts()
-{
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    const auto layout = [pWindow](const char* szName) {
-        return pWindow->findChild<QBoxLayout*>(QLatin1String(szName));
-    };
-    const auto widgetAt = [](QLayout* pLayout, int nItem) {
-        QWidget* pWidget = pLayout->itemAt(nItem)->widget();
-        return pWidget ? pWidget->objectName() : QString();
-    };
-    const auto spacerAt = [](QLayout* pLayout, int nItem) { return pLayout->itemAt(nItem)->spacerItem(); };
-
-    QBoxLayout* pTop = layout("verticalLayout_3");
-    QVERIFY(pTop && qobject_cast<QVBoxLayout*>(pTop));
-    QCOMPARE(pWindow->layout(), pTop);
-    QCOMPARE(pTop->count(), 2);
-    QCOMPARE(widgetAt(pTop, 0), QStringLiteral("wgtRecordFileTabBar"));
-    QCOMPARE(widgetAt(pTop, 1), QStringLiteral("DownloadCenterStacked"));
-
-    QBoxLayout* pTabs = layout("horizontalLayout_2");
-    QVERIFY(qobject_cast<QHBoxLayout*>(pTabs));
-    QCOMPARE(child("wgtRecordFileTabBar")->layout(), pTabs);
-    QCOMPARE(pTabs->contentsMargins().top(), 0);
-    QCOMPARE(pTabs->contentsMargins().bottom(), 0);
-    QCOMPARE(pTabs->count(), 5);
-    QCOMPARE(widgetAt(pTabs, 0), QStringLiteral("btnRecordDownload"));
-    QCOMPARE(widgetAt(pTabs, 1), QStringLiteral("wgtRecordDownloadNum"));
-    QCOMPARE(widgetAt(pTabs, 2), QStringLiteral("btnFileDownload"));
-    QCOMPARE(widgetAt(pTabs, 3), QStringLiteral("wgtFileDownloadNum"));
-    QVERIFY(spacerAt(pTabs, 4));
-    QCOMPARE(spacerAt(pTabs, 4)->sizeHint(), QSize(789, 20));
-    QCOMPARE(spacerAt(pTabs, 4)->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
-
-    for (const char* szBadge : {"verticalLayout_4", "verticalLayout_2"}) {
-        QBoxLayout* pBadge = layout(szBadge);
-        QVERIFY(qobject_cast<QVBoxLayout*>(pBadge));
-        QCOMPARE(pBadge->spacing(), 0);
-        QCOMPARE(pBadge->contentsMargins(), QMargins(0, 0, 0, 0));
-        QCOMPARE(pBadge->count(), 2);
-        QVERIFY(qobject_cast<QRedDotLabel*>(pBadge->itemAt(0)->widget()));
-        QVERIFY(spacerAt(pBadge, 1));
-        QCOMPARE(spacerAt(pBadge, 1)->sizeHint(), QSize(17, 17));
-        QCOMPARE(spacerAt(pBadge, 1)->sizePolicy().horizontalPolicy(), QSizePolicy::Minimum);
-        QCOMPARE(spacerAt(pBadge, 1)->sizePolicy().verticalPolicy(), QSizePolicy::Expanding);
-    }
-    QCOMPARE(child("wgtRecordDownloadNum")->layout(), layout("verticalLayout_4"));
-    QCOMPARE(widgetAt(layout("verticalLayout_4"), 0), QStringLiteral("labRecordDownloadNum"));
-    QCOMPARE(widgetAt(layout("verticalLayout_2"), 0), QStringLiteral("labFileDownloadNum"));
-
-    auto* pStack = child<QStackedWidget>("DownloadCenterStacked");
-    QCOMPARE(pStack->count(), 2);
-    QCOMPARE(pStack->widget(0)->objectName(), QStringLiteral("RecordDownloadPage"));
-    QCOMPARE(pStack->widget(1)->objectName(), QStringLiteral("FileDownloadPage"));
-
-    QBoxLayout* pRecordPage = layout("verticalLayout");
-    QCOMPARE(child("RecordDownloadPage")->layout(), pRecordPage);
-    QVERIFY(qobject_cast<QVBoxLayout*>(pRecordPage));
-    QCOMPARE(pRecordPage->spacing(), 4);
-    QCOMPARE(pRecordPage->contentsMargins(), QMargins(0, 0, 0, 0));
-    QCOMPARE(pRecordPage->count(), 2);
-    QCOMPARE(widgetAt(pRecordPage, 0), QStringLiteral("wgtTabBar"));
-    QCOMPARE(widgetAt(pRecordPage, 1), QStringLiteral("widget"));
-    const QSizePolicy policy = child("wgtTabBar")->sizePolicy();
-    QCOMPARE(policy.horizontalPolicy(), QSizePolicy::Preferred);
-    QCOMPARE(policy.verticalPolicy(), QSizePolicy::Fixed);
-    QCOMPARE(policy.horizontalStretch(), 0);
-    QCOMPARE(policy.verticalStretch(), 0);
-
-    QBoxLayout* pSwitch = layout("horizontalLayout_3");
-    QCOMPARE(child("wgtTabBar")->layout(), pSwitch);
-    QVERIFY(qobject_cast<QHBoxLayout*>(pSwitch));
-    QCOMPARE(pSwitch->spacing(), 40);
-    QCOMPARE(pSwitch->contentsMargins(), QMargins(20, 4, 10, 1));
-    QCOMPARE(pSwitch->count(), 3);
-    QCOMPARE(widgetAt(pSwitch, 0), QStringLiteral("btnDownloading"));
-    QCOMPARE(widgetAt(pSwitch, 1), QStringLiteral("btnDone"));
-    QVERIFY(spacerAt(pSwitch, 2));
-    QCOMPARE(spacerAt(pSwitch, 2)->sizeHint(), QSize(40, 20));
-    QCOMPARE(spacerAt(pSwitch, 2)->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
-
-    QBoxLayout* pLists = layout("horizontalLayout");
-    QCOMPARE(child("widget")->layout(), pLists);
-    QVERIFY(qobject_cast<QHBoxLayout*>(pLists));
-    QCOMPARE(pLists->contentsMargins(), QMargins(0, 0, 0, 0));
-    QCOMPARE(pLists->count(), 2);
-    QCOMPARE(widgetAt(pLists, 0), QStringLiteral("wgtDownloading"));
-    QCOMPARE(widgetAt(pLists, 1), QStringLiteral("wgtDone"));
-    QCOMPARE(downloading()->parentWidget(), child("widget"));
-    QCOMPARE(child("wgtDone")->parentWidget(), child("widget"));
-
-    // The file page's layout waits for the web page.
-    QBoxLayout* pFilePage = layout("FileDownloadPageVerticalLayout");
-    QVERIFY(qobject_cast<QVBoxLayout*>(pFilePage));
-    QCOMPARE(child("FileDownloadPage")->layout(), pFilePage);
-    QCOMPARE(pFilePage->count(), 0);
-}
-
-void tst_QDownloadCenter::initWidgetEmbeds()
-{
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    pWindow->initWidget(m_pHost.get());
-
-    QVERIFY(pWindow->isInited());
-    QCOMPARE(pWindow->parentWidget(), m_pHost.get());
-    QVERIFY(!pWindow->isWindow());
-    QCOMPARE(pWindow->geometry(), QRect(0, 0, 1100, 800));
+    QCOMPARE(m_pWindow->parentWidget(), m_pHost.get());
     // Showing it is the host's call.
-    QVERIFY(pWindow->isHidden());
-    QCOMPARE(pWindow->objectName(), QStringLiteral("QDownloadCenter"));
-
-    QCOMPARE(text("btnRecordDownload"), QStringLiteral("record download"));
-    QCOMPARE(text("btnFileDownload"), QStringLiteral("file download"));
-    for (const char* szButton : {"btnRecordDownload", "btnFileDownload", "btnDownloading", "btnDone"}) {
-        QVERIFY2(child<QPushButton>(szButton)->isCheckable(), szButton);
-    }
-    QVERIFY(checked("btnRecordDownload"));
-    QVERIFY(!checked("btnFileDownload"));
-    QVERIFY(checked("btnDownloading"));
-    QVERIFY(!checked("btnDone"));
-    QVERIFY(!shown("wgtRecordDownloadNum"));
-    QVERIFY(!shown("wgtFileDownloadNum"));
-    // The record page with the downloading list.
-    QCOMPARE(stackedPage(), 0);
-    QVERIFY(shown("wgtDownloading"));
-    QVERIFY(!shown("wgtDone"));
-}
-
-void tst_QDownloadCenter::initWidgetOnceOnly()
-{
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    pWindow->initWidget(m_pHost.get());
-    pWindow->notifyDownloadingFileNum(QJsonObject{{"downloadingFileNum", 3}});
-    QTest::mouseClick(child<QPushButton>("btnDone"), Qt::LeftButton);
-
-    QWidget otherHost;
-    otherHost.resize(300, 200);
-    pWindow->initWidget(&otherHost);
-
-    QCOMPARE(pWindow->parentWidget(), m_pHost.get());
-    QCOMPARE(pWindow->geometry(), QRect(0, 0, 1100, 800));
-    // Nothing was set up again: the badge stays, the finished list stays current.
-    QVERIFY(shown("wgtFileDownloadNum"));
-    QVERIFY(shown("wgtDone"));
-    QVERIFY(!shown("wgtDownloading"));
-
-    // Only the first parent is followed.
-    otherHost.resize(500, 400);
-    otherHost.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&otherHost));
-    QCOMPARE(pWindow->geometry(), QRect(0, 0, 1100, 800));
-}
-
-void tst_QDownloadCenter::initWidgetWithoutParent()
-{
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    pWindow->initWidget(nullptr);
-    QVERIFY(!pWindow->isInited());
-    QVERIFY(!pWindow->parentWidget());
-
-    pWindow->initWidget(m_pHost.get());
-    QVERIFY(pWindow->isInited());
-    QCOMPARE(pWindow->parentWidget(), m_pHost.get());
-}
-
-void tst_QDownloadCenter::followsParentSize()
-{
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
+    QVERIFY(m_pWindow->isHidden());
     m_pHost->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_pHost.get()));
-    pWindow->initWidget(m_pHost.get());
-    pWindow->show();
-
-    const int nResizesBefore = m_pHost->m_nResizeEvents;
-    m_pHost->resize(1300, 900);
-    QCOMPARE(pWindow->geometry(), QRect(0, 0, 1300, 900));
     m_pHost->resize(700, 500);
-    QCOMPARE(pWindow->geometry(), QRect(0, 0, 700, 500));
-    // The host still gets its own resize events.
-    QCOMPARE(m_pHost->m_nResizeEvents, nResizesBefore + 2);
+    QCOMPARE(m_pWindow->geometry(), QRect(0, 0, 700, 500));
+    // Only the first host counts.
+    QWidget otherHost;
+    m_pWindow->initWidget(&otherHost);
+    QCOMPARE(m_pWindow->parentWidget(), m_pHost.get());
 
-    // Moved away by someone: the next resize puts it back in the corner.
-    pWindow->move(50, 60);
-    m_pHost->resize(800, 600);
-    QCOMPARE(pWindow->geometry(), QRect(0, 0, 800, 600));
+    QPointer<QDownloadCenter> pFirst = m_pWindow;
+    QDownloadCenter::destroyInstance();
+    QVERIFY(!pFirst && m_pHost->findChildren<QWidget*>().isEmpty());
+    // The next use builds a new one, which a missing host does not embed.
+    m_pWindow = QDownloadCenter::instance();
+    m_pWindow->initWidget(nullptr);
+    QVERIFY(!m_pWindow->isInited() && !m_pWindow->parentWidget());
 }
 
-void tst_QDownloadCenter::skinStyleSheets()
+void tst_QDownloadCenter::tabs_data()
 {
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    QVERIFY(pWindow->styleSheet().isEmpty());
-    pWindow->initWidget(m_pHost.get());
+    QTest::addColumn<QStringList>("listClicks");
+    QTest::addColumn<QString>("strShown");
+    QTest::addColumn<QStringList>("listEvents");
 
-    const QString strSkin = ORBGUI::GetSkinVersion();
-    const QString strWindowSheet = skinSheet(strSkin, QStringLiteral("QDownloadCenter"));
-    const QString strTabBarSheet = skinSheet(strSkin, QStringLiteral("wgtTabBar"));
-    QVERIFY(!strWindowSheet.isEmpty());
-    QVERIFY(!strTabBarSheet.isEmpty());
-    QCOMPARE(pWindow->styleSheet(), strWindowSheet);
-    QCOMPARE(child("wgtTabBar")->styleSheet(), strTabBarSheet);
+    // Opening the file tab asks the page to reload its lists.
+    const QStringList listRefresh{QStringLiteral("page notifyWebRefreshDownloadFilePage")};
+    QTest::newRow("start") << QStringList() << "0 wgtDownloading btnRecordDownload btnDownloading"
+                           << QStringList();
+    QTest::newRow("done list") << QStringList{"btnDone"} << "0 wgtDone btnRecordDownload btnDone"
+                               << QStringList();
+    QTest::newRow("file tab") << QStringList{"btnFileDownload"} << "1 btnFileDownload btnDownloading"
+                              << listRefresh;
+    QTest::newRow("back keeps the list") << QStringList{"btnDone", "btnFileDownload", "btnRecordDownload"}
+                                         << "0 wgtDone btnRecordDownload btnDone" << listRefresh;
+    QTest::newRow("back to downloading")
+        << QStringList{"btnDone", "btnDownloading"} << "0 wgtDownloading btnRecordDownload btnDownloading"
+        << QStringList();
+    QTest::newRow("file tab twice") << QStringList{"btnFileDownload", "btnFileDownload"}
+                                    << "1 btnFileDownload btnDownloading" << listRefresh + listRefresh;
 }
 
-void tst_QDownloadCenter::skinWithoutTabBarSheet()
+void tst_QDownloadCenter::tabs()
 {
-    setClientSetting(QStringLiteral("Local/SkinVersion"), kPartialSkin);
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    pWindow->initWidget(m_pHost.get());
+    QFETCH(QStringList, listClicks);
+    QFETCH(QString, strShown);
+    QFETCH(QStringList, listEvents);
 
-    QVERIFY(pWindow->isInited());
-    QCOMPARE(pWindow->styleSheet(), skinSheet(kPartialSkin, QStringLiteral("QDownloadCenter")));
-    QVERIFY(!pWindow->styleSheet().isEmpty());
-    QVERIFY(child("wgtTabBar")->styleSheet().isEmpty());
+    for (const QString& strButton : listClicks) {
+        child<QPushButton>(qPrintable(strButton))->click();
+    }
+    // The page of the stack, the list shown and the buttons checked.
+    QStringList listShown{QString::number(child<QStackedWidget>("DownloadCenterStacked")->currentIndex())};
+    for (const char* szName : {"wgtDownloading", "wgtDone"}) {
+        listShown << (child(szName)->isVisibleTo(m_pWindow) ? QString(szName) : QString());
+    }
+    for (const char* szName : {"btnRecordDownload", "btnFileDownload", "btnDownloading", "btnDone"}) {
+        listShown << (child<QPushButton>(szName)->isChecked() ? QString(szName) : QString());
+    }
+    listShown.removeAll(QString());
+    QCOMPARE(listShown.join(' '), strShown);
+    QCOMPARE(m_listEvents, listEvents);
 }
 
-void tst_QDownloadCenter::styleSheetPaintsBackground()
+void tst_QDownloadCenter::counts_data()
 {
-    // Inside a red host: only the window's own painting of its style sheet can make it white.
-    QPalette palette = m_pHost->palette();
-    palette.setColor(QPalette::Window, QColor(200, 40, 40));
-    m_pHost->setPalette(palette);
-    m_pHost->setAutoFillBackground(true);
-    m_pHost->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_pHost.get()));
+    QTest::addColumn<QList<int>>("listCounts");
+    QTest::addColumn<QStringList>("listFromPage");
+    QTest::addColumn<QString>("strCounts");
 
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    pWindow->initWidget(m_pHost.get());
-    pWindow->show();
-    QCoreApplication::processEvents();
-
-    const QImage image = m_pHost->grab().toImage();
-    // A spot in the window's own margin, which no child covers.
-    const QPoint ptFree(2, 2);
-    QVERIFY(!pWindow->childAt(ptFree));
-    QCOMPARE(image.pixelColor(pWindow->mapTo(m_pHost.get(), ptFree)), QColor(255, 255, 255));
+    const QList<int> listNone;
+    const QString strNone = QStringLiteral("Downloading 0, Done 0, dots -, ");
+    QTest::newRow("none") << listNone << QStringList() << strNone + "-";
+    QTest::newRow("9") << QList<int>{9} << QStringList() << "Downloading 9, Done 9, dots 9 16x16, -";
+    QTest::newRow("10") << QList<int>{10} << QStringList() << "Downloading 10, Done 10, dots 10 26x16, -";
+    QTest::newRow("99") << QList<int>{99} << QStringList() << "Downloading 99, Done 99, dots 99 26x16, -";
+    QTest::newRow("100") << QList<int>{100} << QStringList()
+                         << "Downloading 99+, Done 99+, dots 99+ 32x16, -";
+    QTest::newRow("back to 0") << QList<int>{12, 0} << QStringList() << strNone + "-";
+    // The page's own count only sets the file tab's dot; anything but a whole number is none.
+    QTest::newRow("page 10") << listNone << QStringList{"10"} << strNone + "10 26x16";
+    QTest::newRow("page 100") << listNone << QStringList{"100"} << strNone + "99+ 32x16";
+    QTest::newRow("page negative") << listNone << QStringList{"-4"} << strNone + "-";
+    QTest::newRow("page text") << listNone << QStringList{"\"7\""} << strNone + "-";
+    QTest::newRow("page without count") << listNone << QStringList{"12", ""} << strNone + "12 26x16";
 }
 
-void tst_QDownloadCenter::tabSlots()
+void tst_QDownloadCenter::counts()
 {
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    pWindow->initWidget(m_pHost.get());
-    auto* pDone = child<QPushButton>("btnDone");
-    auto* pDownloading = child<QPushButton>("btnDownloading");
-    auto* pFile = child<QPushButton>("btnFileDownload");
-    auto* pRecord = child<QPushButton>("btnRecordDownload");
+    QFETCH(QList<int>, listCounts);
+    QFETCH(QStringList, listFromPage);
+    QFETCH(QString, strCounts);
 
-    // The finished list, without leaving the record page.
-    QTest::mouseClick(pDone, Qt::LeftButton);
-    QCOMPARE(stackedPage(), 0);
-    QVERIFY(!shown("wgtDownloading"));
-    QVERIFY(shown("wgtDone"));
-    QVERIFY(pDone->isChecked());
-    QVERIFY(!pDownloading->isChecked());
-
-    // The web page's tab.
-    QTest::mouseClick(pFile, Qt::LeftButton);
-    QCOMPARE(stackedPage(), 1);
-    QVERIFY(pFile->isChecked());
-    QVERIFY(!pRecord->isChecked());
-
-    // Back to the record tab: the list shown last is still shown.
-    QTest::mouseClick(pRecord, Qt::LeftButton);
-    QCOMPARE(stackedPage(), 0);
-    QVERIFY(pRecord->isChecked());
-    QVERIFY(!pFile->isChecked());
-    QVERIFY(shown("wgtDone"));
-
-    // The downloading list, from the web page's tab: back to the record page as well.
-    QTest::mouseClick(pFile, Qt::LeftButton);
-    QTest::mouseClick(pDownloading, Qt::LeftButton);
-    QCOMPARE(stackedPage(), 0);
-    QVERIFY(shown("wgtDownloading"));
-    QVERIFY(!shown("wgtDone"));
-    QVERIFY(pDownloading->isChecked());
-    QVERIFY(!pDone->isChecked());
+    // The counts both lists report, in order.
+    for (int nCount : listCounts) {
+        emit child<QDownloadingWidget>("wgtDownloading")->sgnDownloadingItemNumChanaged(nCount);
+        emit done()->sgnDoneItemNumChanged(nCount);
+    }
+    for (const QString& strCount : listFromPage) {
+        const QString strParams = QStringLiteral(R"({"downloadingFileNum":%1})").arg(strCount);
+        emit m_pBrowser->request(m_pBrowser, request(QStringLiteral("notifyDownloadingFileNum"),
+                                                     strCount.isEmpty() ? QStringLiteral("{}") : strParams));
+    }
+    QCOMPARE(shownCounts(), strCounts);
+    QCOMPARE(m_listEvents, QStringList());
 }
 
-void tst_QDownloadCenter::recordBadgeAndCounters_data()
+void tst_QDownloadCenter::finishedTasksAndDeviceEvents()
 {
-    QTest::addColumn<int>("nCount");
-    QTest::addColumn<bool>("bShown");
-    QTest::addColumn<QSize>("sizeBadge");
-    QTest::addColumn<QString>("strBadge");
-    QTest::addColumn<QString>("strCount");
+    emit m_pWindow->sgnAddDownloadTask(probe::recordTask(QStringLiteral("front door.mp4")));
+    emit m_pWindow->sgnAddDownloadTask(probe::recordTask(QStringLiteral("back door.mp4")));
+    emit m_pWindow->sgnAddPicDownloadTask(probe::picTask(QStringLiteral("pictures.zip")));
+    QCOMPARE(shownCounts(), QStringLiteral("Downloading 3, Done 0, dots 3 16x16, -"));
 
-    QTest::newRow("0") << 0 << false << QSize(20, 20) << ""
-                       << "0";
-    QTest::newRow("1") << 1 << true << QSize(16, 16) << "1"
-                       << "1";
-    QTest::newRow("9") << 9 << true << QSize(16, 16) << "9"
-                       << "9";
-    QTest::newRow("10") << 10 << true << QSize(26, 16) << "10"
-                        << "10";
-    QTest::newRow("99") << 99 << true << QSize(26, 16) << "99"
-                        << "99";
-    QTest::newRow("100") << 100 << true << QSize(32, 16) << "99+"
-                         << "99+";
-    QTest::newRow("250") << 250 << true << QSize(32, 16) << "99+"
-                         << "99+";
-}
-
-void tst_QDownloadCenter::recordBadgeAndCounters()
-{
-    QFETCH(int, nCount);
-    QFETCH(bool, bShown);
-    QFETCH(QSize, sizeBadge);
-    QFETCH(QString, strBadge);
-    QFETCH(QString, strCount);
-
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    pWindow->initWidget(m_pHost.get());
-    pWindow->onDownloadingItemNumChanaged(nCount);
-    pWindow->onDoneItemNumChanged(nCount);
-
-    QCOMPARE(shown("wgtRecordDownloadNum"), bShown);
-    auto* pLabel = child<QRedDotLabel>("labRecordDownloadNum");
-    QCOMPARE(pLabel->size(), sizeBadge);
-    QCOMPARE(pLabel->minimumSize(), sizeBadge);
-    QCOMPARE(pLabel->maximumSize(), sizeBadge);
-    QCOMPARE(pLabel->text(), strBadge);
-    QCOMPARE(text("btnDownloading"), QStringLiteral("Downloading ") + strCount);
-    QCOMPARE(text("btnDone"), QStringLiteral("Done ") + strCount);
-    // The file tab's badge belongs to the web page.
-    QVERIFY(!shown("wgtFileDownloadNum"));
-}
-
-void tst_QDownloadCenter::fileBadge_data()
-{
-    QTest::addColumn<QJsonValue>("value");
-    QTest::addColumn<bool>("bShown");
-    QTest::addColumn<QSize>("sizeBadge");
-    QTest::addColumn<QString>("strBadge");
-
-    QTest::newRow("0") << QJsonValue(0) << false << QSize(20, 20) << "";
-    QTest::newRow("1") << QJsonValue(1) << true << QSize(16, 16) << "1";
-    QTest::newRow("9") << QJsonValue(9) << true << QSize(16, 16) << "9";
-    QTest::newRow("10") << QJsonValue(10) << true << QSize(26, 16) << "10";
-    QTest::newRow("12") << QJsonValue(12) << true << QSize(26, 16) << "12";
-    QTest::newRow("99") << QJsonValue(99) << true << QSize(26, 16) << "99";
-    QTest::newRow("100") << QJsonValue(100) << true << QSize(32, 16) << "99+";
-    QTest::newRow("250") << QJsonValue(250) << true << QSize(32, 16) << "99+";
-    QTest::newRow("negative") << QJsonValue(-4) << false << QSize(20, 20) << "";
-    QTest::newRow("text") << QJsonValue(QStringLiteral("7")) << false << QSize(20, 20) << "";
-    QTest::newRow("null") << QJsonValue() << false << QSize(20, 20) << "";
-}
-
-void tst_QDownloadCenter::fileBadge()
-{
-    QFETCH(QJsonValue, value);
-    QFETCH(bool, bShown);
-    QFETCH(QSize, sizeBadge);
-    QFETCH(QString, strBadge);
-
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    pWindow->initWidget(m_pHost.get());
-    pWindow->notifyDownloadingFileNum(QJsonObject{{"downloadingFileNum", value}});
-
-    QCOMPARE(shown("wgtFileDownloadNum"), bShown);
-    auto* pLabel = child<QRedDotLabel>("labFileDownloadNum");
-    QCOMPARE(pLabel->size(), sizeBadge);
-    QCOMPARE(pLabel->text(), strBadge);
-    QVERIFY(!shown("wgtRecordDownloadNum"));
-}
-
-void tst_QDownloadCenter::badgeHiddenKeepsItsLook()
-{
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    pWindow->initWidget(m_pHost.get());
-    pWindow->onDownloadingItemNumChanaged(12);
-    pWindow->notifyDownloadingFileNum(QJsonObject{{"downloadingFileNum", 100}});
-    QVERIFY(shown("wgtRecordDownloadNum"));
-    QVERIFY(shown("wgtFileDownloadNum"));
-
-    pWindow->onDownloadingItemNumChanaged(0);
-    pWindow->notifyDownloadingFileNum(QJsonObject{{"downloadingFileNum", 0}});
-    QVERIFY(!shown("wgtRecordDownloadNum"));
-    QVERIFY(!shown("wgtFileDownloadNum"));
-    QCOMPARE(child<QRedDotLabel>("labRecordDownloadNum")->text(), QStringLiteral("12"));
-    QCOMPARE(child("labRecordDownloadNum")->size(), QSize(26, 16));
-    QCOMPARE(child<QRedDotLabel>("labFileDownloadNum")->text(), QStringLiteral("99+"));
-    QCOMPARE(text("btnDownloading"), QStringLiteral("Downloading 0"));
-}
-
-void tst_QDownloadCenter::fileBadgeIgnoresOtherMessages()
-{
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    pWindow->initWidget(m_pHost.get());
-    pWindow->notifyDownloadingFileNum(QJsonObject{{"downloadingFileNum", 12}});
-
-    pWindow->notifyDownloadingFileNum(QJsonObject());
-    pWindow->notifyDownloadingFileNum(QJsonObject{{"downloadingFilenum", 0}});
-    QVERIFY(shown("wgtFileDownloadNum"));
-    QCOMPARE(child<QRedDotLabel>("labFileDownloadNum")->text(), QStringLiteral("12"));
-}
-
-void tst_QDownloadCenter::recordTaskMovesToDone()
-{
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    pWindow->initWidget(m_pHost.get());
-    addStartedTask(QStringLiteral("front door.mp4"));
-    addStartedTask(QStringLiteral("back door.mp4"));
-    QCOMPARE(probe::recordTasks(*downloading()), QList<int>({1, 2}));
-    QCOMPARE(text("btnDownloading"), QStringLiteral("Downloading 2"));
-    QCOMPARE(child<QRedDotLabel>("labRecordDownloadNum")->text(), QStringLiteral("2"));
-
-    DownloadInfo finished = ScriptedEngine::heldRecordInfo(1);
-    emit CRecordDownloadManager::getInstance().sgnDownloadStateNotify(1, true, finished);
-
-    QCOMPARE(probe::recordTasks(*downloading()), QList<int>{2});
-    QCOMPARE(doneModel()->rowCount(), 1);
-    QCOMPARE(doneModel()->index(0, 1).data().toString(), QStringLiteral("front door.mp4"));
-    QCOMPARE(text("btnDownloading"), QStringLiteral("Downloading 1"));
-    QCOMPARE(text("btnDone"), QStringLiteral("Done 1"));
-    QCOMPARE(child<QRedDotLabel>("labRecordDownloadNum")->text(), QStringLiteral("1"));
-}
-
-void tst_QDownloadCenter::pictureTaskMovesToDone()
-{
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    pWindow->initWidget(m_pHost.get());
-    DownloadPicInfo task;
-    task.strDeviceId = QStringLiteral("device-1");
-    task.strFileName = QStringLiteral("pictures.zip");
-    task.nFileSize = 4096;
-    emit pWindow->sgnAddPicDownloadTask(task);
-    QCOMPARE(probe::picModel(*downloading())->rowCount(), 1);
-    QCOMPARE(text("btnDownloading"), QStringLiteral("Downloading 1"));
-    QCOMPARE(ScriptedEngine::runningPicTask(), 1);
-
-    emit CPicDownloadManager::getInstance().sgnPicFinishedDowndload();
-
-    QCOMPARE(probe::picModel(*downloading())->rowCount(), 0);
-    QCOMPARE(doneModel()->rowCount(), 1);
-    QCOMPARE(doneModel()->index(0, 1).data().toString(), QStringLiteral("pictures.zip"));
-    QCOMPARE(doneModel()->index(0, 2).data().toString(), QStringLiteral("--"));
-    QCOMPARE(text("btnDone"), QStringLiteral("Done 1"));
-    QCOMPARE(text("btnDownloading"), QStringLiteral("Downloading 0"));
-    QVERIFY(!shown("wgtRecordDownloadNum"));
-}
-
-void tst_QDownloadCenter::deviceStatus_data()
-{
-    QTest::addColumn<QJsonObject>("params");
-    QTest::addColumn<bool>("bRemoved");
-
-    QTest::newRow("delete, channel as text")
-        << QJsonObject{{"deviceId", "device-1"}, {"channelId", "3"}, {"event", "delete"}} << true;
-    QTest::newRow("delete, channel as number")
-        << QJsonObject{{"deviceId", "device-1"}, {"channelId", 3}, {"event", "delete"}} << true;
-    QTest::newRow("delete, no channel") << QJsonObject{{"deviceId", "device-1"}, {"event", "delete"}} << true;
-    QTest::newRow("another device") << QJsonObject{{"deviceId", "device-2"},
-                                                   {"channelId", "3"},
-                                                   {"event", "delete"}}
-                                    << false;
-    QTest::newRow("no device") << QJsonObject{{"channelId", "3"}, {"event", "delete"}} << false;
-    QTest::newRow("another event") << QJsonObject{{"deviceId", "device-1"},
-                                                  {"channelId", "3"},
-                                                  {"event", "offline"}}
-                                   << false;
-    QTest::newRow("no event") << QJsonObject{{"deviceId", "device-1"}, {"channelId", "3"}} << false;
-    QTest::newRow("event in capitals")
-        << QJsonObject{{"deviceId", "device-1"}, {"channelId", "3"}, {"event", "DELETE"}} << false;
-}
-
-void tst_QDownloadCenter::deviceStatus()
-{
-    QFETCH(QJsonObject, params);
-    QFETCH(bool, bRemoved);
-
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    pWindow->initWidget(m_pHost.get());
-    addStartedTask(QStringLiteral("front door.mp4"));
-    QCOMPARE(probe::state(*downloading(), 1), 1);
-    ScriptedEngine::clearCalls();
-
-    pWindow->notifyDeviceStatus(params);
-
-    QCOMPARE(probe::recordTasks(*downloading()).isEmpty(), bRemoved);
-    QCOMPARE(ScriptedEngine::record().calls({QStringLiteral("stopDownload")}),
-             bRemoved ? QStringList{QStringLiteral("stopDownload(1,2,true)")} : QStringList());
-    QCOMPARE(text("btnDownloading"),
-             bRemoved ? QStringLiteral("Downloading 0") : QStringLiteral("Downloading 1"));
-}
-
-void tst_QDownloadCenter::deviceDeleteSignal()
-{
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    addStartedTask(QStringLiteral("front door.mp4"));
-    emit pWindow->sgnDeviceDeleteNotify(QStringLiteral("device-1"), 7);
-    QVERIFY(probe::recordTasks(*downloading()).isEmpty());
-}
-
-void tst_QDownloadCenter::clearDownloadData()
-{
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    pWindow->initWidget(m_pHost.get());
-    addStartedTask(QStringLiteral("a"));
-    addStartedTask(QStringLiteral("b"));
-    addStartedTask(QStringLiteral("c"));
     emit CRecordDownloadManager::getInstance().sgnDownloadStateNotify(1, true,
                                                                       ScriptedEngine::heldRecordInfo(1));
-    QCOMPARE(text("btnDone"), QStringLiteral("Done 1"));
-    QCOMPARE(text("btnDownloading"), QStringLiteral("Downloading 2"));
+    emit CPicDownloadManager::getInstance().sgnPicFinishedDowndload();
+    QCOMPARE(doneNames(), QStringList({"pictures.zip", "front door.mp4"}));
+    QCOMPARE(shownCounts(), QStringLiteral("Downloading 1, Done 2, dots 1 16x16, -"));
 
-    pWindow->clearDownloadData();
+    // Only the deletion of the tasks' own device takes them away.
+    ScriptedEngine::clearCalls();
+    m_pWindow->notifyDeviceStatus({{"deviceId", "device-2"}, {"channelId", "3"}, {"event", "delete"}});
+    m_pWindow->notifyDeviceStatus({{"deviceId", "device-1"}, {"channelId", "3"}, {"event", "offline"}});
+    QCOMPARE(shownCounts(), QStringLiteral("Downloading 1, Done 2, dots 1 16x16, -"));
+    m_pWindow->notifyDeviceStatus({{"deviceId", "device-1"}, {"channelId", "3"}, {"event", "delete"}});
+    QCOMPARE(ScriptedEngine::record().calls({QStringLiteral("stopDownload")}),
+             QStringList{"stopDownload(2,2,true)"});
+    QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 2, dots -, -"));
 
-    QCOMPARE(probe::recordModel(*downloading())->rowCount(), 0);
-    QCOMPARE(doneModel()->rowCount(), 0);
-    QCOMPARE(text("btnDone"), QStringLiteral("Done 0"));
-    QCOMPARE(text("btnDownloading"), QStringLiteral("Downloading 0"));
-    QVERIFY(!shown("wgtRecordDownloadNum"));
-    QVERIFY(ScriptedEngine::heldRecordTasks().isEmpty());
+    m_pWindow->clearDownloadData();
+    QCOMPARE(doneNames(), QStringList());
+    QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 0, dots -, -"));
 }
 
-void tst_QDownloadCenter::englishTranslationShowsProductName()
+void tst_QDownloadCenter::pageRequests_data()
 {
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    QString strProduct = QStringLiteral("Acme Stores");
-    pWindow->setProductInfo(strProduct);
+    QTest::addColumn<QStringList>("listRequests");
+    QTest::addColumn<QStringList>("listEvents");
+    QTest::addColumn<QStringList>("listLogged");
 
-    // Without the module's English translation both titles would read "ProductName".
-    QCOMPARE(doneModel()->headerData(3, Qt::Horizontal).toString(), strProduct);
-    QCOMPARE(probe::recordModel(*downloading())->headerData(3, Qt::Horizontal).toString(), strProduct);
-    QCOMPARE(doneModel()->headerData(7, Qt::Horizontal).toString(), QStringLiteral("Done time"));
+    const QStringList listNone;
+    QTest::newRow("open folder") << QStringList{request("openDownloadFiledir")}
+                                 << QStringList{"open " + QUrl::fromLocalFile(m_dirFiles.path()).toString()}
+                                 << listNone;
+    // An address the jobs refuse at once: no transfer, a failed job the status lists.
+    QTest::newRow("add, then status")
+        << QStringList{request(
+                           "AddDownloadTasksByPublicUrl",
+                           R"({"downloadTasks":[{"taskId":"t-1","url":"ftp:a.bin","fileName":"a.bin"}]})"),
+                       request("getDownloadTasksByPublicUrlStatus", R"({"downloadTasks":["t-1"]})")}
+        << QStringList{"page responseDownloadTasksByPublicUrlStatus t-1"}
+        << QStringList{"6 rejected address [ftp:a.bin] of task [t-1]"};
+    QTest::newRow("log-out") << QStringList{request("NotifyLoginOut")}
+                             << QStringList{"main notifyWebLoginOut"} << listNone;
+    QTest::newRow("unknown or miscased")
+        << QStringList{request("getDownloadTasks"), request("notifyLoginOut"), request("OpenDownloadFiledir")}
+        << listNone << listNone;
+
+    // Malformed requests are logged as warnings and get no answer.
+    const QString strTruncated = QStringLiteral(R"({"method":"NotifyLoginOut","id":1,"async")");
+    QJsonParseError error;
+    QJsonDocument::fromJson(strTruncated.toUtf8(), &error);
+    QTest::newRow("truncated") << QStringList{strTruncated} << listNone
+                               << QStringList{"6 Json error[" + error.errorString() + "]"};
+    const QString strArray = QStringLiteral(R"([{"method":"NotifyLoginOut"}])");
+    QTest::newRow("array") << QStringList{strArray} << listNone
+                           << QStringList{"6 Json format error[" + strArray + "]"};
+    const QString strNoId = QStringLiteral(R"({"method":"NotifyLoginOut","async":false,"params":{}})");
+    QTest::newRow("no id") << QStringList{strNoId} << listNone
+                           << QStringList{"6 Json context error[" + strNoId + "]"};
+    // Percent signs reach the log as they came.
+    const QString strPercent = QStringLiteral(R"({"method":"%s%n","id":"%1%2","async":"%%"})");
+    QTest::newRow("percent signs") << QStringList{strPercent} << listNone
+                                   << QStringList{"6 Json context error[" + strPercent + "]"};
 }
 
-void tst_QDownloadCenter::translatorInstalledOnce()
+void tst_QDownloadCenter::pageRequests()
 {
-    QDownloadCenter::instance();
-    LanguageWatcher watcher;
-    // Every window after the first finds the module's texts already in place.
-    for (int i = 0; i < 2; ++i) {
-        QDownloadCenter::destroyInstance();
-        QDownloadCenter::instance();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QFETCH(QStringList, listRequests);
+    QFETCH(QStringList, listEvents);
+    QFETCH(QStringList, listLogged);
+
+    LogCapture capture;
+    for (const QString& strRequest : listRequests) {
+        emit m_pBrowser->request(m_pBrowser, strRequest);
     }
-    QCOMPARE(watcher.m_nLanguageChanges, 0);
-    QCOMPARE(text("btnDone"), QStringLiteral("Done 0"));
+    QCoreApplication::processEvents();
+    QTRY_COMPARE(m_listEvents, listEvents);
+    QStringList listRecords;
+    for (const ncl::NLogRecord& record : capture.records()) {
+        listRecords << QStringLiteral("%1 %2").arg(record.nLevel).arg(record.strMessage);
+    }
+    QCOMPARE(listRecords, listLogged);
+}
+
+void tst_QDownloadCenter::messageNumbersAndLogOut()
+{
+    // Each message the window sends takes the next number of its own counter.
+    QSignalSpy spySent(m_pBrowser.data(), &CBrowser::sgnResponseSent);
+    child<QPushButton>("btnFileDownload")->click();
+    child<QPushButton>("btnFileDownload")->click();
+    const int nFirst = parse(spySent.value(0).value(0).toString()).value("id").toInt();
+    QCOMPARE(spySent.value(1).value(0).toString(),
+             QStringLiteral(R"({"async":false,"id":%1,"method":"notifyWebRefreshDownloadFilePage",)"
+                            R"("params":{},"result":true})")
+                 .arg(nFirst + 1));
+
+    emit m_pBrowser->request(m_pBrowser, request(QStringLiteral("NotifyLoginOut")));
+    QTRY_COMPARE(m_listToMain.size(), 1);
+    QCOMPARE(
+        QJsonDocument(m_listToMain.first()).toJson(QJsonDocument::Compact),
+        QStringLiteral(R"({"async":false,"id":%1,"method":"notifyWebLoginOut","params":{},"result":true})")
+            .arg(nFirst + 2)
+            .toUtf8());
+    // The page outlives the window, which the host destroys next, and goes with it.
+    QVERIFY(!m_pBrowser->parent());
+    QDownloadCenter::destroyInstance();
+    QTRY_VERIFY(m_pBrowser.isNull());
+}
+
+void tst_QDownloadCenter::doneRows_data()
+{
+    QTest::addColumn<int>("nSourceKind");
+    QTest::addColumn<int>("nDownloadMode");
+    QTest::addColumn<qint64>("nFileSize");
+    QTest::addColumn<QString>("strRow");
+
+    const QString strRecord =
+        QStringLiteral("r|Channel of r|Shop of r|2024-03-01 08:00:00|2024-03-01 09:00:00|");
+    QTest::newRow("record") << 0 << 0 << qint64(1536) << strRecord + "1.5KB";
+    QTest::newRow("no size reported") << 0 << 0 << qint64(0) << strRecord + "unkown size";
+    QTest::newRow("kind 2, mode 0") << 2 << 0 << qint64(5000) << strRecord + "unkown size";
+    QTest::newRow("kind 2, mode 2") << 2 << 2 << qint64(5000) << strRecord + "4.9KB";
+    QTest::newRow("kind 23, mode 2") << 23 << 2 << qint64(5000) << strRecord + "unkown size";
+    QTest::newRow("kind 23, mode 1") << 23 << 1 << qint64(5000) << strRecord + "4.9KB";
+    // A picture package always has a size, even 0, and no channel or shop.
+    QTest::newRow("picture") << -1 << 0 << qint64(0) << "p|--|--|2024-03-01 08:00:00|2024-03-01 09:00:00|0B";
+}
+
+void tst_QDownloadCenter::doneRows()
+{
+    QFETCH(int, nSourceKind);
+    QFETCH(int, nDownloadMode);
+    QFETCH(qint64, nFileSize);
+    QFETCH(QString, strRow);
+
+    // Started an hour, a minute and a second ago.
+    const qint32 nStart = static_cast<qint32>(QDateTime::currentSecsSinceEpoch()) - 3661;
+    DownloadInfo record = probe::recordTask(QStringLiteral("r"), nSourceKind, nDownloadMode, nFileSize);
+    DownloadPicInfo picture = probe::picTask(QStringLiteral("p"));
+    record.nStartDownloadTime = picture.nStartDownloadTime = nStart;
+    nSourceKind < 0 ? done()->onPicDownloadFinished(picture) : done()->onDownloadFinished(record);
+    QStringList listCells;
+    for (int nColumn = 1; nColumn <= QDownloadDoneWidget::DoneColumnFileSize; ++nColumn) {
+        listCells << doneModel()->index(0, nColumn).data().toString();
+    }
+    QCOMPARE(listCells.join('|'), strRow);
+    // How long it took, read within a few seconds.
+    const QString strTook = doneModel()->index(0, QDownloadDoneWidget::DoneColumnDoneTime).data().toString();
+    QVERIFY2(QRegularExpression("^1Hour1Minute[1-5]Seconds$").match(strTook).hasMatch(), qPrintable(strTook));
+    QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 1, dots -, -"));
+}
+
+void tst_QDownloadCenter::deleteRows_data()
+{
+    QTest::addColumn<QList<int>>("listChecked");
+    QTest::addColumn<int>("nIconSlot");
+    QTest::addColumn<int>("nAnswer");
+    QTest::addColumn<bool>("bArrives");
+    QTest::addColumn<QStringList>("listLeft");
+
+    // Top to bottom: row 5 to row 0. "Delete" takes the checked rows, the icon slot (-1: none) of
+    // the third row that row.
+    const QStringList listAll{"row 5", "row 4", "row 3", "row 2", "row 1", "row 0"};
+    const QList<int> listChecked{1, 3, 4};
+    const QList<int> listThird{2};
+    QTest::newRow("OK") << listChecked << -1 << int(Box::Ok) << false
+                        << QStringList{"row 5", "row 3", "row 0"};
+    QTest::newRow("Cancel") << listChecked << -1 << int(Box::Cancel) << false << listAll;
+    QTest::newRow("a row arrives above meanwhile")
+        << listChecked << -1 << int(Box::Ok) << true << QStringList{"new", "row 5", "row 3", "row 0"};
+    QTest::newRow("nothing checked") << QList<int>() << -1 << 0 << false << listAll;
+    QTest::newRow("icon, OK") << listThird << 0 << int(Box::Ok) << false
+                              << QStringList{"row 5", "row 4", "row 2", "row 1", "row 0"};
+    QTest::newRow("icon, Cancel") << listThird << 0 << int(Box::Cancel) << false << listAll;
+    QTest::newRow("icon, a row arrives above meanwhile")
+        << listThird << 0 << int(Box::Ok) << true
+        << QStringList{"new", "row 5", "row 4", "row 2", "row 1", "row 0"};
+    QTest::newRow("another icon slot") << listThird << 1 << int(Box::Ok) << false << listAll;
+}
+
+void tst_QDownloadCenter::deleteRows()
+{
+    QFETCH(QList<int>, listChecked);
+    QFETCH(int, nIconSlot);
+    QFETCH(int, nAnswer);
+    QFETCH(bool, bArrives);
+    QFETCH(QStringList, listLeft);
+
+    for (int i = 0; i < 6; ++i) {
+        done()->onDownloadFinished(probe::recordTask(QStringLiteral("row %1").arg(i)));
+    }
+    if (nAnswer) {
+        ModalAnswerer::answerNext(nAnswer, [this, bArrives] {
+            if (bArrives) {
+                done()->onPicDownloadFinished(probe::picTask(QStringLiteral("new")));
+            }
+        });
+    }
+    NotificationCapture notifications;
+    if (nIconSlot < 0) {
+        for (int nRow : listChecked) {
+            probe::setChecked(doneModel(), nRow);
+        }
+        done()->findChild<QPushButton*>(QStringLiteral("btnDelete"))->click();
+    } else {
+        emit done()->findChild<ORBGUI::OrbTableView*>()->SignalPixmapClicked(
+            doneModel()->index(listChecked.first(), QDownloadDoneWidget::DoneColumnOperate),
+            static_cast<Role::OrbItemDataRole>(Role::PixmapRole0 + nIconSlot));
+    }
+    const QString strAsked = nIconSlot >= 0 ? QStringLiteral("are you sure to delete selected file?")
+                             : nAnswer      ? QStringLiteral("are you sure to delete selected files?")
+                                            : QStringLiteral("no record selected!");
+    QCOMPARE(ModalAnswerer::questions() + notifications.texts(), QStringList{strAsked});
+    QCOMPARE(doneNames(), listLeft);
+    QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done %1, dots -, -").arg(listLeft.size()));
+}
+
+void tst_QDownloadCenter::openFolder()
+{
+    done()->findChild<QPushButton*>(QStringLiteral("btnFolder"))->click();
+    QCOMPARE(m_listEvents,
+             QStringList{"open " + QUrl("file:///" + m_dirRecords.path(), QUrl::TolerantMode).toString()});
 }
 
 QTEST_MAIN(tst_QDownloadCenter)

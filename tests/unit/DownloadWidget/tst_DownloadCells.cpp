@@ -1,0 +1,124 @@
+#include <QtTest>
+
+#include <QPainter>
+#include <QStandardItemModel>
+
+#include "CDownloadCenterTableDelegate.h"
+#include "CDownloadTextFormat.h"
+#include "QDownloadDoneWidget.h"
+
+// What the lists' cells show: the texts of sizes, speeds and durations, and the progress bars the
+// delegate paints. (Counts are read off the window's buttons.)
+class tst_DownloadCells : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void texts_data();
+    void texts();
+    void progress_data();
+    void progress();
+};
+
+void tst_DownloadCells::texts_data()
+{
+    QTest::addColumn<QList<qint64>>("listValues");
+    QTest::addColumn<QString>("strTexts");
+
+    // The row's name says which rule; the texts of the values, in order.
+    QTest::newRow("size") << QList<qint64>{0,         1023,       1024,       1536,       1048575,   1048576,
+                                           123456789, 1073741823, 1073741824, 1610612736, 5368709120}
+                          << "0B 1023B 1.0KB 1.5KB 1024.0KB 1.0MB 117.7MB 1024.0MB 1.000GB 1.500GB 5.000GB";
+    QTest::newRow("speed") << QList<qint64>{0, 1023, 1024, 1587, 1048576, 3670016, 1073741824}
+                           << "0B/s 1023B/s 1.0KB/s 1.5KB/s 1.0MB/s 3.5MB/s 1.0GB/s";
+    QTest::newRow("duration") << QList<qint64>{0, 59, 60, 3599, 3600, 3661, 90061, -5}
+                              << "0Seconds 59Seconds 1Minute0Seconds 59Minute59Seconds 1Hour0Minute0Seconds "
+                                 "1Hour1Minute1Seconds 25Hour1Minute1Seconds -5Seconds";
+}
+
+void tst_DownloadCells::texts()
+{
+    QFETCH(QList<qint64>, listValues);
+    QFETCH(QString, strTexts);
+
+    const QByteArray strRule = QTest::currentDataTag();
+    QStringList listShown;
+    for (qint64 nValue : listValues) {
+        if (strRule == "size") {
+            listShown << CDownloadTextFormat::sizeText(nValue);
+        } else if (strRule == "speed") {
+            listShown << CDownloadTextFormat::pictureSpeedText(nValue);
+        } else {
+            listShown << QDownloadDoneWidget::durationText(static_cast<qint32>(nValue));
+        }
+    }
+    QCOMPARE(listShown.join(' '), strTexts);
+}
+
+void tst_DownloadCells::progress_data()
+{
+    QTest::addColumn<bool>("bProgressCell");
+    QTest::addColumn<int>("nPercent");
+    QTest::addColumn<int>("nState");
+    QTest::addColumn<QString>("strPainted");
+
+    // A 200 x 36 cell: the track runs from x 8 to 162 (154 wide and its outline), the fill's
+    // outline hides one column of it, the percent label sits right of the track.
+    QTest::newRow("half") << true << 50 << 1 << "track 8-162, blue 76, grey 0, label";
+    QTest::newRow("failed half") << true << 50 << 2 << "track 8-162, blue 0, grey 76, label";
+    QTest::newRow("full") << true << 100 << 0 << "track 8-162, blue 153, grey 0, label";
+    QTest::newRow("a third, truncated") << true << 33 << 1 << "track 8-162, blue 49, grey 0, label";
+    QTest::newRow("none") << true << 0 << 1 << "track 8-162, blue 0, grey 0, label";
+    QTest::newRow("not a progress cell") << false << 50 << 1 << "track -, blue 0, grey 0, no label";
+}
+
+void tst_DownloadCells::progress()
+{
+    QFETCH(bool, bProgressCell);
+    QFETCH(int, nPercent);
+    QFETCH(int, nState);
+    QFETCH(QString, strPainted);
+
+    QStandardItemModel model;
+    auto* pItem = new QStandardItem();
+    if (bProgressCell) {
+        pItem->setData(true, CDownloadCenterTableDelegate::ProgressBarRole);
+    }
+    pItem->setData(nPercent, CDownloadCenterTableDelegate::ProgressValueRole);
+    pItem->setData(nState, Qt::UserRole);
+    model.appendRow(pItem);
+
+    QImage image(200, 36, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QStyleOptionViewItem option;
+    option.rect = image.rect();
+    {
+        QPainter painter(&image);
+        CDownloadCenterTableDelegate().paint(&painter, option, pItem->index());
+    }
+    // Along the middle of the track: where its colour runs and how many pixels the fill has of
+    // each colour; then whether dark ink shows right of the track.
+    QString strTrack = QStringLiteral("-");
+    int nTrackStart = -1;
+    QMap<QRgb, int> mapCount;
+    bool bLabel = false;
+    for (int nX = 0; nX < image.width(); ++nX) {
+        const QRgb rgb = image.pixel(nX, 18);
+        ++mapCount[rgb];
+        if (rgb == qRgb(226, 229, 232)) {
+            nTrackStart = nTrackStart < 0 ? nX : nTrackStart;
+            strTrack = QStringLiteral("%1-%2").arg(nTrackStart).arg(nX);
+        }
+        for (int nY = 0; nY < image.height() && nX > 165; ++nY) {
+            bLabel = bLabel || qGray(image.pixel(nX, nY)) < 128;
+        }
+    }
+    const QString strFill = QStringLiteral("blue %1, grey %2")
+                                .arg(mapCount.value(qRgb(96, 175, 249)))
+                                .arg(mapCount.value(qRgb(191, 194, 197)));
+    QCOMPARE(QStringList({"track " + strTrack, strFill, bLabel ? "label" : "no label"}).join(", "),
+             strPainted);
+}
+
+QTEST_MAIN(tst_DownloadCells)
+#include "tst_DownloadCells.moc"
