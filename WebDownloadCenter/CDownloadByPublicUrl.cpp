@@ -181,21 +181,21 @@ void CDownloadByPublicUrl::addDownloadTasksByPublicUrl(const QJsonObject& params
         task.strUrl = object.value(QStringLiteral("url")).toString();
         task.strFileName = object.value(QStringLiteral("fileName")).toString();
 
+        // A refused job is kept as failed, so that the page's status request reports it.
         const QString strPath = QDir::cleanPath(strFolder + QLatin1Char('/') + task.strFileName);
+        const char* szRefused = nullptr;
+        QString strRefused;
         if (!isPlainFileName(task.strFileName) || QFileInfo(strPath).absolutePath() != strRealFolder) {
-            ncl::NPrintLog::instance()->Log(
-                kLogFile, __LINE__, "CDownloadByPublicUrl::addDownloadTasksByPublicUrl", "", 6,
-                "rejected file name [%s] of task [%s]", printable(task.strFileName).constData(),
-                printable(task.strTaskId).constData());
-            task.nStatus = eFailed;
-            storeNew(task);
-            continue;
+            szRefused = "rejected file name [%s] of task [%s]";
+            strRefused = task.strFileName;
+        } else if (!isFetchable(task.strUrl)) {
+            szRefused = "rejected address [%s] of task [%s]";
+            strRefused = task.strUrl;
         }
-        if (!isFetchable(task.strUrl)) {
+        if (szRefused != nullptr) {
             ncl::NPrintLog::instance()->Log(
-                kLogFile, __LINE__, "CDownloadByPublicUrl::addDownloadTasksByPublicUrl", "", 6,
-                "rejected address [%s] of task [%s]", printable(task.strUrl).constData(),
-                printable(task.strTaskId).constData());
+                kLogFile, __LINE__, "CDownloadByPublicUrl::addDownloadTasksByPublicUrl", "", 6, szRefused,
+                printable(strRefused).constData(), printable(task.strTaskId).constData());
             task.nStatus = eFailed;
             storeNew(task);
             continue;
