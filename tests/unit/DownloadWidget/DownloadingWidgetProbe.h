@@ -9,8 +9,13 @@
 
 #include <downloadengine/DownloadInfo.h>
 #include <hostservices/ClientSettings.h>
+#include <orbgui/ItemPixmapValue.h>
+#include <orbgui/OrbItemDataRole.h>
+#include <orbgui/OrbPushButton.h>
+#include <orbgui/OrbSkin.h>
 #include <orbgui/OrbTableView.h>
 
+#include "CDownloadCenterTableDelegate.h"
 #include "QDownloadingWidget.h"
 
 // Reads a QDownloadingWidget the way a user or the window sees it: through its tables' models.
