@@ -13,11 +13,6 @@ LogCapture::LogCapture() : m_pStore(std::make_shared<Store>())
     });
 }
 
-LogCapture::~LogCapture()
-{
-    ncl::NPrintLog::instance()->removeObserver(m_nObserverId);
-}
-
 QList<ncl::NLogRecord> LogCapture::records() const
 {
     QMutexLocker locker(&m_pStore->mutex);

@@ -15,7 +15,7 @@ class LogCapture
 {
 public:
     LogCapture();
-    ~LogCapture();
+    ~LogCapture() { ncl::NPrintLog::instance()->removeObserver(m_nObserverId); }
 
     // The records collected, oldest first.
     QList<ncl::NLogRecord> records() const;

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int kPollMilliseconds = 5;
-
 struct Answer
 {
     int nButton = 0;
@@ -48,8 +46,7 @@ QString questionOf(QWidget* pBox)
         return pMessageBox->text();
     }
     QStringList listTexts;
-    const QList<QLabel*> listLabels = pBox->findChildren<QLabel*>();
-    for (const QLabel* pLabel : listLabels) {
+    for (const QLabel* pLabel : pBox->findChildren<QLabel*>()) {
         if (!pLabel->text().isEmpty()) {
             listTexts.append(pLabel->text());
         }
@@ -66,47 +63,35 @@ void closeBox(QWidget* pBox)
     }
 }
 
-QString describe(int nButton)
-{
-    return QStringLiteral("0x%1").arg(nButton, 0, 16);
-}
-
 void answer(const QPointer<QWidget>& pBox, const Answer& armed)
 {
     State& s = state();
+    s.listAnswering.removeAll(QPointer<QWidget>());
     if (!pBox) {
         // Gone before we got to it: the answer is still the next box's.
-        s.listAnswering.removeAll(QPointer<QWidget>());
         s.queueAnswers.prepend(armed);
         return;
     }
     const QString strQuestion = questionOf(pBox);
     s.listQuestions.append(strQuestion);
-
     if (armed.whileOpen) {
         armed.whileOpen();
     }
     // The callback may have answered or closed the box itself.
     if (pBox && pBox->isVisible()) {
-        if (armed.nButton == 0) {
-            closeBox(pBox);
+        QAbstractButton* pTarget = nullptr;
+        for (QAbstractButton* pButton : pBox->findChildren<QAbstractButton*>()) {
+            const QVariant value = pButton->property(ORBGUI::OrbMessageBox::kButtonProperty);
+            pTarget = value.isValid() && value.toInt() == armed.nButton ? pButton : pTarget;
+        }
+        if (pTarget && armed.nButton != 0) {
+            pTarget->click();
         } else {
-            QAbstractButton* pTarget = nullptr;
-            const QList<QAbstractButton*> listButtons = pBox->findChildren<QAbstractButton*>();
-            for (QAbstractButton* pButton : listButtons) {
-                const QVariant value = pButton->property(ORBGUI::OrbMessageBox::kButtonProperty);
-                if (value.isValid() && value.toInt() == armed.nButton) {
-                    pTarget = pButton;
-                    break;
-                }
-            }
-            if (pTarget) {
-                pTarget->click();
-            } else {
+            if (armed.nButton != 0) {
                 s.listUnexpected.append(
-                    QStringLiteral("no button %1 in box: %2").arg(describe(armed.nButton), strQuestion));
-                closeBox(pBox);
+                    QStringLiteral("no button 0x%1 in box: %2").arg(armed.nButton, 0, 16).arg(strQuestion));
             }
+            closeBox(pBox);
         }
     }
     s.listAnswering.removeAll(pBox);
@@ -129,16 +114,12 @@ void poll()
         s.listAnswering.append(pBox);
         QMetaObject::invokeMethod(
             s.pPoller, [pBox, armed] { answer(pBox, armed); }, Qt::QueuedConnection);
-        return;
-    }
-    // Nothing armed: give the test a while (it may arm from elsewhere), then close the box
-    // so that the test fails instead of hanging.
-    if (s.pUnanswered != pModal) {
+    } else if (s.pUnanswered != pModal) {
+        // Nothing armed: give the test a while (it may arm from elsewhere), then close the box
+        // so that the test fails instead of hanging.
         s.pUnanswered = pModal;
         s.unansweredSince.start();
-        return;
-    }
-    if (s.unansweredSince.hasExpired(s.nUnexpectedTimeoutMs)) {
+    } else if (s.unansweredSince.hasExpired(s.nUnexpectedTimeoutMs)) {
         s.listUnexpected.append(QStringLiteral("unanswered box: %1").arg(questionOf(pModal)));
         s.pUnanswered.clear();
         closeBox(pModal);
@@ -153,7 +134,7 @@ void startPoller()
         return;
     }
     s.pPoller = new QTimer(QCoreApplication::instance());
-    s.pPoller->setInterval(kPollMilliseconds);
+    s.pPoller->setInterval(5);
     QObject::connect(s.pPoller, &QTimer::timeout, &poll);
     s.pPoller->start();
 }

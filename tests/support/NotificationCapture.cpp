@@ -10,18 +10,3 @@ NotificationCapture::NotificationCapture()
                                     &ORBGUI::OrbMessageNotify::SignalTextNotificationAdded,
                                     [this](const QString& strText) { m_listTexts.append(strText); });
 }
-
-NotificationCapture::~NotificationCapture()
-{
-    QObject::disconnect(m_connection);
-}
-
-QStringList NotificationCapture::texts() const
-{
-    return m_listTexts;
-}
-
-void NotificationCapture::clear()
-{
-    m_listTexts.clear();
-}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMetaObject>
+#include <QObject>
 #include <QStringList>
 
 // Collects the texts of the passing notifications shown while it lives.
@@ -8,12 +9,12 @@ class NotificationCapture
 {
 public:
     NotificationCapture();
-    ~NotificationCapture();
+    ~NotificationCapture() { QObject::disconnect(m_connection); }
 
     // The texts shown, oldest first.
-    QStringList texts() const;
+    QStringList texts() const { return m_listTexts; }
     // Forgets the texts collected so far.
-    void clear();
+    void clear() { m_listTexts.clear(); }
 
 private:
     Q_DISABLE_COPY(NotificationCapture)

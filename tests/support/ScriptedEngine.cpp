@@ -1,23 +1,17 @@
 #include "ScriptedEngine.h"
 
-#include <QLatin1Char>
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
-// The method name of a recorded call: the text before its argument list.
-QString methodOf(const QString& strCall)
-{
-    return strCall.left(strCall.indexOf(QLatin1Char('(')));
-}
-
+// The calls whose method name (the text before the argument list) is in setNames.
 QStringList filterCalls(const QStringList& listCalls, const QSet<QString>& setNames)
 {
     QStringList listResult;
-    for (const QString& strCall : listCalls) {
-        if (setNames.contains(methodOf(strCall))) {
-            listResult.append(strCall);
-        }
-    }
+    std::copy_if(
+        listCalls.cbegin(), listCalls.cend(), std::back_inserter(listResult),
+        [&](const QString& strCall) { return setNames.contains(strCall.section(QLatin1Char('('), 0, 0)); });
     return listResult;
 }
 
@@ -41,16 +35,15 @@ ScriptedEngine& ScriptedEngine::pic()
 
 void ScriptedEngine::reset()
 {
-    record().clear();
-    pic().clear();
+    for (ScriptedEngine* pScript : {&record(), &pic()}) {
+        pScript->m_listCalls.clear();
+        pScript->m_hashAnswers.clear();
+        pScript->m_hashQueuedAnswers.clear();
+        pScript->m_hashHooks.clear();
+    }
     s_listAllCalls.clear();
     resetRecordModel();
     resetPicModel();
-}
-
-QStringList ScriptedEngine::allCalls()
-{
-    return s_listAllCalls;
 }
 
 QStringList ScriptedEngine::allCalls(const QSet<QString>& setNames)
@@ -65,55 +58,35 @@ void ScriptedEngine::clearCalls()
     s_listAllCalls.clear();
 }
 
-QStringList ScriptedEngine::calls() const
-{
-    return m_listCalls;
-}
-
 QStringList ScriptedEngine::calls(const QSet<QString>& setNames) const
 {
     return filterCalls(m_listCalls, setNames);
 }
 
-int ScriptedEngine::callCount(const QString& strMethod) const
-{
-    return filterCalls(m_listCalls, {strMethod}).size();
-}
-
 void ScriptedEngine::setAnswer(const QString& strMethod, int nIndex, const QVariant& varAnswer)
 {
     if (varAnswer.isValid()) {
-        m_hashIndexAnswers[strMethod].insert(nIndex, varAnswer);
-    } else if (m_hashIndexAnswers.contains(strMethod)) {
-        m_hashIndexAnswers[strMethod].remove(nIndex);
-    }
-}
-
-void ScriptedEngine::setAnswer(const QString& strMethod, const QVariant& varAnswer)
-{
-    if (varAnswer.isValid()) {
-        m_hashAnyIndexAnswers.insert(strMethod, varAnswer);
+        m_hashAnswers.insert(qMakePair(strMethod, nIndex), varAnswer);
     } else {
-        m_hashAnyIndexAnswers.remove(strMethod);
+        m_hashAnswers.remove(qMakePair(strMethod, nIndex));
     }
-}
-
-void ScriptedEngine::queueAnswers(const QString& strMethod, const QVariantList& listAnswers)
-{
-    m_hashQueuedAnswers[strMethod].append(listAnswers);
 }
 
 void ScriptedEngine::onNextCall(const QString& strMethod, Hook fnHook)
 {
-    if (!fnHook) {
-        return;
+    if (fnHook) {
+        m_hashHooks[strMethod].append(std::move(fnHook));
     }
-    m_hashHooks[strMethod].append(std::move(fnHook));
 }
 
-void ScriptedEngine::enter(const QString& strMethod, const QStringList& listArgs)
+void ScriptedEngine::enter(const QString& strMethod, const QVariantList& listArgs)
 {
-    const QString strCall = strMethod + QLatin1Char('(') + listArgs.join(QLatin1Char(',')) + QLatin1Char(')');
+    QStringList listTexts;
+    for (const QVariant& varArg : listArgs) {
+        listTexts.append(varArg.toString());
+    }
+    const QString strCall =
+        strMethod + QLatin1Char('(') + listTexts.join(QLatin1Char(',')) + QLatin1Char(')');
     m_listCalls.append(strCall);
     s_listAllCalls.append(m_strPrefix + strCall);
 
@@ -126,28 +99,13 @@ void ScriptedEngine::enter(const QString& strMethod, const QStringList& listArgs
 
 QVariant ScriptedEngine::takeAnswer(const QString& strMethod, int nIndex)
 {
-    if (nIndex != kNoIndex) {
-        const QVariant varAnswer = m_hashIndexAnswers.value(strMethod).value(nIndex);
+    // Set for the index, set for any index, queued: the first found answers.
+    for (int nKey : {nIndex, kNoIndex}) {
+        const QVariant varAnswer = m_hashAnswers.value(qMakePair(strMethod, nKey));
         if (varAnswer.isValid()) {
             return varAnswer;
         }
     }
-    const QVariant varAnswer = m_hashAnyIndexAnswers.value(strMethod);
-    if (varAnswer.isValid()) {
-        return varAnswer;
-    }
-    auto it = m_hashQueuedAnswers.find(strMethod);
-    if (it != m_hashQueuedAnswers.end() && !it->isEmpty()) {
-        return it->takeFirst();
-    }
-    return QVariant();
-}
-
-void ScriptedEngine::clear()
-{
-    m_listCalls.clear();
-    m_hashIndexAnswers.clear();
-    m_hashAnyIndexAnswers.clear();
-    m_hashQueuedAnswers.clear();
-    m_hashHooks.clear();
+    QVariantList& listQueued = m_hashQueuedAnswers[strMethod];
+    return listQueued.isEmpty() ? QVariant() : listQueued.takeFirst();
 }

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QPair>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -28,9 +29,9 @@ class CPicDownloadManager;
 //
 // A result comes from, first to last: the answer set for that method and index, the answer set
 // for that method whatever the index, the next queued answer for that method, the default.
-// Answers are QVariants holding the result type; getCurDownloadIndexs also takes a QVariantList
-// of ints and getDownloadSpeedAndPercent takes QVariantList{fraction, speedText}. An answer that
-// does not fit is logged and the default is used; a queued invalid QVariant gives the default.
+// Answers are QVariants holding the result type; getCurDownloadIndexs also takes a list of ints
+// and getDownloadSpeedAndPercent takes QVariantList{fraction, speedText}. An answer that does not
+// convert is logged and the default is used; a queued invalid QVariant gives the default.
 // Whatever the source, the managers' state follows the answer given (startDownload answered -2
 // does not make the task run). Hooks run before the answer is chosen, so they may set it.
 //
@@ -60,25 +61,31 @@ public:
     // Forgets calls, answers, hooks, held tasks and settings of both managers.
     static void reset();
     // Both managers' calls in call order, prefixed "rec." / "pic.".
-    static QStringList allCalls();
+    static QStringList allCalls() { return s_listAllCalls; }
     // The combined calls whose prefixed name ("rec.startDownload") is in setNames.
     static QStringList allCalls(const QSet<QString>& setNames);
     // Forgets the calls recorded so far; answers, hooks and tasks stay.
     static void clearCalls();
 
     // This manager's calls in call order, unprefixed.
-    QStringList calls() const;
+    QStringList calls() const { return m_listCalls; }
     // This manager's calls whose method name is in setNames.
     QStringList calls(const QSet<QString>& setNames) const;
     // How many times strMethod was called on this manager.
-    int callCount(const QString& strMethod) const;
+    int callCount(const QString& strMethod) const { return calls({strMethod}).size(); }
 
     // Answers strMethod for nIndex with varAnswer until reset; an invalid QVariant removes it.
     void setAnswer(const QString& strMethod, int nIndex, const QVariant& varAnswer);
     // Answers strMethod whatever the index (how index-less methods are set); invalid removes it.
-    void setAnswer(const QString& strMethod, const QVariant& varAnswer);
+    void setAnswer(const QString& strMethod, const QVariant& varAnswer)
+    {
+        setAnswer(strMethod, kNoIndex, varAnswer);
+    }
     // Queues answers for strMethod, one used per call that no set answer covers.
-    void queueAnswers(const QString& strMethod, const QVariantList& listAnswers);
+    void queueAnswers(const QString& strMethod, const QVariantList& listAnswers)
+    {
+        m_hashQueuedAnswers[strMethod].append(listAnswers);
+    }
     // Runs fnHook once, at the next call of strMethod: after it is recorded, before it is answered.
     void onNextCall(const QString& strMethod, Hook fnHook);
 
@@ -116,14 +123,14 @@ private:
     Q_DISABLE_COPY(ScriptedEngine)
 
     // Records a call, then runs the hooks waiting for it.
-    void enter(const QString& strMethod, const QStringList& listArgs = QStringList());
+    void enter(const QString& strMethod, const QVariantList& listArgs = {});
     // The scripted answer to a call of strMethod for nIndex (kNoIndex for methods without one),
     // taken off the queue when it comes from there; invalid when the default applies.
     QVariant takeAnswer(const QString& strMethod, int nIndex = kNoIndex);
-    // Converts a scripted answer to T; false (logged) when it is missing or does not fit.
-    template <typename T>
-    static bool convertAnswer(const QString& strMethod, const QVariant& varAnswer, T& result);
-    void clear();
+    // Records a call and answers it: the answer scripted for nIndex, converted to T, else what
+    // fnDefault gives once the hooks have run (logged when an answer does not convert).
+    template <typename T, typename Fn>
+    T call(const QString& strMethod, Fn fnDefault, const QVariantList& listArgs = {}, int nIndex = kNoIndex);
 
     // Defined next to each manager, which owns the state they clear.
     static void resetRecordModel();
@@ -131,26 +138,26 @@ private:
 
     QString m_strPrefix;
     QStringList m_listCalls;
-    QHash<QString, QHash<int, QVariant>> m_hashIndexAnswers;
-    QHash<QString, QVariant> m_hashAnyIndexAnswers;
+    // Answers set, by method and index (kNoIndex: whatever the index).
+    QHash<QPair<QString, int>, QVariant> m_hashAnswers;
     QHash<QString, QVariantList> m_hashQueuedAnswers;
     QHash<QString, QList<Hook>> m_hashHooks;
 
     static QStringList s_listAllCalls;
 };
 
-template <typename T>
-bool ScriptedEngine::convertAnswer(const QString& strMethod, const QVariant& varAnswer, T& result)
+template <typename T, typename Fn>
+T ScriptedEngine::call(const QString& strMethod, Fn fnDefault, const QVariantList& listArgs, int nIndex)
 {
-    if (!varAnswer.isValid()) {
-        return false;
+    enter(strMethod, listArgs);
+    const QVariant varAnswer = takeAnswer(strMethod, nIndex);
+    QVariant varResult = varAnswer;
+    if (varAnswer.isValid() && varResult.convert(qMetaTypeId<T>())) {
+        return varResult.value<T>();
     }
-    QVariant varConverted = varAnswer;
-    if (!varConverted.convert(qMetaTypeId<T>())) {
+    if (varAnswer.isValid()) {
         qWarning("ScriptedEngine: answer %s for %s does not fit, default used",
                  qUtf8Printable(varAnswer.toString()), qUtf8Printable(strMethod));
-        return false;
     }
-    result = varConverted.value<T>();
-    return true;
+    return fnDefault();
 }

@@ -10,14 +10,9 @@ namespace {
 
 const int kNoTask = -1;
 
-QString text(int nValue)
+ScriptedEngine& script()
 {
-    return QString::number(nValue);
-}
-
-QString text(bool bValue)
-{
-    return bValue ? QStringLiteral("true") : QStringLiteral("false");
+    return ScriptedEngine::pic();
 }
 
 }  // namespace
@@ -30,13 +25,6 @@ public:
     {
         CPicDownloadManager::getInstance();
         return *s_pInstance;
-    }
-
-    void reset()
-    {
-        m_mapTasks.clear();
-        m_nRunning = kNoTask;
-        m_nSecondDownloadSize = 0;
     }
 
     static CPicDownloadManagerPrivate* s_pInstance;
@@ -78,31 +66,21 @@ CPicDownloadManager& CPicDownloadManager::getInstance()
 
 void CPicDownloadManager::appendPicDownloadInfo(int nIndex, const DownloadPicInfo& info)
 {
-    ScriptedEngine::pic().enter(QStringLiteral("appendPicDownloadInfo"), {text(nIndex)});
+    script().enter("appendPicDownloadInfo", {nIndex});
     d->m_mapTasks.insert(nIndex, info);
 }
 
 bool CPicDownloadManager::isPicDownloadingNow()
 {
-    const QString strMethod = QStringLiteral("isPicDownloadingNow");
-    ScriptedEngine& script = ScriptedEngine::pic();
-    script.enter(strMethod);
-    bool bDownloading = false;
-    if (!ScriptedEngine::convertAnswer(strMethod, script.takeAnswer(strMethod), bDownloading)) {
-        bDownloading = d->m_nRunning != kNoTask;
-    }
-    return bDownloading;
+    return script().call<bool>("isPicDownloadingNow", [this] { return d->m_nRunning != kNoTask; });
 }
 
 bool CPicDownloadManager::startDownload(int nIndex)
 {
-    const QString strMethod = QStringLiteral("startDownload");
-    ScriptedEngine& script = ScriptedEngine::pic();
-    script.enter(strMethod, {text(nIndex)});
-    bool bStarted = false;
-    if (!ScriptedEngine::convertAnswer(strMethod, script.takeAnswer(strMethod, nIndex), bStarted)) {
-        bStarted = d->m_mapTasks.contains(nIndex) && (d->m_nRunning == kNoTask || d->m_nRunning == nIndex);
-    }
+    const auto fnDefault = [=] {
+        return d->m_mapTasks.contains(nIndex) && (d->m_nRunning == kNoTask || d->m_nRunning == nIndex);
+    };
+    const bool bStarted = script().call<bool>("startDownload", fnDefault, {nIndex}, nIndex);
     if (bStarted) {
         d->m_nRunning = nIndex;
     }
@@ -111,70 +89,43 @@ bool CPicDownloadManager::startDownload(int nIndex)
 
 long CPicDownloadManager::getSecondDownloadSize()
 {
-    const QString strMethod = QStringLiteral("getSecondDownloadSize");
-    ScriptedEngine& script = ScriptedEngine::pic();
-    script.enter(strMethod);
-    long nSize = 0;
-    if (!ScriptedEngine::convertAnswer(strMethod, script.takeAnswer(strMethod), nSize)) {
-        nSize = d->m_nSecondDownloadSize;
-    }
-    return nSize;
+    return script().call<long>("getSecondDownloadSize", [this] { return d->m_nSecondDownloadSize; });
 }
 
 void CPicDownloadManager::adjustFileSize(int nIndex, int nSize)
 {
-    ScriptedEngine::pic().enter(QStringLiteral("adjustFileSize"), {text(nIndex), text(nSize)});
-    auto it = d->m_mapTasks.find(nIndex);
-    if (it != d->m_mapTasks.end()) {
-        it->nFileSize = nSize;
+    script().enter("adjustFileSize", {nIndex, nSize});
+    if (d->m_mapTasks.contains(nIndex)) {
+        d->m_mapTasks[nIndex].nFileSize = nSize;
     }
 }
 
 DownloadPicInfo CPicDownloadManager::getDownloadPicInfo(int nIndex)
 {
-    const QString strMethod = QStringLiteral("getDownloadPicInfo");
-    ScriptedEngine& script = ScriptedEngine::pic();
-    script.enter(strMethod, {text(nIndex)});
-    DownloadPicInfo info;
-    if (!ScriptedEngine::convertAnswer(strMethod, script.takeAnswer(strMethod, nIndex), info)) {
-        info = d->m_mapTasks.value(nIndex);
-    }
-    return info;
+    return script().call<DownloadPicInfo>(
+        "getDownloadPicInfo", [=] { return d->m_mapTasks.value(nIndex); }, {nIndex}, nIndex);
 }
 
 bool CPicDownloadManager::removeDownloadPicTask(int nIndex, bool bStopRunning)
 {
-    const QString strMethod = QStringLiteral("removeDownloadPicTask");
-    ScriptedEngine& script = ScriptedEngine::pic();
-    script.enter(strMethod, {text(nIndex), text(bStopRunning)});
-    bool bRemoved = false;
-    if (!ScriptedEngine::convertAnswer(strMethod, script.takeAnswer(strMethod, nIndex), bRemoved)) {
-        bRemoved = d->m_mapTasks.contains(nIndex);
-    }
+    const bool bRemoved = script().call<bool>(
+        "removeDownloadPicTask", [=] { return d->m_mapTasks.contains(nIndex); }, {nIndex, bStopRunning},
+        nIndex);
     if (bRemoved) {
         d->m_mapTasks.remove(nIndex);
-        if (d->m_nRunning == nIndex) {
-            d->m_nRunning = kNoTask;
-        }
+        d->m_nRunning = d->m_nRunning == nIndex ? kNoTask : d->m_nRunning;
     }
     return bRemoved;
 }
 
 int CPicDownloadManager::getPicDownloadSize()
 {
-    const QString strMethod = QStringLiteral("getPicDownloadSize");
-    ScriptedEngine& script = ScriptedEngine::pic();
-    script.enter(strMethod);
-    int nSize = 0;
-    if (!ScriptedEngine::convertAnswer(strMethod, script.takeAnswer(strMethod), nSize)) {
-        nSize = d->m_mapTasks.size();
-    }
-    return nSize;
+    return script().call<int>("getPicDownloadSize", [this] { return d->m_mapTasks.size(); });
 }
 
 void CPicDownloadManager::clearAllPicDownloadObj()
 {
-    ScriptedEngine::pic().enter(QStringLiteral("clearAllPicDownloadObj"));
+    script().enter("clearAllPicDownloadObj");
     d->m_mapTasks.clear();
     d->m_nRunning = kNoTask;
 }
@@ -183,7 +134,7 @@ void CPicDownloadManager::clearAllPicDownloadObj()
 
 void ScriptedEngine::resetPicModel()
 {
-    CPicDownloadManagerPrivate::instance().reset();
+    CPicDownloadManagerPrivate::instance() = CPicDownloadManagerPrivate();
 }
 
 void ScriptedEngine::setSecondDownloadSize(long nBytes)

@@ -14,18 +14,9 @@
 
 namespace {
 
-const int kDefaultMaxDownloadNum = 5;
-const int kStartFailed = -1;
-const int kNoFreeSlot = -2;
-
-QString text(int nValue)
+ScriptedEngine& script()
 {
-    return QString::number(nValue);
-}
-
-QString text(bool bValue)
-{
-    return bValue ? QStringLiteral("true") : QStringLiteral("false");
+    return ScriptedEngine::record();
 }
 
 }  // namespace
@@ -40,23 +31,13 @@ public:
         return *s_pInstance;
     }
 
-    void reset()
-    {
-        m_mapTasks.clear();
-        m_setRunning.clear();
-        m_nMaxDownloadNum = kDefaultMaxDownloadNum;
-        m_hashProgress.clear();
-        m_strDownloadDir = QDir::tempPath();
-        m_fnPrepare = nullptr;
-    }
-
     bool hasFreeSlot() const { return m_setRunning.size() < m_nMaxDownloadNum; }
 
     static CRecordDownloadManagerPrivate* s_pInstance;
 
     QMap<int, DownloadInfo> m_mapTasks;
     QSet<int> m_setRunning;
-    int m_nMaxDownloadNum = kDefaultMaxDownloadNum;
+    int m_nMaxDownloadNum = 5;
     QHash<int, QPair<float, QString>> m_hashProgress;
     QString m_strDownloadDir = QDir::tempPath();
     ScriptedEngine::PrepareTransform m_fnPrepare;
@@ -85,7 +66,7 @@ CRecordDownloadManager& CRecordDownloadManager::getInstance()
 
 void CRecordDownloadManager::setMaxDownloadNum(int nMax)
 {
-    ScriptedEngine::record().enter(QStringLiteral("setMaxDownloadNum"), {text(nMax)});
+    script().enter("setMaxDownloadNum", {nMax});
     if (nMax < 1) {
         qWarning("ScriptedEngine: setMaxDownloadNum(%d) ignored", nMax);
         return;
@@ -95,23 +76,18 @@ void CRecordDownloadManager::setMaxDownloadNum(int nMax)
 
 bool CRecordDownloadManager::isLeftDiskFreeSpaceEnough(const DownloadInfo& /*info*/)
 {
-    const QString strMethod = QStringLiteral("isLeftDiskFreeSpaceEnough");
-    ScriptedEngine& script = ScriptedEngine::record();
-    script.enter(strMethod);
-    bool bEnough = true;
-    ScriptedEngine::convertAnswer(strMethod, script.takeAnswer(strMethod), bEnough);
-    return bEnough;
+    return script().call<bool>("isLeftDiskFreeSpaceEnough", [] { return true; });
 }
 
 void CRecordDownloadManager::addDownloadTask(int nIndex, const DownloadInfo& info)
 {
-    ScriptedEngine::record().enter(QStringLiteral("addDownloadTask"), {text(nIndex)});
+    script().enter("addDownloadTask", {nIndex});
     d->m_mapTasks.insert(nIndex, info);
 }
 
 void CRecordDownloadManager::prepareDownloadInfo(int nIndex)
 {
-    ScriptedEngine::record().enter(QStringLiteral("prepareDownloadInfo"), {text(nIndex)});
+    script().enter("prepareDownloadInfo", {nIndex});
     if (!d->m_mapTasks.contains(nIndex) || !d->m_fnPrepare) {
         return;
     }
@@ -126,43 +102,24 @@ void CRecordDownloadManager::prepareDownloadInfo(int nIndex)
 
 DownloadInfo CRecordDownloadManager::getDownloadInfo(int nIndex)
 {
-    const QString strMethod = QStringLiteral("getDownloadInfo");
-    ScriptedEngine& script = ScriptedEngine::record();
-    script.enter(strMethod, {text(nIndex)});
-    DownloadInfo info;
-    if (!ScriptedEngine::convertAnswer(strMethod, script.takeAnswer(strMethod, nIndex), info)) {
-        info = d->m_mapTasks.value(nIndex);
-    }
-    return info;
+    return script().call<DownloadInfo>(
+        "getDownloadInfo", [=] { return d->m_mapTasks.value(nIndex); }, {nIndex}, nIndex);
 }
 
 bool CRecordDownloadManager::canStillDownload()
 {
-    const QString strMethod = QStringLiteral("canStillDownload");
-    ScriptedEngine& script = ScriptedEngine::record();
-    script.enter(strMethod);
-    bool bCan = false;
-    if (!ScriptedEngine::convertAnswer(strMethod, script.takeAnswer(strMethod), bCan)) {
-        bCan = d->hasFreeSlot();
-    }
-    return bCan;
+    return script().call<bool>("canStillDownload", [this] { return d->hasFreeSlot(); });
 }
 
 int CRecordDownloadManager::startDownload(int nIndex)
 {
-    const QString strMethod = QStringLiteral("startDownload");
-    ScriptedEngine& script = ScriptedEngine::record();
-    script.enter(strMethod, {text(nIndex)});
-    int nResult = 0;
-    if (!ScriptedEngine::convertAnswer(strMethod, script.takeAnswer(strMethod, nIndex), nResult)) {
-        if (!d->m_mapTasks.contains(nIndex)) {
-            nResult = kStartFailed;
-        } else if (d->m_setRunning.contains(nIndex) || d->hasFreeSlot()) {
-            nResult = 0;
-        } else {
-            nResult = kNoFreeSlot;
-        }
-    }
+    // -1: a task never added; -2: no slot free.
+    const auto fnDefault = [=] {
+        return !d->m_mapTasks.contains(nIndex)                        ? -1
+               : d->m_setRunning.contains(nIndex) || d->hasFreeSlot() ? 0
+                                                                      : -2;
+    };
+    const int nResult = script().call<int>("startDownload", fnDefault, {nIndex}, nIndex);
     if (nResult == 0) {
         d->m_setRunning.insert(nIndex);
     }
@@ -171,114 +128,72 @@ int CRecordDownloadManager::startDownload(int nIndex)
 
 int CRecordDownloadManager::getCurDownloadNumber()
 {
-    const QString strMethod = QStringLiteral("getCurDownloadNumber");
-    ScriptedEngine& script = ScriptedEngine::record();
-    script.enter(strMethod);
-    int nNumber = 0;
-    if (!ScriptedEngine::convertAnswer(strMethod, script.takeAnswer(strMethod), nNumber)) {
-        nNumber = d->m_mapTasks.size();
-    }
-    return nNumber;
+    return script().call<int>("getCurDownloadNumber", [this] { return d->m_mapTasks.size(); });
 }
 
 void CRecordDownloadManager::getDownloadSpeedAndPercent(int nIndex, float& fPercent, QString& strSpeed)
 {
-    const QString strMethod = QStringLiteral("getDownloadSpeedAndPercent");
-    ScriptedEngine& script = ScriptedEngine::record();
-    script.enter(strMethod, {text(nIndex)});
-    const QVariant varAnswer = script.takeAnswer(strMethod, nIndex);
-    if (varAnswer.isValid()) {
-        const QVariantList listAnswer = varAnswer.toList();
-        bool bFractionOk = false;
-        const float fFraction = listAnswer.value(0).toFloat(&bFractionOk);
-        if (listAnswer.size() == 2 && bFractionOk && listAnswer.at(1).canConvert<QString>()) {
-            fPercent = fFraction;
-            strSpeed = listAnswer.at(1).toString();
-            return;
-        }
-        qWarning(
-            "ScriptedEngine: answer for getDownloadSpeedAndPercent is not {fraction, speed}, default used");
-    }
-    const QPair<float, QString> progress =
-        d->m_hashProgress.value(nIndex, qMakePair(0.0f, QStringLiteral("0B/s")));
-    fPercent = progress.first;
-    strSpeed = progress.second;
+    const QVariantList listAnswer = script().call<QVariantList>(
+        "getDownloadSpeedAndPercent",
+        [=] {
+            const auto progress = d->m_hashProgress.value(nIndex, qMakePair(0.0f, QStringLiteral("0B/s")));
+            return QVariantList{progress.first, progress.second};
+        },
+        {nIndex}, nIndex);
+    fPercent = listAnswer.value(0).toFloat();
+    strSpeed = listAnswer.value(1).toString();
 }
 
 int CRecordDownloadManager::setDownloadSpeed(int nIndex, int nSpeed)
 {
-    const QString strMethod = QStringLiteral("setDownloadSpeed");
-    ScriptedEngine& script = ScriptedEngine::record();
-    script.enter(strMethod, {text(nIndex), text(nSpeed)});
-    int nResult = 1;
-    ScriptedEngine::convertAnswer(strMethod, script.takeAnswer(strMethod, nIndex), nResult);
-    return nResult;
+    return script().call<int>(
+        "setDownloadSpeed", [] { return 1; }, {nIndex, nSpeed}, nIndex);
 }
 
 QList<int> CRecordDownloadManager::getCurDownloadIndexs()
 {
-    const QString strMethod = QStringLiteral("getCurDownloadIndexs");
-    ScriptedEngine& script = ScriptedEngine::record();
-    script.enter(strMethod);
-    const QVariant varAnswer = script.takeAnswer(strMethod);
-    if (varAnswer.userType() == qMetaTypeId<QList<int>>()) {
-        return varAnswer.value<QList<int>>();
-    }
-    if (varAnswer.userType() == QMetaType::QVariantList) {
-        QList<int> listIndexes;
-        bool bAllInts = true;
-        const QVariantList listAnswer = varAnswer.toList();
-        for (const QVariant& varIndex : listAnswer) {
-            bool bOk = false;
-            listIndexes.append(varIndex.toInt(&bOk));
-            bAllInts = bAllInts && bOk;
+    const QVariantList listAnswer = script().call<QVariantList>("getCurDownloadIndexs", [this] {
+        QVariantList listHeld;
+        for (int nIndex : d->m_mapTasks.keys()) {
+            listHeld << nIndex;
         }
-        if (bAllInts) {
-            return listIndexes;
-        }
+        return listHeld;
+    });
+    QList<int> listIndexes;
+    for (const QVariant& varIndex : listAnswer) {
+        listIndexes << varIndex.toInt();
     }
-    if (varAnswer.isValid()) {
-        qWarning("ScriptedEngine: answer for getCurDownloadIndexs is not a list of ints, default used");
-    }
-    return d->m_mapTasks.keys();
+    return listIndexes;
 }
 
 void CRecordDownloadManager::stopDownload(int nIndex, EnumStopReason eReason, bool bAbort)
 {
-    ScriptedEngine::record().enter(QStringLiteral("stopDownload"),
-                                   {text(nIndex), text(static_cast<int>(eReason)), text(bAbort)});
+    script().enter("stopDownload", {nIndex, static_cast<int>(eReason), bAbort});
     d->m_setRunning.remove(nIndex);
 }
 
 void CRecordDownloadManager::deleteDownloadFile(int nIndex)
 {
-    ScriptedEngine::record().enter(QStringLiteral("deleteDownloadFile"), {text(nIndex)});
+    script().enter("deleteDownloadFile", {nIndex});
 }
 
 void CRecordDownloadManager::destoryDownloadObj(int nIndex)
 {
-    ScriptedEngine::record().enter(QStringLiteral("destoryDownloadObj"), {text(nIndex)});
+    script().enter("destoryDownloadObj", {nIndex});
     d->m_mapTasks.remove(nIndex);
     d->m_setRunning.remove(nIndex);
 }
 
 QString CRecordDownloadManager::getDownloadDir()
 {
-    const QString strMethod = QStringLiteral("getDownloadDir");
-    ScriptedEngine& script = ScriptedEngine::record();
-    script.enter(strMethod);
-    QString strDir;
-    if (!ScriptedEngine::convertAnswer(strMethod, script.takeAnswer(strMethod), strDir)) {
-        strDir = d->m_strDownloadDir;
-    }
-    return strDir;
+    return script().call<QString>("getDownloadDir", [this] { return d->m_strDownloadDir; });
 }
 
 // The script's view of this manager's state.
 
 void ScriptedEngine::resetRecordModel()
 {
-    CRecordDownloadManagerPrivate::instance().reset();
+    CRecordDownloadManagerPrivate::instance() = CRecordDownloadManagerPrivate();
 }
 
 void ScriptedEngine::setDownloadDir(const QString& strDir)

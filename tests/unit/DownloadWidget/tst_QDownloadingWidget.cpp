@@ -1,78 +1,99 @@
 #include <QtTest>
 
-#include <QAbstractItemView>
-#include <QApplication>
+#include <QAbstractButton>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFile>
-#include <QHBoxLayout>
-#include <QHeaderView>
-#include <QSettings>
 #include <QTimer>
-#include <QTranslator>
-#include <QVBoxLayout>
 
 #include <downloadengine/CPicDownloadManager.h>
 #include <downloadengine/CRecordDownloadManager.h>
-#include <hostservices/ClientSettings.h>
-#include <orbgui/OrbPushButton.h>
+#include <orbgui/ItemPixmapValue.h>
+#include <orbgui/OrbMessageBox.h>
 
+#include <functional>
 #include <memory>
 
 #include "CDownloadCenterTableDelegate.h"
 #include "DownloadingWidgetProbe.h"
+#include "ModalAnswerer.h"
+#include "NotificationCapture.h"
 #include "ScriptedEngine.h"
+
+using Role = ORBGUI::struTreeViewData;
+using W = QDownloadingWidget;
 
 namespace {
 
-using Role = ORBGUI::struTreeViewData;
-
-// Gives "ProductName" the place for the name that a real translation has.
-class ProductNameTranslator : public QTranslator
+CRecordDownloadManager& rec()
 {
-public:
-    QString translate(const char* context, const char* sourceText, const char* disambiguation = nullptr,
-                      int n = -1) const override
-    {
-        Q_UNUSED(disambiguation)
-        Q_UNUSED(n)
-        if (qstrcmp(context, "QDownloadingWidget") == 0 && qstrcmp(sourceText, "ProductName") == 0) {
-            return QStringLiteral("%1 name");
+    return CRecordDownloadManager::getInstance();
+}
+
+CPicDownloadManager& pic()
+{
+    return CPicDownloadManager::getInstance();
+}
+
+// The engine calls that start, stop, poll, speed up and dispose of tasks, as the tables write them.
+const QList<QPair<QString, QString>> kCallNames = {
+    {"rec.startDownload", "start"},     {"rec.stopDownload", "stop"},
+    {"rec.deleteDownloadFile", "file"}, {"rec.destoryDownloadObj", "destroy"},
+    {"rec.setDownloadSpeed", "speed"},  {"rec.getDownloadSpeedAndPercent", "poll"},
+    {"pic.startDownload", "pic.start"}, {"pic.removeDownloadPicTask", "pic.remove"},
+    {"pic.adjustFileSize", "pic.size"}, {"pic.clearAllPicDownloadObj", "pic.clear"}};
+
+// Answers of the engine the tables set: "s3=-2" answers startDownload(3) with -2, "slot=0" says no
+// slot is free, "listed=1,3" lists tasks 1 and 3; an empty value takes the answer back.
+const QHash<QString, QString> kAnswers = {{"s", "startDownload"},
+                                          {"slot", "canStillDownload"},
+                                          {"disk", "isLeftDiskFreeSpaceEnough"},
+                                          {"n", "getCurDownloadNumber"},
+                                          {"listed", "getCurDownloadIndexs"},
+                                          {"v", "setDownloadSpeed"},
+                                          {"ps", "pic.startDownload"},
+                                          {"pr", "pic.removeDownloadPicTask"},
+                                          {"pn", "pic.getPicDownloadSize"},
+                                          {"pbusy", "pic.isPicDownloadingNow"}};
+
+// A removed task reads "gone(n)" (stopped, its file deleted, disposed of), a finished one "done(n)".
+QString calls()
+{
+    QStringList listCalls;
+    for (QString strCall : ScriptedEngine::allCalls()) {
+        for (const auto& name : kCallNames) {
+            if (strCall.startsWith(name.first + '(')) {
+                listCalls << strCall.replace(0, name.first.size(), name.second);
+            }
         }
-        return QString();
     }
-    bool isEmpty() const override { return false; }
+    return listCalls.join(' ')
+        .replace(QRegularExpression("stop\\((\\d+),2,true\\) file\\(\\1\\) destroy\\(\\1\\)"), "gone(\\1)")
+        .replace(QRegularExpression("stop\\((\\d+),0,false\\) destroy\\(\\1\\)"), "done(\\1)");
+}
+
+// The normal image of an icon slot: "waiting" for ".../down-waiting.svg".
+QString image(const QModelIndex& index, int nRole)
+{
+    const auto value = index.data(nRole).value<ORBGUI::ItemPixmapValue>();
+    return value.value(ORBGUI::ItemPixmapValue::Normal)
+        .toString()
+        .section('/', -1)
+        .remove("down-")
+        .remove(".svg");
+}
+
+// An event of the tables: "name", "name<n>" or "name<n>=<s>".
+struct Event
+{
+    int n;
+    QString s;
 };
-
-void setClientSetting(const QString& strKey, const QVariant& varValue)
-{
-    QSettings settings(ConfigInfo::ClientSettings::filePath(), QSettings::IniFormat);
-    if (varValue.isValid()) {
-        settings.setValue(strKey, varValue);
-    } else {
-        settings.remove(strKey);
-    }
-    settings.sync();
-}
-
-ORBGUI::OrbPushButton* button(const QDownloadingWidget& widget, const char* szName)
-{
-    return widget.findChild<ORBGUI::OrbPushButton*>(QLatin1String(szName));
-}
-
-// Adds a picture row as the picture side would, enough for the frame's counters and tick.
-void addPicRow(QDownloadingWidget& widget, int nState)
-{
-    QList<QStandardItem*> listItems;
-    for (int nColumn = 0; nColumn < QDownloadingWidget::PicColumnCount; ++nColumn) {
-        listItems << new QStandardItem(QStringLiteral("--"));
-    }
-    listItems.at(QDownloadingWidget::PicColumnStatus)->setData(nState, Qt::UserRole);
-    probe::picModel(widget)->appendRow(listItems);
-}
 
 }  // namespace
 
+// The "Downloading" page against the scripted engine. Most tests are tables of events as the
+// user, the engine and the window cause them ("+3": three record tasks come; "fail2": the engine
+// reports task 2 failed; "x2 ok press": the user checks task 2, presses Delete and confirms), and
+// of what can be seen afterwards: the rows ("1D 2W 3F", see probe::rows) and the engine calls.
 class tst_QDownloadingWidget : public QObject
 {
     Q_OBJECT
@@ -85,486 +106,491 @@ private slots:
     void init();
     void cleanup();
 
-    void constructionTellsTheEngineItsLimit();
-    void formObjectsAndTexts();
-    void tableViewSettings();
-    void recordHeader_data();
-    void recordHeader();
-    void pictureHeader_data();
-    void pictureHeader();
-    void switchButtons();
-    void counters_data();
-    void counters();
-    void styleSheetFromSkin();
-    void missingStyleSheetIsSilent();
-    void styleSheetPaintsBackground();
-    void productNameOnShow();
-    void openFolder();
-    void timerStartsWithFirstTaskOnly();
-    void tickPercentAndSpeed_data();
-    void tickPercentAndSpeed();
-    void tickStopsAfterEngineCount();
-    void tickPicturesFirstDownloadingRowOnly();
-    void destructionClearsPictureTasks();
+    void recordRoad_data();
+    void recordRoad() { check(); }
+    void removal_data();
+    void removal() { check(); }
+    void rowsMoveWhileAsked_data();
+    void rowsMoveWhileAsked() { check(); }
+    void pictures_data();
+    void pictures() { check(); }
+    void rowLooks_data();
+    void rowLooks();
+    void notices_data();
+    void notices();
+    void frame();
 
 private:
+    // Runs events separated by blanks (see init() and kAnswers).
+    void run(const QString& strEvents);
+    // Runs the row's events, those after "|" as the action, then compares the tables with the
+    // rows expected and the engine calls of the action with the calls expected.
+    void check();
+    // Record rows, then " / " and picture rows, as probe::rows() writes them.
+    QString tables() const;
+    // A cell of a record task's row; of a picture task's row for a negative nTask.
+    QModelIndex cell(int nTask, int nRecordColumn, int nPicColumn) const;
+    void click(int nTask, Role::OrbItemDataRole eRole);
+
     std::unique_ptr<QDownloadingWidget> m_pWidget;
+    QHash<QString, std::function<void(const Event&)>> m_hashEvents;
+    DownloadInfo m_nextRecord;
+    int m_nPictures = 0;
+    QStringList m_listFinished;
     QList<QUrl> m_listOpenedUrls;
 };
 
 void tst_QDownloadingWidget::init()
 {
     ScriptedEngine::reset();
-    m_listOpenedUrls.clear();
+    ModalAnswerer::reset();
+    probe::setClientSetting("Base/OpenOSD", false);
     m_pWidget = std::make_unique<QDownloadingWidget>();
+    // The engine completes the record it is given: rows show the completed one.
+    ScriptedEngine::setPrepareTransform(
+        [](int nIndex, DownloadInfo& info) { info.strFileName += QString(" %1").arg(nIndex); });
+    m_nextRecord = probe::recordTask("r.mp4");
+    m_nPictures = 0;
+    // What the "Done" list is handed, by name and size.
+    connect(m_pWidget.get(), &W::sgnPicDownloadFinished, this, [this](const DownloadPicInfo& info) {
+        m_listFinished << QString("%1:%2").arg(info.strFileName).arg(info.nFileSize);
+    });
+    m_nextRecord.strDeviceId = "device-a";
+    const auto checkRow = [](QStandardItemModel* pModel, int nTask) {
+        pModel->setData(pModel->index(probe::tasks(pModel).indexOf(nTask), 0), Qt::Checked,
+                        Qt::CheckStateRole);
+    };
+    m_hashEvents = {
+        // Tasks come: "+3" adds three records (of "size=", "kind=", "mode=", "dev="), "*2" two pictures.
+        {"+", [this](auto) { m_pWidget->onAddDownloadTask(m_nextRecord); }},
+        {"*",
+         [this](const Event& e) {
+             m_pWidget->onAddPicDownloadTask(probe::picTask(QString("p%1.zip").arg(++m_nPictures), e.s));
+         }},
+        {"size", [this](const Event& e) { m_nextRecord.stRecordFile.nFileSize = e.s.toLongLong(); }},
+        {"kind", [this](const Event& e) { m_nextRecord.nSourceKind = e.s.toInt(); }},
+        {"mode", [this](const Event& e) { m_nextRecord.nDownloadMode = e.s.toInt(); }},
+        // Rows 1 waiting (never given a slot), 2 downloading, 3 failed, 4 downloading, 5 waiting.
+        {"mixed", [this](auto) { run("s1=-2 +4 fail3 slot=0 +1 slot="); }},
+        {"dev", [this](const Event& e) { m_nextRecord.strDeviceId = "device-" + e.s; }},
+        {"p", [](const Event& e) { ScriptedEngine::setProgress(e.n, e.s.toFloat(), "7KB/s"); }},
+        {"bytes", [](const Event& e) { ScriptedEngine::setSecondDownloadSize(e.s.toLong()); }},
+        // The engine's notices.
+        {"done", [](const Event& e) { emit rec().sgnDownloadStateNotify(e.n, true, DownloadInfo()); }},
+        {"fail", [](const Event& e) { emit rec().sgnDownloadStateNotify(e.n, false, DownloadInfo()); }},
+        {"decode", [](const Event& e) { emit rec().sgnBeginDecodeNotify(e.n); }},
+        {"pdone", [](auto) { emit pic().sgnPicFinishedDowndload(); }},
+        {"perr", [](auto) { emit pic().sgnPicDownloadError("corrupt"); }},
+        {"pp", [](const Event& e) { emit pic().sgnPicDownloadProgress(e.s.toLongLong()); }},
+        {"pzip", [](const Event& e) { emit pic().sgnPicGetDownloadZipInfo(e.s.toInt()); }},
+        // The user: Operate icons (delete, continue or again, speed), check boxes, buttons.
+        {"del", [this](const Event& e) { click(e.n, Role::PixmapRole0); }},
+        {"cont", [this](const Event& e) { click(e.n, Role::PixmapRole1); }},
+        {"speed", [this](const Event& e) { click(e.n, Role::PixmapRole2); }},
+        {"pdel", [this](const Event& e) { click(-e.n, Role::PixmapRole0); }},
+        {"pagain", [this](const Event& e) { click(-e.n, Role::PixmapRole1); }},
+        {"x", [this, checkRow](const Event& e) { checkRow(probe::recordModel(*m_pWidget), e.n); }},
+        {"px", [this, checkRow](const Event& e) { checkRow(probe::picModel(*m_pWidget), e.n); }},
+        {"pview", [this](auto) { m_pWidget->findChild<QAbstractButton*>("btnPictureDownloading")->click(); }},
+        {"press", [this](auto) { m_pWidget->findChild<QAbstractButton*>("btnDelete")->click(); }},
+        {"delete", [this](auto) { m_pWidget->onDelete(); }},
+        // The window: a device deleted, the lists cleared, the widget destroyed, the timer.
+        {"gone", [this](const Event& e) { m_pWidget->onDeviceDeleteNotify("device-" + e.s, 7); }},
+        {"clear", [this](auto) { m_pWidget->clearDownloadingList(); }},
+        {"quit", [this](auto) { m_pWidget.reset(); }},
+        {"tick", [this](auto) { m_pWidget->onTimeOut(); }},
+        {"osd", [](const Event& e) { probe::setClientSetting("Base/OpenOSD", e.s == "1"); }},
+    };
+    ScriptedEngine::clearCalls();
 }
 
 void tst_QDownloadingWidget::cleanup()
 {
     m_pWidget.reset();
-    setClientSetting(QStringLiteral("Base/ProductName"), QVariant());
-    setClientSetting(QStringLiteral("Local/SkinVersion"), QVariant());
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QVERIFY2(ModalAnswerer::unexpectedBoxes().isEmpty(),
+             qPrintable(ModalAnswerer::unexpectedBoxes().join('\n')));
+    QCOMPARE(ModalAnswerer::pending(), 0);
 }
 
-void tst_QDownloadingWidget::constructionTellsTheEngineItsLimit()
+void tst_QDownloadingWidget::run(const QString& strEvents)
 {
-    QCOMPARE(ScriptedEngine::record().calls().value(0), QStringLiteral("setMaxDownloadNum(5)"));
-    QCOMPARE(ScriptedEngine::maxDownloadNum(), 5);
-    // Nothing is registered, started or polled before a task arrives.
-    QCOMPARE(ScriptedEngine::record().calls(), QStringList{QStringLiteral("setMaxDownloadNum(5)")});
-    QVERIFY(ScriptedEngine::pic().calls().isEmpty());
-}
-
-void tst_QDownloadingWidget::formObjectsAndTexts()
-{
-    QDownloadingWidget& widget = *m_pWidget;
-    QCOMPARE(widget.objectName(), QStringLiteral("QDownloadingWidget"));
-    QCOMPARE(widget.windowTitle(), QStringLiteral("DownloadingWidget"));
-    QCOMPARE(widget.size(), QSize(657, 644));
-
-    QCOMPARE(button(widget, "btnDelete")->text(), QStringLiteral("Delete"));
-    QCOMPARE(button(widget, "btnFolder")->text(), QStringLiteral("Open folder"));
-    QVERIFY(button(widget, "btnRecordDownloading"));
-    QVERIFY(button(widget, "btnPictureDownloading"));
-    QCOMPARE(button(widget, "btnRecordDownloading")->maximumSize(), QSize(16777215, 16777215));
-
-    // Buttons in the first row in order, the spacer before the switch; the tables in the second.
-    auto* pTop = widget.findChild<QVBoxLayout*>(QStringLiteral("verticalLayout"));
-    QVERIFY(pTop);
-    QCOMPARE(widget.layout(), pTop);
-    auto* pButtons = widget.findChild<QHBoxLayout*>(QStringLiteral("horizontalLayout"));
-    auto* pTables = widget.findChild<QHBoxLayout*>(QStringLiteral("horizontalLayout_2"));
-    QVERIFY(pButtons && pTables);
-    QCOMPARE(pTop->itemAt(0)->layout(), pButtons);
-    QCOMPARE(pTop->itemAt(1)->layout(), pTables);
-    QCOMPARE(pButtons->count(), 5);
-    QCOMPARE(pButtons->itemAt(0)->widget()->objectName(), QStringLiteral("btnDelete"));
-    QCOMPARE(pButtons->itemAt(1)->widget()->objectName(), QStringLiteral("btnFolder"));
-    QVERIFY(pButtons->itemAt(2)->spacerItem());
-    QCOMPARE(pButtons->itemAt(2)->spacerItem()->sizeHint(), QSize(40, 20));
-    QCOMPARE(pButtons->itemAt(2)->spacerItem()->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
-    QCOMPARE(pButtons->itemAt(3)->widget()->objectName(), QStringLiteral("btnRecordDownloading"));
-    QCOMPARE(pButtons->itemAt(4)->widget()->objectName(), QStringLiteral("btnPictureDownloading"));
-    QCOMPARE(pTables->itemAt(0)->widget(), probe::recordView(widget));
-    QCOMPARE(pTables->itemAt(1)->widget(), probe::picView(widget));
-}
-
-void tst_QDownloadingWidget::tableViewSettings()
-{
-    ORBGUI::OrbTableView* pRecordView = probe::recordView(*m_pWidget);
-    ORBGUI::OrbTableView* pPicView = probe::picView(*m_pWidget);
-    QVERIFY(pRecordView && pPicView);
-
-    for (ORBGUI::OrbTableView* pView : {pRecordView, pPicView}) {
-        QVERIFY(dynamic_cast<CDownloadCenterTableDelegate*>(pView->itemDelegate()));
-        QCOMPARE(pView->itemDelegate()->parent(), pView);
-        QCOMPARE(pView->editTriggers(), QAbstractItemView::NoEditTriggers);
-        QCOMPARE(pView->focusPolicy(), Qt::NoFocus);
-        for (int nSection = 0; nSection < pView->header()->count(); ++nSection) {
-            QCOMPARE(pView->header()->sectionResizeMode(nSection), QHeaderView::Fixed);
+    static const QRegularExpression reEvent("^([a-z+*]+)(\\d*)(?:=(.*))?$");
+    for (const QString& strEvent : strEvents.split(' ', Qt::SkipEmptyParts)) {
+        // "ok{e1,e2}" answers the next question with OK, running e1 and e2 while it is open;
+        // "stop{...}" runs them during the wait after the next stop, "idx{...}" while the engine
+        // is asked which tasks it holds.
+        const int nBrace = strEvent.indexOf('{');
+        const QString strHead = strEvent.left(nBrace);
+        const QString strInner =
+            nBrace < 0 ? QString() : strEvent.mid(nBrace + 1).chopped(1).replace(',', ' ');
+        const std::function<void()> fnInner = [this, strInner] { run(strInner); };
+        const int nButton = QStringList{"close", "ok", "cancel"}.indexOf(strHead);
+        const QRegularExpressionMatch match = reEvent.match(strEvent);
+        const QString strName = match.captured(1);
+        if (strHead == "stop") {
+            ScriptedEngine::record().onNextCall("stopDownload",
+                                                [=] { QTimer::singleShot(10, this, fnInner); });
+        } else if (strHead == "idx") {
+            ScriptedEngine::record().onNextCall("getCurDownloadIndexs", fnInner);
+        } else if (nButton >= 0) {
+            ModalAnswerer::answerNext(
+                QList<int>{0, ORBGUI::OrbMessageBox::Ok, ORBGUI::OrbMessageBox::Cancel}.at(nButton),
+                nBrace < 0 ? std::function<void()>() : fnInner);
+        } else if (kAnswers.contains(strName)) {
+            QString strMethod = kAnswers.value(strName);
+            ScriptedEngine& engine =
+                strMethod.startsWith("pic.") ? ScriptedEngine::pic() : ScriptedEngine::record();
+            strMethod.remove("pic.");
+            const QString strValue = match.captured(3);
+            const QVariant varValue = strValue.isEmpty()       ? QVariant()
+                                      : strValue.contains(',') ? QVariant(strValue.split(','))
+                                                               : QVariant(strValue);
+            match.captured(2).isEmpty() ? engine.setAnswer(strMethod, varValue)
+                                        : engine.setAnswer(strMethod, match.captured(2).toInt(), varValue);
+        } else {
+            QVERIFY2(m_hashEvents.contains(strName), qPrintable(strEvent));
+            // "+3" adds three tasks.
+            for (int i = strName == "+" || strName == "*" ? match.captured(2).toInt() : 1; i > 0; --i) {
+                m_hashEvents.value(strName)(Event{match.captured(2).toInt(), match.captured(3)});
+            }
         }
     }
-    // One delegate per table.
-    QVERIFY(pRecordView->itemDelegate() != pPicView->itemDelegate());
-    QCOMPARE(pRecordView->selectionBehavior(), QAbstractItemView::SelectRows);
-    QCOMPARE(pPicView->selectionBehavior(), ORBGUI::OrbTableView().selectionBehavior());
-
-    // The widget owns the models; the views only show them.
-    QCOMPARE(probe::recordModel(*m_pWidget)->parent(), m_pWidget.get());
-    QCOMPARE(probe::picModel(*m_pWidget)->parent(), m_pWidget.get());
-    QCOMPARE(probe::recordModel(*m_pWidget)->columnCount(), 11);
-    QCOMPARE(probe::picModel(*m_pWidget)->columnCount(), 9);
 }
 
-void tst_QDownloadingWidget::recordHeader_data()
+QString tst_QDownloadingWidget::tables() const
 {
-    QTest::addColumn<int>("nSection");
-    QTest::addColumn<QString>("strTitle");
-    QTest::addColumn<int>("nWidth");
-
-    const QStringList listTitles = {"",          "File name", "Channel", "Shop",   "Begin time", "End time",
-                                    "File Size", "Percent",   "Speed",   "Status", "Operate"};
-    const QList<int> listWidths = {32, 146, 146, 146, 140, 140, 100, 140, 75, 95, 40};
-    for (int i = 0; i < listTitles.size(); ++i) {
-        QTest::addRow("section %d", i) << i << listTitles.at(i) << listWidths.at(i);
+    if (!m_pWidget) {
+        return QString();
     }
+    const QString strPics = probe::rows(probe::picModel(*m_pWidget), W::PicColumnStatus);
+    return QString(probe::rows(probe::recordModel(*m_pWidget), W::RecordColumnStatus) + " / " + strPics)
+        .remove(QRegularExpression(" / $"))
+        .trimmed();
 }
 
-void tst_QDownloadingWidget::recordHeader()
+QModelIndex tst_QDownloadingWidget::cell(int nTask, int nRecordColumn, int nPicColumn) const
 {
-    QFETCH(int, nSection);
-    QFETCH(QString, strTitle);
-    QFETCH(int, nWidth);
-
-    const QStandardItemModel* pModel = probe::recordModel(*m_pWidget);
-    QCOMPARE(pModel->headerData(nSection, Qt::Horizontal, Qt::DisplayRole).toString(), strTitle);
-    QCOMPARE(pModel->headerData(nSection, Qt::Horizontal, Qt::TextAlignmentRole).toInt(), 132);
-    QCOMPARE(pModel->headerData(nSection, Qt::Horizontal, Role::HeaderWidthRole).toInt(), nWidth);
-    const bool bCheckAll = nSection == 0;
-    QCOMPARE(pModel->headerData(nSection, Qt::Horizontal, Role::HeaderCheckableRole).toBool(), bCheckAll);
-    QCOMPARE(pModel->headerData(nSection, Qt::Horizontal, Qt::CheckStateRole).isValid(), bCheckAll);
-    if (bCheckAll) {
-        QCOMPARE(pModel->headerData(nSection, Qt::Horizontal, Qt::CheckStateRole).toInt(),
-                 int(Qt::Unchecked));
-    }
+    QStandardItemModel* pModel = nTask > 0 ? probe::recordModel(*m_pWidget) : probe::picModel(*m_pWidget);
+    return pModel->index(probe::tasks(pModel).indexOf(qAbs(nTask)), nTask > 0 ? nRecordColumn : nPicColumn);
 }
 
-void tst_QDownloadingWidget::pictureHeader_data()
+void tst_QDownloadingWidget::click(int nTask, Role::OrbItemDataRole eRole)
 {
-    QTest::addColumn<int>("nSection");
-    QTest::addColumn<QString>("strTitle");
-    QTest::addColumn<int>("nWidth");
-
-    const QStringList listTitles = {"",        "File name", "Begin time", "End time", "File Size",
-                                    "Percent", "Speed",     "Status",     "Operate"};
-    const QList<int> listWidths = {32, 246, 146, 146, 100, 170, 80, 100, 60};
-    for (int i = 0; i < listTitles.size(); ++i) {
-        QTest::addRow("section %d", i) << i << listTitles.at(i) << listWidths.at(i);
-    }
+    ORBGUI::OrbTableView* pView = nTask > 0 ? probe::recordView(*m_pWidget) : probe::picView(*m_pWidget);
+    emit pView->SignalPixmapClicked(cell(nTask, W::RecordColumnOperate, W::PicColumnOperate), eRole);
 }
 
-void tst_QDownloadingWidget::pictureHeader()
+void tst_QDownloadingWidget::check()
 {
-    QFETCH(int, nSection);
-    QFETCH(QString, strTitle);
-    QFETCH(int, nWidth);
+    QFETCH(QString, strEvents);
+    QFETCH(QString, strRows);
+    QFETCH(QString, strCalls);
 
-    const QStandardItemModel* pModel = probe::picModel(*m_pWidget);
-    QCOMPARE(pModel->headerData(nSection, Qt::Horizontal, Qt::DisplayRole).toString(), strTitle);
-    QCOMPARE(pModel->headerData(nSection, Qt::Horizontal, Qt::TextAlignmentRole).toInt(), 132);
-    QCOMPARE(pModel->headerData(nSection, Qt::Horizontal, Role::HeaderWidthRole).toInt(), nWidth);
-    QCOMPARE(pModel->headerData(nSection, Qt::Horizontal, Role::HeaderCheckableRole).toBool(), nSection == 0);
-    QCOMPARE(pModel->headerData(nSection, Qt::Horizontal, Qt::CheckStateRole).isValid(), nSection == 0);
-}
-
-void tst_QDownloadingWidget::switchButtons()
-{
-    QDownloadingWidget& widget = *m_pWidget;
-    widget.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&widget));
-    ORBGUI::OrbPushButton* pRecord = button(widget, "btnRecordDownloading");
-    ORBGUI::OrbPushButton* pPicture = button(widget, "btnPictureDownloading");
-    QVERIFY(pRecord->isCheckable());
-    QVERIFY(pPicture->isCheckable());
-    QVERIFY(pRecord->isChecked());
-
-    // The record side first.
-    QVERIFY(probe::recordView(widget)->isVisible());
-    QVERIFY(!probe::picView(widget)->isVisible());
-    QCOMPARE(pRecord->property("selected").toBool(), true);
-    QCOMPARE(pPicture->property("selected").toBool(), false);
-    // The skin's rules on the property are in force (bold when selected).
-    QVERIFY(pRecord->font().bold());
-    QVERIFY(!pPicture->font().bold());
-
-    QTest::mouseClick(pPicture, Qt::LeftButton);
-    QVERIFY(!probe::recordView(widget)->isVisible());
-    QVERIFY(probe::picView(widget)->isVisible());
-    QCOMPARE(pRecord->property("selected").toBool(), false);
-    QCOMPARE(pPicture->property("selected").toBool(), true);
-    QVERIFY(!pRecord->font().bold());
-    QVERIFY(pPicture->font().bold());
-
-    QTest::mouseClick(pRecord, Qt::LeftButton);
-    QVERIFY(probe::recordView(widget)->isVisible());
-    QVERIFY(!probe::picView(widget)->isVisible());
-    QCOMPARE(pRecord->property("selected").toBool(), true);
-    QCOMPARE(pPicture->property("selected").toBool(), false);
-    QVERIFY(pRecord->font().bold());
-}
-
-void tst_QDownloadingWidget::counters_data()
-{
-    QTest::addColumn<int>("nRecordRows");
-    QTest::addColumn<int>("nPicRows");
-    QTest::addColumn<QString>("strRecord");
-    QTest::addColumn<QString>("strPicture");
-
-    QTest::newRow("one record") << 1 << 0 << "record 1"
-                                << "picture 0";
-    QTest::newRow("99 records") << 99 << 2 << "record 99"
-                                << "picture 2";
-    QTest::newRow("100 records") << 100 << 3 << "record 99+"
-                                 << "picture 3";
-    QTest::newRow("100 pictures") << 1 << 100 << "record 1"
-                                  << "picture 99+";
-}
-
-void tst_QDownloadingWidget::counters()
-{
-    QFETCH(int, nRecordRows);
-    QFETCH(int, nPicRows);
-    QFETCH(QString, strRecord);
-    QFETCH(QString, strPicture);
-
-    QDownloadingWidget& widget = *m_pWidget;
-    QCOMPARE(button(widget, "btnRecordDownloading")->text(), QStringLiteral("record 0"));
-    QCOMPARE(button(widget, "btnPictureDownloading")->text(), QStringLiteral("picture 0"));
-
-    QSignalSpy spyCount(&widget, &QDownloadingWidget::sgnDownloadingItemNumChanaged);
-    for (int i = 0; i < nPicRows; ++i) {
-        addPicRow(widget, 0);
-    }
-    for (int i = 0; i < nRecordRows; ++i) {
-        widget.onAddDownloadTask(probe::recordTask(QStringLiteral("task %1").arg(i)));
-    }
-    QCOMPARE(button(widget, "btnRecordDownloading")->text(), strRecord);
-    QCOMPARE(button(widget, "btnPictureDownloading")->text(), strPicture);
-    // One report per added row; the total counts every row of both tables, uncapped.
-    QCOMPARE(spyCount.count(), nRecordRows);
-    QCOMPARE(spyCount.last().at(0).toInt(), nRecordRows + nPicRows);
-}
-
-void tst_QDownloadingWidget::styleSheetFromSkin()
-{
-    QFile file(QDir::currentPath() + QStringLiteral("/Skin/") + ORBGUI::GetSkinVersion() +
-               QStringLiteral("/DownloadApp/QssFile/QDownloadingWidget.qss"));
-    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
-    const QString strSheet = QString::fromUtf8(file.readAll());
-    QVERIFY(!strSheet.isEmpty());
-    QCOMPARE(m_pWidget->styleSheet(), strSheet);
-}
-
-void tst_QDownloadingWidget::missingStyleSheetIsSilent()
-{
-    m_pWidget.reset();
-    setClientSetting(QStringLiteral("Local/SkinVersion"), QStringLiteral("NoSuchSkin"));
-    QCOMPARE(ORBGUI::GetSkinVersion(), QStringLiteral("NoSuchSkin"));
-
-    m_pWidget = std::make_unique<QDownloadingWidget>();
-    QVERIFY(m_pWidget->styleSheet().isEmpty());
-    QCOMPARE(m_pWidget->objectName(), QStringLiteral("QDownloadingWidget"));
-    // Icons of a new row follow the skin in use.
-    m_pWidget->onAddDownloadTask(probe::recordTask(QStringLiteral("a")));
-    QCOMPARE(probe::statusIcon(*m_pWidget, 1),
-             QStringLiteral("./Skin/NoSuchSkin/DownloadApp/down-downloading.svg"));
-}
-
-void tst_QDownloadingWidget::styleSheetPaintsBackground()
-{
-    // Inside a red host: only the widget's own painting of its style sheet can make it white.
-    QWidget host;
-    QPalette palette = host.palette();
-    palette.setColor(QPalette::Window, QColor(200, 40, 40));
-    host.setPalette(palette);
-    host.setAutoFillBackground(true);
-    auto* pLayout = new QVBoxLayout(&host);
-    pLayout->setContentsMargins(20, 20, 20, 20);
-    auto* pWidget = new QDownloadingWidget(&host);
-    pLayout->addWidget(pWidget);
-    host.resize(700, 700);
-    host.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&host));
-
-    const QImage image = host.grab().toImage();
-    QCOMPARE(image.pixelColor(5, 5), QColor(200, 40, 40));
-    // A spot of the widget that no child covers: the top margin, at the far right.
-    const QPoint ptFree(pWidget->width() - 3, 2);
-    QVERIFY(!pWidget->childAt(ptFree));
-    QCOMPARE(image.pixelColor(pWidget->mapTo(&host, ptFree)), QColor(255, 255, 255));
-}
-
-void tst_QDownloadingWidget::productNameOnShow()
-{
-    ProductNameTranslator translator;
-    QVERIFY(QCoreApplication::installTranslator(&translator));
-    QStandardItemModel* pModel = probe::recordModel(*m_pWidget);
-    QCOMPARE(pModel->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Shop"));
-
-    setClientSetting(QStringLiteral("Base/ProductName"), QStringLiteral("Harbour"));
-    m_pWidget->show();
-    QCOMPARE(pModel->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Harbour name"));
-
-    // Shown again with the same name: the title is left alone.
-    m_pWidget->hide();
-    pModel->setHeaderData(3, Qt::Horizontal, QStringLiteral("untouched"), Qt::EditRole);
-    m_pWidget->show();
-    QCOMPARE(pModel->headerData(3, Qt::Horizontal).toString(), QStringLiteral("untouched"));
-
-    // The name changed meanwhile: retitled.
-    m_pWidget->hide();
-    setClientSetting(QStringLiteral("Base/ProductName"), QStringLiteral("Lighthouse"));
-    m_pWidget->show();
-    QCOMPARE(pModel->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Lighthouse name"));
-
-    // Set from outside, then shown with the same name: nothing more to do.
-    m_pWidget->hide();
-    m_pWidget->setProductName(QStringLiteral("Lighthouse"));
-    pModel->setHeaderData(3, Qt::Horizontal, QStringLiteral("untouched"), Qt::EditRole);
-    m_pWidget->show();
-    QCOMPARE(pModel->headerData(3, Qt::Horizontal).toString(), QStringLiteral("untouched"));
-    QCoreApplication::removeTranslator(&translator);
-
-    // Untranslated, the title has no place for a name and reads as written.
-    m_pWidget->setProductName(QStringLiteral("Quay"));
-    QCOMPARE(pModel->headerData(3, Qt::Horizontal).toString(), QStringLiteral("ProductName"));
-    // The picture table has no such column.
-    QCOMPARE(probe::picModel(*m_pWidget)->headerData(3, Qt::Horizontal).toString(),
-             QStringLiteral("End time"));
-}
-
-void tst_QDownloadingWidget::openFolder()
-{
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openFileUrl");
-    ScriptedEngine::setDownloadDir(QStringLiteral("/srv/records/my folder"));
-
-    QTest::mouseClick(button(*m_pWidget, "btnFolder"), Qt::LeftButton);
-    QCOMPARE(m_listOpenedUrls.size(), 1);
-    QCOMPARE(m_listOpenedUrls.first(),
-             QUrl(QStringLiteral("file:////srv/records/my folder"), QUrl::TolerantMode));
-    QCOMPARE(ScriptedEngine::record().callCount(QStringLiteral("getDownloadDir")), 1);
-
-    // The record folder, whichever table is shown.
-    QTest::mouseClick(button(*m_pWidget, "btnPictureDownloading"), Qt::LeftButton);
-    m_pWidget->onOpenFolder();
-    QCOMPARE(m_listOpenedUrls.size(), 2);
-    QCOMPARE(m_listOpenedUrls.last(), m_listOpenedUrls.first());
-}
-
-void tst_QDownloadingWidget::timerStartsWithFirstTaskOnly()
-{
-    const QList<QTimer*> listTimers = m_pWidget->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
-    QCOMPARE(listTimers.size(), 1);
-    QTimer* pTimer = listTimers.first();
-    QVERIFY(!pTimer->isActive());
-
-    m_pWidget->onAddDownloadTask(probe::recordTask(QStringLiteral("a")));
-    QVERIFY(pTimer->isActive());
-    QCOMPARE(pTimer->interval(), 1000);
-    QVERIFY(!pTimer->isSingleShot());
-
-    // A second task leaves the running timer alone: its next tick does not move.
-    QTRY_VERIFY_WITH_TIMEOUT(pTimer->remainingTime() < 700, 5000);
-    m_pWidget->onAddDownloadTask(probe::recordTask(QStringLiteral("b")));
-    QVERIFY(pTimer->remainingTime() < 700);
-
-    // It ticks: the engine is asked for the downloading rows' progress.
-    ScriptedEngine::setProgress(1, 0.25f, QStringLiteral("3.0MB/s"));
-    QTRY_COMPARE_WITH_TIMEOUT(probe::speedText(*m_pWidget, 1), QStringLiteral("3.0MB/s"), 5000);
-}
-
-void tst_QDownloadingWidget::tickPercentAndSpeed_data()
-{
-    QTest::addColumn<float>("fFraction");
-    QTest::addColumn<QString>("strSpeed");
-    QTest::addColumn<int>("nPercent");
-
-    QTest::newRow("nothing yet") << 0.0f << "0B/s" << 0;
-    QTest::newRow("truncated, not rounded") << 0.999f << "1.2MB/s" << 99;
-    QTest::newRow("half") << 0.5f << "512.0KB/s" << 50;
-    QTest::newRow("small") << 0.123f << "12B/s" << 12;
-    QTest::newRow("done") << 1.0f << "" << 100;
-    QTest::newRow("negative shows nothing") << -0.5f << "--" << 0;
-}
-
-void tst_QDownloadingWidget::tickPercentAndSpeed()
-{
-    QFETCH(float, fFraction);
-    QFETCH(QString, strSpeed);
-    QFETCH(int, nPercent);
-
-    m_pWidget->onAddDownloadTask(probe::recordTask(QStringLiteral("a")));
-    ScriptedEngine::setProgress(1, fFraction, strSpeed);
-    m_pWidget->onTimeOut();
-
-    const QModelIndex percentCell = probe::recordCell(*m_pWidget, 1, QDownloadingWidget::RecordColumnPercent);
-    QCOMPARE(percentCell.data(CDownloadCenterTableDelegate::ProgressValueRole).toInt(), nPercent);
-    QCOMPARE(probe::speedText(*m_pWidget, 1), strSpeed);
-    // State and bar marker are the row's, untouched by the tick.
-    QCOMPARE(percentCell.data(Qt::UserRole).toInt(), 1);
-    QCOMPARE(percentCell.data(CDownloadCenterTableDelegate::ProgressBarRole).toBool(), true);
-}
-
-void tst_QDownloadingWidget::tickStopsAfterEngineCount()
-{
-    // Five downloading rows between a failed one and a waiting one.
-    ScriptedEngine::record().setAnswer(QStringLiteral("startDownload"), 1, -1);
-    for (int i = 1; i <= 7; ++i) {
-        m_pWidget->onAddDownloadTask(probe::recordTask(QStringLiteral("task %1").arg(i)));
-    }
-    QCOMPARE(probe::state(*m_pWidget, 1), 2);
-    QCOMPARE(probe::state(*m_pWidget, 7), 0);
-    for (int i = 1; i <= 7; ++i) {
-        ScriptedEngine::setProgress(i, 0.5f, QStringLiteral("speed %1").arg(i));
-    }
-
-    const QSet<QString> setPoll = {QStringLiteral("getCurDownloadNumber"),
-                                   QStringLiteral("getDownloadSpeedAndPercent")};
+    run(strEvents.section('|', 0, 0));
+    QSignalSpy spyCount(m_pWidget.get(), &W::sgnDownloadingItemNumChanaged);
     ScriptedEngine::clearCalls();
-    ScriptedEngine::record().setAnswer(QStringLiteral("getCurDownloadNumber"), 3);
-    m_pWidget->onTimeOut();
-    QCOMPARE(ScriptedEngine::record().calls(setPoll),
-             QStringList({"getCurDownloadNumber()", "getDownloadSpeedAndPercent(2)",
-                          "getDownloadSpeedAndPercent(3)", "getDownloadSpeedAndPercent(4)"}));
-    QCOMPARE(probe::speedText(*m_pWidget, 4), QStringLiteral("speed 4"));
-    QCOMPARE(probe::speedText(*m_pWidget, 5), QStringLiteral("--"));
-    QCOMPARE(probe::speedText(*m_pWidget, 1), QStringLiteral("--"));
-
-    // The engine holds more than run: every downloading row is refreshed, no other.
-    ScriptedEngine::clearCalls();
-    ScriptedEngine::record().setAnswer(QStringLiteral("getCurDownloadNumber"), 7);
-    m_pWidget->onTimeOut();
-    QCOMPARE(ScriptedEngine::record().calls({QStringLiteral("getDownloadSpeedAndPercent")}),
-             QStringList({"getDownloadSpeedAndPercent(2)", "getDownloadSpeedAndPercent(3)",
-                          "getDownloadSpeedAndPercent(4)", "getDownloadSpeedAndPercent(5)",
-                          "getDownloadSpeedAndPercent(6)"}));
-    QCOMPARE(probe::speedText(*m_pWidget, 6), QStringLiteral("speed 6"));
-    QCOMPARE(probe::speedText(*m_pWidget, 7), QStringLiteral("--"));
+    m_listFinished.clear();
+    run(strEvents.section('|', 1));
+    QCOMPARE(tables(), strRows);
+    // Then "=>" and the pictures handed to the "Done" list.
+    QCOMPARE(
+        QString(calls() + " => " + m_listFinished.join(' ')).remove(QRegularExpression(" => $")).trimmed(),
+        strCalls);
+    // The window's counter, when told, counts the rows of both tables.
+    if (m_pWidget && !spyCount.isEmpty()) {
+        QCOMPARE(spyCount.last().at(0).toInt(),
+                 probe::recordTasks(*m_pWidget).size() + probe::tasks(probe::picModel(*m_pWidget)).size());
+    }
 }
 
-void tst_QDownloadingWidget::tickPicturesFirstDownloadingRowOnly()
+// The columns of the tables check() runs, and a row of them.
+static void addColumns()
 {
-    m_pWidget->onAddDownloadTask(probe::recordTask(QStringLiteral("a")));
-    QStandardItemModel* pPicModel = probe::picModel(*m_pWidget);
-
-    // No downloading picture row: the picture engine is not asked.
-    addPicRow(*m_pWidget, 0);
-    addPicRow(*m_pWidget, 2);
-    m_pWidget->onTimeOut();
-    QCOMPARE(ScriptedEngine::pic().callCount(QStringLiteral("getSecondDownloadSize")), 0);
-
-    addPicRow(*m_pWidget, 1);
-    addPicRow(*m_pWidget, 1);
-    ScriptedEngine::setSecondDownloadSize(1024);
-    m_pWidget->onTimeOut();
-    QCOMPARE(ScriptedEngine::pic().callCount(QStringLiteral("getSecondDownloadSize")), 1);
-    QCOMPARE(pPicModel->index(2, QDownloadingWidget::PicColumnSpeed).data().toString(),
-             QStringLiteral("1.0KB/s"));
-    QCOMPARE(pPicModel->index(3, QDownloadingWidget::PicColumnSpeed).data().toString(), QStringLiteral("--"));
-    QCOMPARE(pPicModel->index(0, QDownloadingWidget::PicColumnSpeed).data().toString(), QStringLiteral("--"));
-
-    ScriptedEngine::setSecondDownloadSize(1023);
-    m_pWidget->onTimeOut();
-    QCOMPARE(pPicModel->index(2, QDownloadingWidget::PicColumnSpeed).data().toString(),
-             QStringLiteral("1023B/s"));
+    QTest::addColumn<QString>("strEvents");
+    QTest::addColumn<QString>("strRows");
+    QTest::addColumn<QString>("strCalls");
 }
 
-void tst_QDownloadingWidget::destructionClearsPictureTasks()
+static void row(const char* szName, const QString& strEvents, const QString& strRows, const QString& strCalls)
 {
-    ScriptedEngine::clearCalls();
-    m_pWidget.reset();
-    QCOMPARE(ScriptedEngine::pic().calls(), QStringList{QStringLiteral("clearAllPicDownloadObj()")});
+    QTest::newRow(szName) << strEvents << strRows << strCalls;
+}
+
+static void look(const char* szName, const QString& strEvents, int nTask, const QString& strLook)
+{
+    QTest::newRow(szName) << strEvents << nTask << strLook;
+}
+
+void tst_QDownloadingWidget::recordRoad_data()
+{
+    addColumns();
+    row("five slots", "| +6", "1D 2D 3D 4D 5D 6W", "start(1) start(2) start(3) start(4) start(5)");
+    row("a slot freed", "+6 | done3", "1D 2D 4D 5D 6D", "done(3) start(6)");
+    row("no free slot", "slot=0 +3 slot= s1=-2 s2=-2 | +1", "1W 2W 3D 4W", "start(1) start(2) start(3)");
+    row("start refused", "slot=0 +2 slot= s1=5 | +1", "1F 2D 3W", "start(1) start(2)");
+    row("start failed", "slot=0 +2 slot= s1=-1 | +1", "1F 2D 3W", "start(1) start(2)");
+    row("unknown task done", "slot=0 +1 slot= | done42", "1D", "start(1)");
+    row("failed", "+2 | fail1", "1F 2D", "stop(1,1,false)");
+    row("unknown task failed", "slot=0 +1 slot= | fail42", "1D", "stop(42,1,false) start(1)");
+    row("continue", "+1 fail1 | cont1", "1D", "start(1)");
+    row("continue, no slot", "+7 fail2 | cont2", "1D 2W 3D 4D 5D 6D 7W", "");
+    row("continued keeps its place", "+7 fail2 cont2 | done4", "1D 2D 3D 5D 6D 7W", "done(4) start(2)");
+    row("continue without icon", "+1 | cont1", "1D", "");
+    row("speed cycle", "+1 | speed1 speed1 speed1 speed1", "1D",
+        "speed(1,2) speed(1,4) speed(1,1) speed(1,2)");
+    row("speed refused", "+1 speed1 v=0 | speed1 speed1", "1D", "speed(1,4) speed(1,4)");
+    row("no speed icon", "kind=2 +1 | speed1", "1D", "");
+    row("tick, engine runs 3", "s1=-1 +7 n=3 | tick", "1F 2D 3D 4D 5D 6D 7W", "poll(2) poll(3) poll(4)");
+    row("tick, engine holds 7", "s1=-1 +7 n=7 | tick", "1F 2D 3D 4D 5D 6D 7W",
+        "poll(2) poll(3) poll(4) poll(5) poll(6)");
+    row("notices in the stop wait", "+7 | stop{done1,decode4} fail3", "2D 3F 4D 5D 6D 7D",
+        "stop(3,1,false) done(1) start(6) start(7)");
+    row("disk full", "disk=0 | ok +1", "", "");
+    row("disk full, kind 2", "disk=0 kind=2 | +1", "1D", "start(1)");
+    row("disk full, kind 23", "disk=0 kind=23 | +1", "1D", "start(1)");
+    row("refused task takes no index", "disk=0 cancel +1 disk= | +2", "1D 2D", "start(1) start(2)");
+}
+
+void tst_QDownloadingWidget::removal_data()
+{
+    addColumns();
+    // Checked: 1 waiting, 2 started and listed, 3 failed, 4 started and not listed.
+    row("checked rows", "mixed listed=1,2,3,5 | x1 x2 x3 x4 ok press", "4D 5D",
+        "destroy(1) gone(2) destroy(3) start(5)");
+    row("checked rows, open-OSD", "mixed listed=1,2,3,5 osd=1 | x1 x2 x3 x4 ok press", "4D 5D",
+        "gone(1) gone(2) gone(3) start(5)");
+    row("each freed slot steps", "+7 | x2 x4 ok press", "1D 3D 5D 6D 7D",
+        "gone(2) gone(4) start(6) start(7)");
+    row("checked with gaps", "slot=0 +10 | x1 x3 x4 x7 x8 x9 ok press", "2W 5W 6W 10W",
+        "destroy(1) destroy(3) destroy(4) destroy(7) destroy(8) destroy(9)");
+    row("checked with gaps, open-OSD", "slot=0 +5 osd=1 | x1 x3 x4 ok press", "2W 5W",
+        "gone(1) gone(3) gone(4)");
+    row("declined", "mixed osd=1 | x1 x2 x3 x4 x5 cancel press", "1W 2D 3F 4D 5W", "");
+    row("box closed", "mixed | x2 close press", "1W 2D 3F 4D 5W", "");
+    row("icon, waiting", "mixed osd=1 | ok del1", "2D 3F 4D 5W", "destroy(1)");
+    row("icon, started", "mixed | ok del2", "1W 3F 4D 5D", "gone(2) start(1) start(5)");
+    row("icon, failed", "mixed | ok del3", "1W 2D 4D 5D", "gone(3) start(1) start(5)");
+    row("icon, started, not listed", "mixed listed=1,4,5 | ok del2", "1W 2D 3F 4D 5W", "");
+    row("icon, failed, not listed", "mixed listed=1,4,5 | ok del3", "1W 2D 3F 4D 5W", "");
+    row("icon, declined", "mixed | cancel del2", "1W 2D 3F 4D 5W", "");
+    row("device", "s6=-2 dev=b +1 dev=a +3 dev=b +1 fail4 slot=0 dev=a +1 dev=b +1 | gone=a", "1D 5D 6W 7D",
+        "gone(2) start(6) start(7) gone(3) start(6) gone(4) start(6)");
+    row("unknown device", "+2 | gone=A gone=", "1D 2D", "");
+    row("clear", "mixed *3 osd=1 | clear", "",
+        "stop(1,2,false) destroy(1) stop(2,2,false) destroy(2) stop(3,2,false) destroy(3) stop(4,2,false) "
+        "destroy(4) stop(5,2,false) destroy(5) pic.remove(1,true) pic.remove(2,true) pic.remove(3,true)");
+    row("clear, engine counts fewer", "+3 *2 n=2 pn=1 | clear", "3D / 2W",
+        "stop(1,2,false) destroy(1) stop(2,2,false) destroy(2) pic.remove(1,true)");
+    row("clear, engine counts more", "+1 *1 n=7 pn=4 | clear", "",
+        "stop(1,2,false) destroy(1) pic.remove(1,true)");
+    row("cleared, numbering goes on", "+1 *1 clear | +1 *1", "2D / 2D", "start(2) pic.start(2)");
+    row("shutdown", "mixed *2 listed=1,2,3,5 s1= | quit", "",
+        "destroy(1) stop(2,2,true) destroy(2) destroy(3) destroy(5) pic.clear()");
+    row("shutdown, open-OSD", "mixed listed=1,2,3,5 osd=1 | quit", "",
+        "gone(1) gone(2) gone(3) gone(5) pic.clear()");
+    row("shutdown, done in the wait", "osd=1 +3 | stop{done2} quit", "",
+        "stop(1,2,true) done(2) file(1) destroy(1) gone(3) pic.clear()");
+    row("destroyed in the wait", "+3 | x1 x2 ok stop{quit} delete", "",
+        "stop(1,2,true) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear() file(1) destroy(1)");
+}
+
+void tst_QDownloadingWidget::rowsMoveWhileAsked_data()
+{
+    addColumns();
+    // A row is clicked or checked; while the question is open the engine reports on rows above
+    // it, or a click queued before the box opened arrives. Exactly the tasks chosen go.
+    row("last row, one above done", "+5 | ok{done4} del5", "1D 2D 3D", "done(4) gone(5)");
+    row("last row waiting, one above done", "+7 | ok{done5} del7", "1D 2D 3D 4D 6D",
+        "done(5) start(6) destroy(7)");
+    row("last row, one above failed", "+5 | ok{fail4} del5", "1D 2D 3D 4F", "stop(4,1,false) gone(5)");
+    row("last row, one above removed", "dev=b +1 dev=a +2 | ok{gone=b} del3", "2D", "gone(1) gone(3)");
+    row("two above done", "+5 | ok{done1,done2} del3", "4D 5D", "done(1) done(2) gone(3)");
+    row("clicked task done", "+5 | ok{done4} del4", "1D 2D 3D 5D", "done(4)");
+    row("checked last row", "+5 | x5 ok{done4} press", "1D 2D 3D", "done(4) gone(5)");
+    row("checked rows, others done and failed", "+7 | x3 x6 ok{done1,fail2} press", "2F 4D 5D 7D",
+        "done(1) start(6) stop(2,1,false) start(7) gone(3) gone(6)");
+    row("in the stop wait", "+6 | x2 x4 ok stop{done1,fail5,x3,+1} press", "3D 5F 6D 7D",
+        "stop(2,2,true) done(1) start(6) stop(5,1,false) start(7) file(2) destroy(2) gone(4)");
+    row("while the engine answers", "+5 | x3 x4 ok idx{done1,idx{done2}} press", "5D",
+        "done(1) gone(3) done(2) gone(4)");
+    row("device, done in the wait", "dev=b +1 dev=a +2 dev=b +1 | stop{done1} gone=a", "4D",
+        "stop(2,2,true) done(1) file(2) destroy(2) gone(3)");
+    row("picture, last row, one above removed", "*3 perr perr | ok{pdel2} pdel3", "/ 1F",
+        "pic.remove(2,false) pic.remove(3,true)");
+    row("picture, clicked one done", "*3 perr | ok{pdone} pdel2", "/ 1F 3D",
+        "pic.remove(2,false) pic.start(3) => p2.zip:0");
+    row("picture, clicked one failed", "*3 perr | ok{perr,*1} pdel2", "/ 1F 3D 4W",
+        "pic.start(3) pic.remove(2,false)");
+    row("pictures checked, last row", "*3 | px1 px3 pview ok{pdone} press", "/ 2D",
+        "pic.remove(1,false) pic.start(2) pic.remove(3,false) => p1.zip:0");
+    row("pictures checked, next one asks", "*3 | px1 px2 pview ok{pdone} cancel press", "/ 2D 3W",
+        "pic.remove(1,false) pic.start(2) => p1.zip:0");
+}
+
+void tst_QDownloadingWidget::pictures_data()
+{
+    addColumns();
+    row("one at a time", "| *3", "/ 1D 2W 3W", "pic.start(1)");
+    row("done", "*3 pzip=1536 | pdone", "/ 2D 3W", "pic.remove(1,false) pic.start(2) => p1.zip:1536");
+    row("package size", "*2 | pzip=1536", "/ 1D 2W", "pic.size(1,1536)");
+    row("failed", "*2 | perr", "/ 1F 2D", "pic.start(2)");
+    row("again, one running", "*3 perr | pagain1", "/ 1W 2D 3W", "");
+    row("again, first in line", "*3 perr pagain1 | pdone", "/ 1D 3W",
+        "pic.remove(2,false) pic.start(1) => p2.zip:0");
+    row("again, none running", "*2 perr perr | pagain2", "/ 1F 2D", "pic.start(2)");
+    row("again without icon", "*2 | pagain1 pagain2", "/ 1D 2W", "");
+    row("start refused", "pbusy=1 *3 pbusy= ps1=0 | perr", "/ 1F 2W 3W", "pic.start(1)");
+    row("refused, a new task steps", "pbusy=1 *3 pbusy= ps1=0 perr | *1", "/ 1F 2D 3W 4W", "pic.start(2)");
+    row("notices, none running", "pbusy=1 *2 pbusy= | pp=50 pzip=4096 pdone", "/ 1D 2W", "pic.start(1)");
+    row("numbering", "*2 pdone | *1 +1", "1D / 2D 3W", "start(1)");
+    row("icon, waiting", "*3 perr | pdel3", "/ 1F 2D", "pic.remove(3,false)");
+    row("icon, failed", "*3 perr | pdel1", "/ 2D 3W", "pic.remove(1,false)");
+    row("icon, running", "*3 perr | ok pdel2", "/ 1F 3D", "pic.remove(2,true) pic.start(3)");
+    row("icon, engine keeps it", "*3 perr pr2=0 | ok pdel2", "/ 1F 2D 3W", "pic.remove(2,true)");
+    row("icon, declined", "*3 perr | cancel pdel2", "/ 1F 2D 3W", "");
+    row("icon, box closed", "*3 perr | close pdel2", "/ 1F 2D 3W", "");
+    row("checked", "+1 x1 *3 | px1 px2 pview ok press", "1D / 3D",
+        "pic.remove(1,true) pic.remove(2,false) pic.start(3)");
+    row("checked, engine keeps it", "+1 x1 *3 pr1=0 | px1 px2 pview ok press", "1D / 1D 3W",
+        "pic.remove(1,true) pic.remove(2,false)");
+    row("checked, declined", "+1 x1 *3 | px1 px2 pview cancel press", "1D / 1D 3W", "pic.remove(2,false)");
+}
+
+void tst_QDownloadingWidget::rowLooks_data()
+{
+    QTest::addColumn<QString>("strEvents");
+    QTest::addColumn<int>("nTask");  // a record task; a picture task negated
+    // Size, status text and icon, speed, percent, continue (again) and speed icons.
+    QTest::addColumn<QString>("strLook");
+
+    look("waiting", "slot=0 +1", 1, "1.5KB|Waiting|waiting|--|0||1x_normal");
+    look("ticked", "+1 p1=0.5 tick", 1, "1.5KB|Downloading|downloading|7KB/s|50||1x_normal");
+    look("truncated", "+1 p1=0.999 tick", 1, "1.5KB|Downloading|downloading|7KB/s|99||1x_normal");
+    look("negative", "+1 p1=-0.5 tick", 1, "1.5KB|Downloading|downloading|7KB/s|0||1x_normal");
+    look("bytes, kind 22", "size=1000 kind=22 +1", 1, "1000B|Downloading|downloading|--|0||1x_normal");
+    look("GB, mode 1", "size=1073741824 mode=1 +1", 1, "1.000GB|Downloading|downloading|--|0||");
+    look("no size", "size=0 +1", 1, "unkown size|Downloading|downloading|--|0||1x_normal");
+    look("kind 2", "kind=2 +1", 1, "unkown size|Downloading|downloading|--|0||");
+    look("kind 2, mode 2", "kind=2 mode=2 +1", 1, "1.5KB|Downloading|downloading|--|0||");
+    look("failed", "+1 p1=0.42 tick fail1", 1, "1.5KB|Failed|failed|--|42|n|");
+    look("continued", "+1 p1=0.42 tick fail1 cont1", 1, "1.5KB|Downloading|downloading|--|0||1x_normal");
+    look("continued, waiting", "+7 fail2 cont2", 2, "1.5KB|Waiting|waiting|--|0||");
+    look("start refused", "slot=0 +1 s1=-1 slot= +1", 1, "1.5KB|Failed|failed.png|--|0||1x_normal");
+    look("speed 4x", "+1 speed1 speed1", 1, "1.5KB|Downloading|downloading|--|0||4x_normal");
+    look("speed refused", "+1 speed1 v=-1 speed1", 1, "1.5KB|Downloading|downloading|--|0||2x_normal");
+    look("decoding", "+2 speed1 decode1", 1, "1.5KB|Decoding|downloading|--|0||");
+    look("decoding, ticked", "+1 decode1 p1=0.9 tick", 1, "1.5KB|Decoding|downloading|7KB/s|90||");
+    look("decoding another", "+2 decode1", 2, "1.5KB|Downloading|downloading|--|0||1x_normal");
+    look("picture waiting", "*2", -2, "--|Waiting|waiting|--|0||");
+    look("picture ticked", "*1 pp=150 pzip=1536 bytes=2048 tick", -1,
+         "1.5KB|Downloading|downloading|2.0KB/s|150||");
+    look("picture failed", "*2 pp=37 bytes=500 tick perr", -1, "--|Failed|failed|--|37|n|");
+    look("picture again", "*2 pp=60 perr pagain1", -1, "--|Waiting|waiting|--|0||");
+    look("picture refused", "pbusy=1 *1 pbusy= ps1=0 perr", -1, "--|Failed|failed|--|0|n|");
+}
+
+void tst_QDownloadingWidget::rowLooks()
+{
+    QFETCH(QString, strEvents);
+    QFETCH(int, nTask);
+    QFETCH(QString, strLook);
+
+    run(strEvents);
+    const auto at = [&](int nRecordColumn, int nPicColumn) { return cell(nTask, nRecordColumn, nPicColumn); };
+    const QModelIndex status = at(W::RecordColumnStatus, W::PicColumnStatus);
+    const QModelIndex operate = at(W::RecordColumnOperate, W::PicColumnOperate);
+    const QModelIndex percent = at(W::RecordColumnPercent, W::PicColumnPercent);
+    const QStringList listLook = {at(W::RecordColumnFileSize, W::PicColumnFileSize).data().toString(),
+                                  status.data().toString(),
+                                  image(status, Role::PixmapRole0),
+                                  at(W::RecordColumnSpeed, W::PicColumnSpeed).data().toString(),
+                                  percent.data(CDownloadCenterTableDelegate::ProgressValueRole).toString(),
+                                  image(operate, Role::PixmapRole1),
+                                  image(operate, Role::PixmapRole2)};
+    QCOMPARE(listLook.join('|'), strLook);
+    // The bar is painted in the colour of the row's state.
+    QCOMPARE(percent.data(Qt::UserRole), status.data(Qt::UserRole));
+}
+
+void tst_QDownloadingWidget::notices_data()
+{
+    QTest::addColumn<QString>("strEvents");
+    QTest::addColumn<QString>("strNotices");
+    QTest::addColumn<QString>("strQuestions");
+
+    const QString strRecord = "are you sure to delete this downEvent?";
+    const QString strPicture = "This file being downloading, are you sure to delete?";
+    row("new pictures", "| *1 *1=12%1pictures",
+        "you have new picture download task,please check for it!|12%1pictures", "");
+    row("nothing checked", "+2 *2 | press", "no record selected!", "");
+    row("no picture checked", "+2 x1 *2 | pview press", "no file selected!", "");
+    row("record questions", "+2 | x1 ok press ok del2", "", strRecord + "|" + strRecord);
+    row("picture questions", "*2 | px1 pview ok press ok pdel2", "", strPicture + "|" + strPicture);
+    row("disk full", "disk=0 | ok +1", "", "the disk free space is not enough,please cheak for it");
+}
+
+void tst_QDownloadingWidget::notices()
+{
+    QFETCH(QString, strEvents);
+    QFETCH(QString, strNotices);
+    QFETCH(QString, strQuestions);
+
+    run(strEvents.section('|', 0, 0));
+    NotificationCapture notices;
+    run(strEvents.section('|', 1));
+    QCOMPARE(notices.texts().join('|'), strNotices);
+    QCOMPARE(ModalAnswerer::questions().join('|'), strQuestions);
+}
+
+void tst_QDownloadingWidget::frame()
+{
+    const auto texts = [this](int nRow, QStandardItemModel* pModel) {
+        QStringList listTexts;
+        for (int nColumn = 0; nColumn < pModel->columnCount(); ++nColumn) {
+            listTexts << (nRow < 0 ? pModel->headerData(nColumn, Qt::Horizontal)
+                                   : pModel->index(nRow, nColumn).data())
+                             .toString();
+        }
+        return listTexts.join('|');
+    };
+    QCOMPARE(
+        texts(-1, probe::recordModel(*m_pWidget)),
+        QStringLiteral("|File name|Channel|Shop|Begin time|End time|File Size|Percent|Speed|Status|Operate"));
+    QCOMPARE(texts(-1, probe::picModel(*m_pWidget)),
+             QStringLiteral("|File name|Begin time|End time|File Size|Percent|Speed|Status|Operate"));
+    m_pWidget->onAddDownloadTask(probe::recordTask("front door.mp4"));
+    QCOMPARE(texts(0, probe::recordModel(*m_pWidget)),
+             QStringLiteral("|front door.mp4 1|Channel of front door.mp4|Shop of front door.mp4|2024-03-01 "
+                            "08:00:00|2024-03-01 09:00:00|1.5KB||--|Downloading|"));
+
+    // One table at a time, records first; the counters on the switch buttons.
+    m_pWidget->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWidget.get()));
+    const auto shown = [this] {
+        return QString("%1 %2, %3 %4")
+            .arg(m_pWidget->findChild<QAbstractButton*>("btnRecordDownloading")->text())
+            .arg(probe::recordView(*m_pWidget)->isVisible())
+            .arg(m_pWidget->findChild<QAbstractButton*>("btnPictureDownloading")->text())
+            .arg(probe::picView(*m_pWidget)->isVisible());
+    };
+    QCOMPARE(shown(), QStringLiteral("record 1 1, picture 0 0"));
+    run("slot=0 +98 *3 pview");
+    QCOMPARE(shown(), QStringLiteral("record 99 0, picture 3 1"));
+    m_pWidget->findChild<QAbstractButton*>("btnRecordDownloading")->click();
+    run("+1");
+    QCOMPARE(shown(), QStringLiteral("record 99+ 1, picture 3 0"));
+
+    // "Open folder" opens the engine's download folder.
+    QDesktopServices::setUrlHandler("file", this, "openFileUrl");
+    ScriptedEngine::setDownloadDir("/srv/records/my folder");
+    m_pWidget->findChild<QAbstractButton*>("btnFolder")->click();
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(m_listOpenedUrls, QList<QUrl>{QUrl("file:////srv/records/my folder", QUrl::TolerantMode)});
+
+    // The progress timer runs on its own from the first task on.
+    run("p1=0.25");
+    QTRY_COMPARE_WITH_TIMEOUT(cell(1, W::RecordColumnSpeed, -1).data().toString(), QStringLiteral("7KB/s"),
+                              10000);
 }
 
 QTEST_MAIN(tst_QDownloadingWidget)

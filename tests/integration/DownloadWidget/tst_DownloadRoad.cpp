@@ -1,0 +1,258 @@
+#include <CDeviceRoute.h>
+#include <CPicturePackageBody.h>
+#include <CRecordingBody.h>
+#include <CSimDevices.h>
+#include <CSimServer.h>
+#include <FileSha256.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <downloadengine/CPicDownloadManager.h>
+#include <downloadengine/CRecordDownloadManager.h>
+#include <hostservices/ClientSettings.h>
+
+#include <memory>
+
+#include "CDownloadCenterTableDelegate.h"
+#include "CDownloadTextFormat.h"
+#include "DownloadingWidgetProbe.h"
+#include "QDownloadCenter.h"
+#include "QDownloadDoneWidget.h"
+
+using Role = ORBGUI::struTreeViewData;
+using W = QDownloadingWidget;
+
+namespace {
+
+const quint32 kBegin = 1700000000;
+const quint64 kBitrate = 512000;
+const int kTimeoutMs = 60000;
+// Bytes per second of a record download at 1x: half a megabyte of recording takes half a second.
+const qint64 kRecordRate = 1024 * 1024;
+const QRegularExpression kSpeedText(QStringLiteral("^[0-9]+(\\.[0-9])?(B|KB|MB|GB)/s$"));
+
+QByteArray recordSha256(const QString& strDevice, int nChannel, quint32 nSeconds)
+{
+    return CRecordingBody(strDevice.toStdString(), nChannel, kBegin, kBegin + nSeconds, kBitrate)
+        .streamSha256();
+}
+
+QByteArray pictureSha256(const QString& strDevice, int nChannel)
+{
+    return CPicturePackageBody(strDevice.toStdString(), nChannel, kBegin, kBegin + 60, 8, 32768).sha256();
+}
+
+}  // namespace
+
+// The downloading and "Done" lists in their window with the real engine, against the simulator's
+// devices over HTTP on loopback: tasks go in as the client's other modules hand them over, and the
+// tests look at the lists as a user does and at the files on disk.
+class tst_DownloadRoad : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_pDir;
+    std::shared_ptr<CSimDevices> m_pDevices;
+    std::unique_ptr<CSimServer> m_pServer;
+    QDownloadCenter* m_pWindow = nullptr;
+    QDownloadingWidget* m_pList = nullptr;
+    // Speed texts and percents the lists showed, as they wrote them.
+    QStringList m_listSpeeds;
+    QList<qint64> m_listPercents;
+
+    QString folder() const { return m_pDir->filePath("downloads"); }
+    QString path(const QString& strName) const { return folder() + '/' + strName; }
+    QStandardItemModel* pics() const { return probe::picModel(*m_pList); }
+
+    void addRecord(const QString& strDevice, int nChannel, quint32 nSeconds, const QString& strName)
+    {
+        DownloadInfo task = probe::recordTask(strName);
+        task.strDeviceId = strDevice;
+        task.stRecordFile.nFileSize = 0;
+        task.strChannelId = QString::number(nChannel);
+        task.strSourceUrl =
+            m_pServer->url(CDeviceRoute::recordPath(strDevice, nChannel, kBegin, kBegin + nSeconds, kBitrate))
+                .toString();
+        emit m_pWindow->sgnAddDownloadTask(task);
+    }
+
+    void addPicture(const QString& strDevice, int nChannel, const QString& strName)
+    {
+        DownloadPicInfo task = probe::picTask(strName);
+        task.strDeviceId = strDevice;
+        task.strChannelId = QString::number(nChannel);
+        task.strSourceUrl =
+            m_pServer->url(CDeviceRoute::picturesPath(strDevice, nChannel, kBegin, kBegin + 60)).toString();
+        emit m_pWindow->sgnAddPicDownloadTask(task);
+    }
+
+    // File names and sizes of the "Done" rows, top to bottom.
+    QStringList done() const
+    {
+        const auto* pModel = qobject_cast<QStandardItemModel*>(
+            m_pWindow->findChild<QDownloadDoneWidget*>()->findChild<ORBGUI::OrbTableView*>()->model());
+        QStringList listNames;
+        for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
+            listNames << pModel->index(nRow, QDownloadDoneWidget::DoneColumnFileName).data().toString() +
+                             ' ' +
+                             pModel->index(nRow, QDownloadDoneWidget::DoneColumnFileSize).data().toString();
+        }
+        return listNames;
+    }
+
+    void watch(QStandardItemModel* pModel, int nSpeedColumn, int nPercentColumn)
+    {
+        connect(pModel, &QStandardItemModel::dataChanged, this, [=](const QModelIndex& index) {
+            if (index.column() == nSpeedColumn) {
+                m_listSpeeds << index.data().toString();
+            } else if (index.column() == nPercentColumn) {
+                m_listPercents << index.data(CDownloadCenterTableDelegate::ProgressValueRole).toLongLong();
+            }
+        });
+    }
+
+private slots:
+    void init()
+    {
+        m_pDir = std::make_unique<QTemporaryDir>();
+        m_pDevices = std::make_shared<CSimDevices>();
+        m_pServer = std::make_unique<CSimServer>();
+        m_pServer->addRoute(std::make_unique<CDeviceRoute>(m_pDevices));
+        QSettings settings(ConfigInfo::ClientSettings::filePath(), QSettings::IniFormat);
+        settings.setValue("Download/DownloadPath", folder());
+        settings.setValue("Download/RecordRate", kRecordRate);
+        settings.sync();
+        QVERIFY(m_pDir->isValid() && QDir().mkpath(folder()) && m_pServer->start());
+        m_pWindow = QDownloadCenter::instance();
+        m_pList = m_pWindow->findChild<QDownloadingWidget*>();
+        QVERIFY(m_pList);
+        m_listSpeeds.clear();
+        m_listPercents.clear();
+        watch(probe::recordModel(*m_pList), W::RecordColumnSpeed, W::RecordColumnPercent);
+        watch(pics(), W::PicColumnSpeed, W::PicColumnPercent);
+    }
+
+    void cleanup()
+    {
+        // The window's lists dispose of their engine tasks as they go.
+        QDownloadCenter::destroyInstance();
+        m_pServer.reset();
+        m_pDir.reset();
+    }
+
+    void sixRecordsThroughFiveSlots()
+    {
+        QStringList listFiles;
+        for (int i = 1; i <= 6; ++i) {
+            listFiles << QString("cam%1.mp4").arg(i);
+            addRecord(QString("cam%1").arg(i), 1, 24, listFiles.last());
+        }
+        QCOMPARE(probe::rows(probe::recordModel(*m_pList), W::RecordColumnStatus),
+                 QStringLiteral("1D 2D 3D 4D 5D 6W"));
+        // The sixth starts once a first task has left the list.
+        QTRY_VERIFY_WITH_TIMEOUT(probe::state(*m_pList, 6) != W::TaskWaiting, kTimeoutMs);
+        QVERIFY(probe::recordTasks(*m_pList).size() < 6);
+
+        QTRY_COMPARE_WITH_TIMEOUT(done().size(), 6, kTimeoutMs);
+        QVERIFY(probe::recordTasks(*m_pList).isEmpty());
+        QStringList listDone = done();
+        listDone.sort();
+        const QString strSize = CDownloadTextFormat::sizeText(CRecordingBody::streamSizeFor(24, kBitrate));
+        for (int i = 1; i <= 6; ++i) {
+            QCOMPARE(listDone.at(i - 1), listFiles.at(i - 1) + ' ' + strSize);
+            QCOMPARE(fileSha256(path(listFiles.at(i - 1))), recordSha256(QString("cam%1").arg(i), 1, 24));
+        }
+        QCOMPARE(QDir(folder()).entryList(QDir::Files, QDir::Name), listFiles);
+        QCOMPARE(CRecordDownloadManager::getInstance().getCurDownloadNumber(), 0);
+        // While they ran, the list showed the engine's progress and speed.
+        QVERIFY2(!m_listSpeeds.filter(kSpeedText).isEmpty(), qPrintable(m_listSpeeds.join(' ')));
+        QVERIFY(std::any_of(m_listPercents.begin(), m_listPercents.end(),
+                            [](qint64 n) { return n > 0 && n <= 100; }));
+    }
+
+    void aFailedRecordContinuesWhereItStopped()
+    {
+        m_pDevices->setKnobs("flaky", "dropAfter=300000");
+        addRecord("flaky", 1, 16, "flaky.mp4");
+        QTRY_COMPARE_WITH_TIMEOUT(probe::state(*m_pList, 1), int(W::TaskFailed), kTimeoutMs);
+        const qint64 nKept = QFileInfo(path("flaky.mp4.part")).size();
+        QVERIFY2(nKept > 0 && nKept <= 300000, QByteArray::number(nKept).constData());
+
+        m_pDevices->setKnobs("flaky", QString());
+        const QStandardItemModel* pModel = probe::recordModel(*m_pList);
+        emit probe::recordView(*m_pList)->SignalPixmapClicked(pModel->index(0, W::RecordColumnOperate),
+                                                              Role::PixmapRole1);
+        QTRY_COMPARE_WITH_TIMEOUT(done().size(), 1, kTimeoutMs);
+        QVERIFY(done().first().startsWith("flaky.mp4 "));
+        QCOMPARE(fileSha256(path("flaky.mp4")), recordSha256("flaky", 1, 16));
+        // One ranged request: the one that continued from the bytes kept.
+        QCOMPARE(m_pDevices->ranges("flaky", "record").filter("bytes"),
+                 QStringList{QString("bytes=%1-").arg(nKept)});
+        QVERIFY(!QFileInfo::exists(path("flaky.mp4.part")));
+    }
+
+    void aDeletedDeviceTakesItsTasksAndFiles()
+    {
+        m_pDevices->setKnobs("gone", "rate=50000");
+        m_pDevices->setKnobs("kept", "rate=400000");
+        addRecord("gone", 1, 16, "gone1.mp4");
+        addRecord("gone", 2, 16, "gone2.mp4");
+        addRecord("kept", 1, 16, "kept.mp4");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFileInfo(path("gone1.mp4.part")).size() > 0 && QFileInfo(path("gone2.mp4.part")).size() > 0,
+            kTimeoutMs);
+
+        m_pWindow->notifyDeviceStatus(
+            QJsonObject{{"deviceId", "gone"}, {"channelId", "1"}, {"event", "delete"}});
+        QCOMPARE(probe::recordTasks(*m_pList), QList<int>{3});
+        QCOMPARE(CRecordDownloadManager::getInstance().getCurDownloadIndexs(), QList<int>{3});
+        QTRY_COMPARE_WITH_TIMEOUT(done().size(), 1, kTimeoutMs);
+        QCOMPARE(fileSha256(path("kept.mp4")), recordSha256("kept", 1, 16));
+        QCOMPARE(QDir(folder()).entryList(QDir::Files), QStringList{"kept.mp4"});
+    }
+
+    void aPictureDownloadsIntoTheDoneList()
+    {
+        // 263030 bytes at 100000 a second: the list's one-second timer sees it running.
+        m_pDevices->setKnobs("pics", "rate=100000");
+        addPicture("pics", 1, "pics.zip");
+        QCOMPARE(probe::rows(pics(), W::PicColumnStatus), QStringLiteral("1D"));
+        QTRY_COMPARE_WITH_TIMEOUT(pics()->index(0, W::PicColumnFileSize).data().toString(),
+                                  QStringLiteral("256.9KB"), kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(done(), QStringList{"pics.zip 256.9KB"}, kTimeoutMs);
+        QCOMPARE(pics()->rowCount(), 0);
+        QCOMPARE(fileSha256(path("pics.zip")), pictureSha256("pics", 1));
+        QCOMPARE(CPicDownloadManager::getInstance().getPicDownloadSize(), 0);
+        QVERIFY2(!m_listSpeeds.filter(kSpeedText).isEmpty(), qPrintable(m_listSpeeds.join(' ')));
+        QCOMPARE(m_listPercents.value(m_listPercents.size() - 1), qint64(100));
+        QVERIFY(std::is_sorted(m_listPercents.begin(), m_listPercents.end()));
+    }
+
+    void aFailedPictureIsDownloadedAgain()
+    {
+        m_pDevices->setKnobs("broken", "status=500");
+        addPicture("broken", 2, "broken.zip");
+        QTRY_COMPARE_WITH_TIMEOUT(probe::rows(pics(), W::PicColumnStatus), QStringLiteral("1F"), kTimeoutMs);
+        // A second package goes first: the failed one waits for a click.
+        addPicture("other", 1, "other.zip");
+        QTRY_COMPARE_WITH_TIMEOUT(done(), QStringList{"other.zip 256.9KB"}, kTimeoutMs);
+
+        m_pDevices->setKnobs("broken", QString());
+        emit probe::picView(*m_pList)->SignalPixmapClicked(pics()->index(0, W::PicColumnOperate),
+                                                           Role::PixmapRole1);
+        QTRY_COMPARE_WITH_TIMEOUT(done(), (QStringList{"broken.zip 256.9KB", "other.zip 256.9KB"}),
+                                  kTimeoutMs);
+        QCOMPARE(fileSha256(path("broken.zip")), pictureSha256("broken", 2));
+        QCOMPARE(fileSha256(path("other.zip")), pictureSha256("other", 1));
+    }
+};
+
+QTEST_MAIN(tst_DownloadRoad)
+#include "tst_DownloadRoad.moc"
