@@ -496,7 +496,7 @@ void tst_QDownloadCenter::deleteRows()
     NotificationCapture notifications;
     if (nIconSlot < 0) {
         for (int nRow : listChecked) {
-            probe::setChecked(doneModel(), nRow);
+            doneModel()->setData(doneModel()->index(nRow, 0), Qt::Checked, Qt::CheckStateRole);
         }
         done()->findChild<QPushButton*>(QStringLiteral("btnDelete"))->click();
     } else {
