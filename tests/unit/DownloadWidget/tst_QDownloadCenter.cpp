@@ -182,6 +182,12 @@ QStringList tst_QDownloadCenter::doneNames() const
 void tst_QDownloadCenter::embedsAndCoversHost()
 {
     QCOMPARE(m_pWindow->parentWidget(), m_pHost.get());
+    // The default skin styles the window and both lists (each list has its own sheet).
+    const QList<QWidget*> listStyled = {m_pWindow, m_pWindow->findChild<QDownloadingWidget*>(),
+                                        m_pWindow->findChild<QDownloadDoneWidget*>()};
+    for (const QWidget* pWidget : listStyled) {
+        QVERIFY(pWidget && pWidget->styleSheet().contains(QLatin1Char('{')));
+    }
     // Showing it is the host's call.
     QVERIFY(m_pWindow->isHidden());
     m_pHost->show();
