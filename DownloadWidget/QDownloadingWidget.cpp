@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QEventLoop>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QSize>
 #include <QStandardItemModel>
