@@ -12,7 +12,6 @@
 
 #include <downloadengine/CPicDownloadManager.h>
 #include <downloadengine/CRecordDownloadManager.h>
-#include <hostservices/CBaseInfo.h>
 #include <ncl/NPrintLog.h>
 #include <orbgui/OrbMessageBox.h>
 #include <orbgui/OrbMessageNotify.h>
@@ -23,6 +22,7 @@
 #include "CDownloadCenterTableDelegate.h"
 #include "CDownloadTextFormat.h"
 #include "CPicTaskList.h"
+#include "CRecordRemoval.h"
 #include "CSkinStyle.h"
 #include "ui_DownloadingWidget.h"
 
@@ -58,21 +58,6 @@ uint percentFromFraction(float fFraction)
 void showNotification(const QString& strText)
 {
     ORBGUI::OrbSingleton<ORBGUI::OrbMessageNotify>::Instance().AddTextNotification(strText);
-}
-
-// A modal yes/no question; true only when the user confirmed.
-bool confirmed(QWidget* pParent, const QString& strQuestion)
-{
-    return ORBGUI::OrbMessageBox::ShowInformation(
-               pParent, QObject::tr("Notice"), strQuestion,
-               ORBGUI::OrbMessageBox::Ok | ORBGUI::OrbMessageBox::Cancel) == ORBGUI::OrbMessageBox::Ok;
-}
-
-// Waiting and failed rows go without a stop, unless the client wants partial files deleted.
-bool goesWithoutStop(int nState)
-{
-    return (nState == QDownloadingWidget::TaskWaiting || nState == QDownloadingWidget::TaskFailed) &&
-           !ConfigInfo::CBaseInfo::instance().getOpenOSD();
 }
 
 }  // namespace
@@ -162,6 +147,9 @@ void QDownloadingWidget::initTableViews()
     m_pRecordTable = std::make_unique<CTaskTable>(
         pRecordModel,
         CTaskTable::Columns{RecordColumnPercent, RecordColumnSpeed, RecordColumnStatus, RecordColumnOperate});
+    m_pRemoval = new CRecordRemoval(*m_pRecordTable, m_pRecordDownloadMgr, this);
+    connect(m_pRemoval, &CRecordRemoval::sgnSlotFreed, this, [this] { startDownload(-1); });
+    connect(m_pRemoval, &CRecordRemoval::sgnRowsChanged, this, &QDownloadingWidget::updateDownloadingItemNum);
     connect(pRecordView,
             SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)), this,
             SLOT(onPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));
@@ -246,7 +234,7 @@ void QDownloadingWidget::onDelete()
     if (ui->tableDownloadingList->isHidden()) {
         m_pPictures->deleteChecked();
     } else {
-        deleteCheckedRecords();
+        m_pRemoval->deleteChecked();
     }
 }
 
@@ -440,7 +428,7 @@ void QDownloadingWidget::onPixmapItemClicked(const QModelIndex& modelIndex,
         return;
     }
     if (eDateRole == Role::PixmapRole0) {
-        deleteRecordTask(modelIndex.row());
+        m_pRemoval->deleteTask(modelIndex.row());
     } else if (eDateRole == Role::PixmapRole1) {
         continueRecordTask(modelIndex.row());
     } else if (eDateRole == Role::PixmapRole2) {
@@ -542,221 +530,26 @@ void QDownloadingWidget::onBeginDecodeNotify(int downloadId)
     setSpeedButton(m_pRecordTable->item(nRow, RecordColumnOperate), 1, false);
 }
 
-// ---- Record removal ----------------------------------------------------------------------------
-
-void QDownloadingWidget::deleteRecordTask(int nRow)
-{
-    if (m_pRecordTable->state(nRow) < 0) {
-        return;
-    }
-    // The question runs the event loop: rows above may go meanwhile.
-    const int nTaskIndex = m_pRecordTable->taskIndex(nRow);
-    const QPersistentModelIndex rowHandle = m_pRecordTable->rowHandle(nRow);
-    const QPointer<QDownloadingWidget> pGuard(this);
-    if (!confirmed(this, QObject::tr("are you sure to delete this downEvent?")) || !pGuard) {
-        return;
-    }
-    // No row: the task finished while the question was open.
-    const int nState = rowHandle.isValid() ? m_pRecordTable->state(rowHandle.row()) : -1;
-    if (nState == TaskWaiting) {
-        // Nothing runs: the engine only drops the task.
-        removeRecordTask(rowHandle.row(), false, FileRule::DeleteFile);
-    } else if ((nState == TaskDownloading || nState == TaskFailed) && isListedByEngine(nTaskIndex)) {
-        if (!removeRecordTask(rowHandle.row(), true, FileRule::DeleteFile)) {
-            return;
-        }
-        startDownload(-1);
-    }
-    updateDownloadingItemNum();
-}
-
-void QDownloadingWidget::deleteCheckedRecords()
-{
-    // The rows removed are those checked at the press. The question and the stop waits let
-    // notices, ticks and clicks run, so each row's state is read when its turn comes.
-    const QVector<CTaskTable::Chosen> vecChosen = m_pRecordTable->checkedRows();
-    if (vecChosen.isEmpty()) {
-        updateDownloadingItemNum();
-        showNotification(tr("no record selected!"));
-        return;
-    }
-    const QPointer<QDownloadingWidget> pGuard(this);
-    if (!confirmed(this, QObject::tr("are you sure to delete this downEvent?")) || !pGuard) {
-        return;
-    }
-
-    int nRemovedRunning = 0;
-    // Adjacent rows that go without a stop, not yet taken out (see removeRecordRun).
-    int nRunStart = 0;
-    int nRunCount = 0;
-    for (const CTaskTable::Chosen& chosen : vecChosen) {
-        if (!chosen.index.isValid()) {
-            continue;
-        }
-        const int nState = m_pRecordTable->state(chosen.index.row());
-        const bool bQuiet = goesWithoutStop(nState);
-        if (nRunCount > 0 && (!bQuiet || chosen.index.row() != nRunStart + nRunCount)) {
-            removeRecordRun(nRunStart, nRunCount);
-            nRunCount = 0;
-        }
-        if (bQuiet) {
-            if (nRunCount == 0) {
-                nRunStart = chosen.index.row();
-            }
-            ++nRunCount;
-            continue;
-        }
-
-        // Asking the engine may run its notices: the row is read again after it.
-        bool bAlive = true;
-        if (nState == TaskDownloading) {
-            if (isListedByEngine(chosen.nTaskIndex) && chosen.index.isValid()) {
-                bAlive = removeRecordTask(chosen.index.row(), true, FileRule::DeleteFile);
-                ++nRemovedRunning;
-            }
-        } else if (nState == TaskWaiting || nState == TaskFailed) {
-            // Open-OSD: stopped and its partial file deleted as well.
-            bAlive = removeRecordTask(chosen.index.row(), true, FileRule::DeleteFile);
-        }
-        if (!bAlive) {
-            return;
-        }
-    }
-    removeRecordRun(nRunStart, nRunCount);
-    // One queue step per freed slot.
-    for (int i = 0; i < nRemovedRunning; ++i) {
-        startDownload(-1);
-    }
-    updateDownloadingItemNum();
-}
+// ---- Record removal: the walks live in CRecordRemoval -------------------------------------------
 
 void QDownloadingWidget::onDeleteTmpFile()
 {
-    if (!m_pRecordDownloadMgr) {
-        return;
-    }
-    // Shutdown: every row goes except a started one the engine no longer lists. Rows added while
-    // a stop wait runs are met further down and go as well.
-    QSet<int> setKept;
-    QPersistentModelIndex lastKept;
-    int nRow = 0;
-    while (nRow < m_pRecordTable->rowCount()) {
-        int nRunEnd = nRow;
-        while (nRunEnd < m_pRecordTable->rowCount() && m_pRecordTable->state(nRunEnd) != TaskDownloading &&
-               !ConfigInfo::CBaseInfo::instance().getOpenOSD()) {
-            ++nRunEnd;
-        }
-        if (nRunEnd > nRow) {
-            removeRecordRun(nRow, nRunEnd - nRow);
-            continue;
-        }
-
-        const int nTaskIndex = m_pRecordTable->taskIndex(nRow);
-        const int nState = m_pRecordTable->state(nRow);
-        const QPersistentModelIndex rowHandle = m_pRecordTable->rowHandle(nRow);
-        const bool bListed = nState != TaskDownloading || isListedByEngine(nTaskIndex);
-        if (rowHandle.isValid()) {
-            if (!bListed) {
-                setKept.insert(nTaskIndex);
-                lastKept = rowHandle;
-            } else if (!removeRecordTask(rowHandle.row(), true,
-                                         // A running task's file is kept unless the client asks for
-                                         // partial files to go.
-                                         nState == TaskDownloading ? FileRule::DeleteFileIfOpenOSD
-                                                                   : FileRule::DeleteFile)) {
-                return;
-            }
-        }
-        nRow = resumeRecordWalk(lastKept, setKept);
+    // Shutdown: every row goes except a started one the engine no longer lists.
+    if (m_pRecordDownloadMgr) {
+        m_pRemoval->removeAll();
     }
 }
 
 void QDownloadingWidget::onDeviceDeleteNotify(QString strDeviceId, int nChannelId)
 {
-    // The whole device goes, whatever the channel.
+    // The whole device goes, whatever the channel: its started and failed tasks; waiting ones
+    // stay.
     Q_UNUSED(nChannelId)
     if (m_pRecordDownloadMgr) {
-        // Its started and failed tasks go; waiting ones stay. The queue step after each removal
-        // may start a waiting task further down, which is then met in its new state.
-        QSet<int> setPassed;
-        QPersistentModelIndex lastPassed;
-        int nRow = 0;
-        while (nRow < m_pRecordTable->rowCount()) {
-            const int nTaskIndex = m_pRecordTable->taskIndex(nRow);
-            const QPersistentModelIndex rowHandle = m_pRecordTable->rowHandle(nRow);
-            if (m_pRecordDownloadMgr->getDownloadInfo(nTaskIndex).strDeviceId == strDeviceId &&
-                rowHandle.isValid()) {
-                const int nState = m_pRecordTable->state(rowHandle.row());
-                if ((nState == TaskDownloading || nState == TaskFailed) && isListedByEngine(nTaskIndex) &&
-                    rowHandle.isValid()) {
-                    if (!removeRecordTask(rowHandle.row(), true, FileRule::DeleteFile)) {
-                        return;
-                    }
-                    startDownload(-1);
-                    nRow = resumeRecordWalk(lastPassed, setPassed);
-                    continue;
-                }
-            }
-            setPassed.insert(nTaskIndex);
-            if (rowHandle.isValid()) {
-                lastPassed = rowHandle;
-                nRow = rowHandle.row() + 1;
-            } else {
-                nRow = resumeRecordWalk(lastPassed, setPassed);
-            }
-        }
+        m_pRemoval->removeDevice(strDeviceId);
+    } else {
+        updateDownloadingItemNum();
     }
-    updateDownloadingItemNum();
-}
-
-bool QDownloadingWidget::removeRecordTask(int nRow, bool bStop, FileRule eFile)
-{
-    const int nTaskIndex = m_pRecordTable->taskIndex(nRow);
-    m_pRecordTable->removeRow(nRow);
-
-    // Held here: should the widget be destroyed during the wait, the task is still disposed of.
-    CRecordDownloadManager* pManager = m_pRecordDownloadMgr;
-    bool bAlive = true;
-    if (bStop) {
-        pManager->stopDownload(nTaskIndex, StopReason_Removed, true);
-        const QPointer<QDownloadingWidget> pGuard(this);
-        waitWithEventLoop(kStopWaitMs);
-        bAlive = !pGuard.isNull();
-        if (eFile == FileRule::DeleteFile || ConfigInfo::CBaseInfo::instance().getOpenOSD()) {
-            pManager->deleteDownloadFile(nTaskIndex);
-        }
-    }
-    pManager->destoryDownloadObj(nTaskIndex);
-    return bAlive;
-}
-
-void QDownloadingWidget::removeRecordRun(int nRow, int nCount)
-{
-    if (nCount > 0) {
-        for (int nTaskIndex : m_pRecordTable->takeRows(nRow, nCount)) {
-            m_pRecordDownloadMgr->destoryDownloadObj(nTaskIndex);
-        }
-    }
-}
-
-int QDownloadingWidget::resumeRecordWalk(const QPersistentModelIndex& lastPassed,
-                                         const QSet<int>& setPassed) const
-{
-    if (lastPassed.isValid()) {
-        return lastPassed.row() + 1;
-    }
-    // Nothing passed yet, or the last passed row went meanwhile: the passed ones still there
-    // are the top rows.
-    int nRow = 0;
-    while (nRow < m_pRecordTable->rowCount() && setPassed.contains(m_pRecordTable->taskIndex(nRow))) {
-        ++nRow;
-    }
-    return nRow;
-}
-
-bool QDownloadingWidget::isListedByEngine(int nTaskIndex) const
-{
-    return m_pRecordDownloadMgr->getCurDownloadIndexs().contains(nTaskIndex);
 }
 
 // ---- Picture road: its table and engine live in CPicTaskList ----------------------------------

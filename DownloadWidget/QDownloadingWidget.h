@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QPersistentModelIndex>
-#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -18,6 +16,7 @@ class QTimer;
 class CRecordDownloadManager;
 class CPicDownloadManager;
 class CPicTaskList;
+class CRecordRemoval;
 
 namespace Ui {
 class DownloadingWidget;
@@ -85,6 +84,8 @@ public:
     void setProductName(const QString& strName) override;
     // Removes every row of both tables and disposes of their engine tasks, without questions.
     void clearDownloadingList();
+    // Runs the event loop for a while: what follows must look its rows up again.
+    static void waitWithEventLoop(int nMilliseconds);
 
 signals:
     void sgnDownloadFinished(const DownloadInfo& task);
@@ -116,14 +117,6 @@ public slots:
 private:
     void initTableViews();
     void updateDownloadingItemNum();
-    void waitWithEventLoop(int nMilliseconds);
-
-    // When the file of a stopped task is deleted.
-    enum class FileRule
-    {
-        DeleteFile,
-        DeleteFileIfOpenOSD
-    };
 
     // Starts the first waiting record row from the top; only -1 does anything.
     void startDownload(int nIndex);
@@ -134,22 +127,6 @@ private:
     // Continue or re-download: the row waits again; false for a stale click.
     bool requeueRow(CTaskTable& table, int nRow);
     void changeRecordSpeed(int nRow);
-
-    // Delete icon of a record row: one question, then the task the user clicked goes.
-    void deleteRecordTask(int nRow);
-    // The Delete button while the record table shows, on the rows checked when it was pressed.
-    void deleteCheckedRecords();
-    // Removes the row, then disposes of its engine task; with bStop it is stopped first and its
-    // file deleted as eFile says after the stop wait. False when the widget was destroyed during
-    // that wait: the caller must return at once.
-    bool removeRecordTask(int nRow, bool bStop, FileRule eFile);
-    // Removes nCount adjacent rows that go without a stop in one step, then disposes of their
-    // tasks, top to bottom.
-    void removeRecordRun(int nRow, int nCount);
-    // Row where a top-down walk goes on after a wait: the rows it passed and left in place are
-    // the only ones above it, since rows are only ever appended.
-    int resumeRecordWalk(const QPersistentModelIndex& lastPassed, const QSet<int>& setPassed) const;
-    bool isListedByEngine(int nTaskIndex) const;
 
     // The picture side lives in CPicTaskList; these hand over to it.
     void addPicRow(int nIndex, const DownloadPicInfo& info);
@@ -165,6 +142,7 @@ private:
     int m_nPicDownloadIndex = 0;
     std::unique_ptr<CTaskTable> m_pRecordTable;
     CPicTaskList* m_pPictures = nullptr;
+    CRecordRemoval* m_pRemoval = nullptr;
     CRecordDownloadManager* m_pRecordDownloadMgr = nullptr;
     CPicDownloadManager* m_pPicDownloadMgr = nullptr;
 };
