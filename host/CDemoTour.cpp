@@ -109,6 +109,10 @@ bool CDemoTour::showCentre()
     }
     check(QStringLiteral("the download centre covers the content area"),
           m_driver.centre()->geometry() == m_pWindow->contentArea()->rect());
+    // The version comes from the loaded library's metadata, not from the client.
+    check(QStringLiteral("Help > About names the module's version"),
+          m_pWindow->aboutText().contains(QLatin1String("version " DC_PROJECT_VERSION)),
+          m_pWindow->aboutText());
 
     m_pWindow->selectEntry(QDemoMainWindow::MenuEntry::LiveView);
     if (!waitFor([this] { return !m_driver.isShown(); }, 10,

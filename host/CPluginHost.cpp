@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 #include <DownloadAppPlugin.h>
 
@@ -35,6 +36,18 @@ bool CPluginHost::load(const QString& strFilePath, QString& strError)
     }
     m_pPlugin = pPlugin;
     return true;
+}
+
+QString CPluginHost::pluginVersion() const
+{
+    if (!m_pPlugin) {
+        return QString();
+    }
+    return m_loader.metaData()
+        .value(QStringLiteral("MetaData"))
+        .toObject()
+        .value(QStringLiteral("Version"))
+        .toString();
 }
 
 void CPluginHost::initPlugin(QWidget* pParent)

@@ -26,6 +26,8 @@ public:
     // Loads the plugin library at strFilePath and checks that it is the download centre. On
     // failure, strError says what was wrong and nothing is loaded.
     bool load(const QString& strFilePath, QString& strError);
+    // The version the loaded library's metadata gives; empty before a load.
+    QString pluginVersion() const;
 
     // Hands the plugin the widget it lives in; the plugin subscribes from inside this call.
     void initPlugin(QWidget* pParent);

@@ -3,6 +3,9 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QTreeWidgetItem>
 
 #include <hostservices/WebNotifyBus.h>
@@ -45,6 +48,7 @@ QDemoMainWindow::QDemoMainWindow(CPluginHost* pHost, const QString& strBaseUrl, 
     addMenuItem(pCentre, MenuEntry::FileDownload, tr("File download"), QLatin1String(kFileDownloadPath));
     addMenuItem(nullptr, MenuEntry::Settings, tr("Settings"), QStringLiteral("/#/client/settings"));
     ui->treeMenu->expandAll();
+    menuBar()->addMenu(tr("&Help"))->addAction(tr("&About"), this, &QDemoMainWindow::onAbout);
 
     connect(ui->treeMenu, &QTreeWidget::currentItemChanged, this, &QDemoMainWindow::onCurrentMenuItemChanged);
     connect(pHost, &CPluginHost::sgnNotified, this, &QDemoMainWindow::onNotified);
@@ -66,6 +70,18 @@ QDemoMainWindow::~QDemoMainWindow()
 {
     WebNotifyBus::unregisterReceiver(QStringLiteral("Main"));
     delete ui;
+}
+
+QString QDemoMainWindow::aboutText() const
+{
+    const QString strVersion = m_pHost->pluginVersion();
+    return tr("Demo client of the download centre.\nDownload centre module: %1")
+        .arg(strVersion.isEmpty() ? tr("not loaded") : tr("version %1").arg(strVersion));
+}
+
+void QDemoMainWindow::onAbout()
+{
+    QMessageBox::about(this, tr("About"), aboutText());
 }
 
 QWidget* QDemoMainWindow::contentArea() const

@@ -40,6 +40,8 @@ public:
     void setEnvironmentText(const QString& strText);
     // The notifications and calls so far, one a line.
     QString activityText() const;
+    // What Help > About says: the client and the version of the module it loaded.
+    QString aboutText() const;
 
 public slots:
     void onLogOut();
@@ -52,6 +54,7 @@ private slots:
     void onCurrentMenuItemChanged(QTreeWidgetItem* pCurrent);
     void onNotified(const QString& strName, const QString& strJson, bool bDelivered);
     void onActivity(const QString& strText);
+    void onAbout();
 
 private:
     QTreeWidgetItem* addMenuItem(QTreeWidgetItem* pParent, MenuEntry eEntry, const QString& strText,

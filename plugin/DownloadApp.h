@@ -16,7 +16,7 @@ class QWidget;
 class DownloadApp : public QObject, public DownloadAppPlugin
 {
     Q_OBJECT
-    Q_PLUGIN_METADATA(IID "DownloadApp.Interface.DownloadAppPlugin")
+    Q_PLUGIN_METADATA(IID "DownloadApp.Interface.DownloadAppPlugin" FILE "DownloadApp.json")
     Q_INTERFACES(DownloadAppPlugin)
 
 public:

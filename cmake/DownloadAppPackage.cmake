@@ -1,0 +1,47 @@
+# What `cmake --install` and CPack ship. Two components: "module" (the plugin library, its public
+# headers, the CMake package and the default skin) and "platform" (the stand-ins for the client's
+# own libraries, which a real client does not take).
+include(CMakePackageConfigHelpers)
+
+# The skin sits in the client's folder: the module reads it relative to the working folder.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/skin/ DESTINATION ${DOWNLOADAPP_CLIENT_DIR} COMPONENT module)
+
+set(DOWNLOADAPP_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/DownloadApp)
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/DownloadAppConfig.cmake.in
+    ${CMAKE_BINARY_DIR}/DownloadAppConfig.cmake
+    INSTALL_DESTINATION ${DOWNLOADAPP_CMAKE_DIR}
+    PATH_VARS DOWNLOADAPP_PLUGIN_DIR DOWNLOADAPP_CLIENT_DIR DOWNLOADAPP_INCLUDE_DIR)
+# 1.x is compatible with any 1.y at or above the one asked for.
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/DownloadAppConfigVersion.cmake
+    VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/DownloadAppConfig.cmake ${CMAKE_BINARY_DIR}/DownloadAppConfigVersion.cmake
+    DESTINATION ${DOWNLOADAPP_CMAKE_DIR} COMPONENT module)
+
+# Debian packages, one a component: `./run package`.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME downloadapp)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "DownloadCenter developers")
+set(CPACK_PACKAGE_CONTACT "DownloadCenter developers <downloadcenter@localhost>")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_COMPONENTS_ALL module platform)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+# The debugging symbols stay in the build tree.
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_MODULE_PACKAGE_NAME downloadapp)
+set(CPACK_DEBIAN_PLATFORM_PACKAGE_NAME downloadapp-platform)
+set(CPACK_COMPONENT_MODULE_DESCRIPTION
+    "Download centre module of the video device client\n The plugin library the client loads, the facade its other modules link (with\n headers and a CMake package: find_package(DownloadApp)) and the default skin.")
+set(CPACK_COMPONENT_PLATFORM_DESCRIPTION
+    "Stand-ins for the client's libraries used by the download centre\n Working replacements for the client's GUI kit, host services, components,\n support library and download engine, for running the module without the client.")
+# What the libraries link, by Debian package (a test checks this against the files). The module
+# needs the client's libraries: the stand-ins, or a client package that provides them.
+set(dc_runtime "libc6, libstdc++6, libgcc-s1, libqt5core5a (>= 5.15), libqt5gui5 (>= 5.15) | libqt5gui5-gles (>= 5.15), libqt5widgets5 (>= 5.15)")
+set(CPACK_DEBIAN_MODULE_PACKAGE_DEPENDS
+    "${dc_runtime}, downloadapp-platform (= ${PROJECT_VERSION}) | videoclient-libraries")
+set(CPACK_DEBIAN_PLATFORM_PACKAGE_DEPENDS
+    "${dc_runtime}, libqt5svg5 (>= 5.15), libqt5network5 (>= 5.15), libqt5webenginewidgets5 (>= 5.15), libqt5webchannel5 (>= 5.15), zlib1g")
+set(CPACK_DEBIAN_PLATFORM_PACKAGE_PROVIDES videoclient-libraries)
+include(CPack)

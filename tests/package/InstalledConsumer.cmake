@@ -1,0 +1,24 @@
+# Installs the build into a staging prefix, then configures, builds and runs a consumer project
+# outside the tree that takes the module through find_package(DownloadApp).
+#   cmake -DBUILD_DIR=... -DCONSUMER_DIR=... -DWORK=... [-DCONSUMER_FLAGS=...] -P InstalledConsumer.cmake
+cmake_policy(VERSION 3.19)
+function(run what)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "${what} failed (${rc}):\n${out}")
+    endif()
+    message(STATUS "${what}: ok")
+    set(last_output "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE ${WORK})
+foreach(component module platform)
+    run("install ${component}" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK}/stage
+        --component ${component})
+endforeach()
+run("configure the consumer" ${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK}/consumer
+    -DCMAKE_PREFIX_PATH=${WORK}/stage "-DCMAKE_CXX_FLAGS=${CONSUMER_FLAGS}"
+    "-DCMAKE_EXE_LINKER_FLAGS=${CONSUMER_FLAGS}")
+run("build the consumer" ${CMAKE_COMMAND} --build ${WORK}/consumer)
+run("run the consumer" ${WORK}/consumer/consumer)
+message(STATUS "${last_output}")
