@@ -1,6 +1,7 @@
 # Installs the build into a staging prefix, then configures, builds and runs a consumer project
 # outside the tree that takes the module through find_package(DownloadApp).
-#   cmake -DBUILD_DIR=... -DCONSUMER_DIR=... -DWORK=... [-DCONSUMER_FLAGS=...] -P InstalledConsumer.cmake
+#   cmake -DBUILD_DIR=... -DCLIENT_DIR=<client folder below the prefix> -DCONSUMER_DIR=... -DWORK=...
+#         [-DCONSUMER_FLAGS=...] -P InstalledConsumer.cmake
 cmake_policy(VERSION 3.19)
 function(run what)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
@@ -12,10 +13,12 @@ function(run what)
 endfunction()
 
 file(REMOVE_RECURSE ${WORK})
-foreach(component module platform)
-    run("install ${component}" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK}/stage
-        --component ${component})
-endforeach()
+run("install module" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK}/stage --component module)
+# The module alone, and beside it the client's libraries and nothing else, as a real client has
+# them: whatever the module needs at run time must come with it.
+run("install platform" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK}/client --component platform)
+file(GLOB client_libraries ${WORK}/client/${CLIENT_DIR}/*.so)
+file(COPY ${client_libraries} DESTINATION ${WORK}/stage/${CLIENT_DIR})
 run("configure the consumer" ${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK}/consumer
     -DCMAKE_PREFIX_PATH=${WORK}/stage "-DCMAKE_CXX_FLAGS=${CONSUMER_FLAGS}"
     "-DCMAKE_EXE_LINKER_FLAGS=${CONSUMER_FLAGS}")
