@@ -4,6 +4,7 @@
 
 #include <hostservices/CConfig.h>
 #include <hostservices/NetworkManager.h>
+#include <ncl/NFileName.h>
 #include <ncl/NPrintLog.h>
 
 #include <QDesktopServices>
@@ -20,6 +21,8 @@ namespace {
 const char* const kLogFile = "WebDownloadCenter\\CDownloadByPublicUrl";
 // Free names are looked for up to name(kMaxNumber).ext; beyond that the job fails.
 constexpr int kMaxNumber = 9999;
+// Names are cut to leave room for "(9999)" and ".part" within one file name.
+constexpr int kMaxNameBytes = ncl::NFileName::kMaxBytes - 11;
 
 enum Status
 {
@@ -105,19 +108,6 @@ QJsonObject CDownloadByPublicUrl::makeRPCObject(const QString& method, bool asyn
     return CRPCEnvelope::make(s_nRPCId, method, async, result, id);
 }
 
-bool CDownloadByPublicUrl::isPlainFileName(const QString& strName)
-{
-    if (strName.isEmpty() || strName == QLatin1String(".") || strName == QLatin1String("..")) {
-        return false;
-    }
-    for (const QChar ch : strName) {
-        if (ch == QLatin1Char('/') || ch == QLatin1Char('\\') || ch.category() == QChar::Other_Control) {
-            return false;
-        }
-    }
-    return true;
-}
-
 QString CDownloadByPublicUrl::getUniqueFilePath(QString strPath, int nIndex)
 {
     if (!isTaken(strPath)) {
@@ -172,7 +162,6 @@ void CDownloadByPublicUrl::addDownloadTasksByPublicUrl(const QJsonObject& params
     if (strFolder.isEmpty() || (!QDir(strFolder).exists() && !QDir().mkpath(strFolder))) {
         return;
     }
-    const QString strRealFolder = QDir(strFolder).absolutePath();
     const QJsonArray arrTasks = params.value(QStringLiteral("downloadTasks")).toArray();
     for (const QJsonValue& value : arrTasks) {
         const QJsonObject object = value.toObject();
@@ -181,26 +170,30 @@ void CDownloadByPublicUrl::addDownloadTasksByPublicUrl(const QJsonObject& params
         task.strUrl = object.value(QStringLiteral("url")).toString();
         task.strFileName = object.value(QStringLiteral("fileName")).toString();
 
-        // A refused job is kept as failed, so that the page's status request reports it.
-        const QString strPath = QDir::cleanPath(strFolder + QLatin1Char('/') + task.strFileName);
+        // A refused job is kept as failed, so that the page's status request reports it. The
+        // report keeps the name asked for; the file gets its normalized form.
+        const QString strName = ncl::NFileName::normalized(task.strFileName, kMaxNameBytes);
         const char* szRefused = nullptr;
         QString strRefused;
-        if (!isPlainFileName(task.strFileName) || QFileInfo(strPath).absolutePath() != strRealFolder) {
-            szRefused = "rejected file name [%s] of task [%s]";
+        QString strWhy = ncl::NFileName::refusal(strName);
+        if (!strWhy.isEmpty()) {
+            szRefused = "rejected file name [%s] of task [%s]: %s";
             strRefused = task.strFileName;
         } else if (!isFetchable(task.strUrl)) {
-            szRefused = "rejected address [%s] of task [%s]";
+            szRefused = "rejected address [%s] of task [%s]: %s";
             strRefused = task.strUrl;
+            strWhy = QStringLiteral("not an http or https address");
         }
         if (szRefused != nullptr) {
-            ncl::NPrintLog::instance()->Log(
-                kLogFile, __LINE__, "CDownloadByPublicUrl::addDownloadTasksByPublicUrl", "", 6, szRefused,
-                printable(strRefused).constData(), printable(task.strTaskId).constData());
+            ncl::NPrintLog::instance()->Log(kLogFile, __LINE__,
+                                            "CDownloadByPublicUrl::addDownloadTasksByPublicUrl", "", 6,
+                                            szRefused, printable(strRefused).constData(),
+                                            printable(task.strTaskId).constData(), qUtf8Printable(strWhy));
             task.nStatus = eFailed;
             storeNew(task);
             continue;
         }
-        task.strFilePath = strPath;
+        task.strFilePath = strFolder + QLatin1Char('/') + strName;
         storeNew(task);
         m_pNetworkManager->getRequestPublicUrl(task.strUrl, task.strTaskId);
     }
@@ -371,7 +364,9 @@ void CDownloadByPublicUrl::openDownloadFiledir(const QJsonObject& params)
     if (!params.contains(QStringLiteral("fileName"))) {
         return;
     }
-    const QString strFileName = params.value(QStringLiteral("fileName")).toString();
+    const QString strFileName =
+        ncl::NFileName::normalized(params.value(QStringLiteral("fileName")).toString());
     const QString strPath = QDir::cleanPath(strFolder + QLatin1Char('/') + strFileName);
-    openUrl(isPlainFileName(strFileName) && isInside(strPath, strFolder) ? strPath : strFolder);
+    openUrl(ncl::NFileName::refusal(strFileName).isEmpty() && isInside(strPath, strFolder) ? strPath
+                                                                                           : strFolder);
 }

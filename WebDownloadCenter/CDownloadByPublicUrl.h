@@ -19,9 +19,9 @@ class NetworkManager;
 // free name in the configured download folder; reports the jobs' status on request and
 // opens a job's file or the folder.
 //
-// Names and addresses come from the page and are not trusted: a "fileName" must be a plain
-// file name and a "url" must be http or https, else the job fails at once and nothing is
-// written. Files are only ever created new, never opened over an existing one.
+// Names and addresses come from the page and are not trusted: a "fileName" must pass the
+// client's file-name rule (ncl::NFileName) and a "url" must be http or https, else the job fails
+// at once and nothing is written. Files are only ever created new, never opened over an existing one.
 class CDownloadByPublicUrl : public QObject, public Common::NetworkManagerListener
 {
     Q_OBJECT
@@ -42,9 +42,6 @@ public:
     // then name(nIndex).ext, name(nIndex + 1).ext, ... ("(n)" at the end of a name without
     // extension). Empty when every number up to a limit is taken.
     static QString getUniqueFilePath(QString strPath, int nIndex);
-    // A name that stays inside a folder: not empty, not "." or "..", no "/" or "\", no
-    // control characters.
-    static bool isPlainFileName(const QString& strName);
     // The runner's envelopes, numbered by its own counter.
     static QJsonObject makeRPCObject(const QString& method, bool async, bool result, int id = -1);
 

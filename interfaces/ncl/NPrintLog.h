@@ -28,7 +28,9 @@ public:
     static NPrintLog* instance();
 
     // Writes one record. format is printf-style; texts from outside belong in the
-    // arguments, never in the format.
+    // arguments, never in the format. The message is kept to one line of at most 4 KiB: line
+    // breaks, control and invisible characters and the backslash are written as \xNN per UTF-8
+    // byte, and what passes the cap is cut with a marker.
     int Log(const char* file, int line, const char* function, const char* module, int level,
             const char* format, ...)
 #if defined(__GNUC__)
@@ -36,7 +38,8 @@ public:
 #endif
         ;
 
-    // Folder of the log file: CLIENT_LOG_DIR, else a per-user default.
+    // Folder of the log file: CLIENT_LOG_DIR, else a per-user default. Past CLIENT_LOG_MAX_BYTES
+    // (default 8 MiB) the file starts anew; the three before it are kept as <name>.log.1 to .3.
     QString logFilePath() const;
 
     // Observers see every record after it is written; used by diagnostics and tests.

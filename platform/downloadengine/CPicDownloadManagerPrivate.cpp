@@ -10,6 +10,7 @@
 #include <limits>
 
 #include <downloadengine/CPicDownloadManager.h>
+#include <ncl/NFileName.h>
 #include <ncl/NPrintLog.h>
 
 #include "CEngineSettings.h"
@@ -54,8 +55,8 @@ void CPicDownloadManagerPrivate::placeFile(int nIndex, PicTask& task)
 {
     const QString strFolder = QDir::cleanPath(CEngineSettings::downloadFolder());
     QDir().mkpath(strFolder);
-    const QString strWanted =
-        CSafeFileName::sanitize(task.info.strFileName, QStringLiteral("pictures_%1.zip").arg(nIndex));
+    const QString strWanted = ncl::NFileName::sanitize(
+        task.info.strFileName, QStringLiteral("pictures_%1.zip").arg(nIndex), CSafeFileName::kMaxNameBytes);
     QString strName = strWanted;
     if (!task.info.bOverwrite) {
         QSet<QString> setTaken;

@@ -9,6 +9,7 @@
 #include <QNetworkRequest>
 
 #include <downloadengine/CRecordDownloadManager.h>
+#include <ncl/NFileName.h>
 #include <ncl/NPrintLog.h>
 
 #include "CEngineSettings.h"
@@ -80,8 +81,8 @@ void CRecordDownloadManagerPrivate::prepare(int nIndex, CRecordTask& task)
                                             kLogWarning, "cannot make the download folder %s",
                                             qUtf8Printable(strFolder));
         }
-        const QString strWanted =
-            CSafeFileName::sanitize(task.info.strFileName, QStringLiteral("record_%1").arg(nIndex));
+        const QString strWanted = ncl::NFileName::sanitize(
+            task.info.strFileName, QStringLiteral("record_%1").arg(nIndex), CSafeFileName::kMaxNameBytes);
         const QString strName =
             CSafeFileName::freeName(strFolder, strWanted, targetsOfOthers(nIndex), workSuffixes());
         if (strName.isEmpty()) {

@@ -5,19 +5,14 @@
 #include <QStringList>
 
 // Task names come from outside (device channel names, caller input) and become file names in
-// the download folder: they are made safe before they touch the disk.
+// the download folder: they are made safe (ncl::NFileName::sanitize, with kMaxNameBytes) before
+// they touch the disk, and placed under a free name.
 class CSafeFileName
 {
 public:
     // Longest name kept, in UTF-8 bytes: room is left for "(n)" and the engine's own suffixes
     // within the usual 255-byte limit of a file name.
     static constexpr int kMaxNameBytes = 200;
-
-    // strName as a single harmless file name: path separators and characters that some file
-    // systems refuse become '_', control characters go, runs of dots shrink to one, leading
-    // dots and surrounding blanks go, and overlong names are cut (keeping a short extension).
-    // strFallback when nothing is left.
-    static QString sanitize(const QString& strName, const QString& strFallback);
 
     // A name for a new file in strFolder: strName if neither it nor any of its forms with
     // listSuffixes appended exist there and it is not in setTaken (absolute paths of files that

@@ -19,6 +19,61 @@ namespace ncl {
 namespace {
 
 const char* const kLogDirVariable = "CLIENT_LOG_DIR";
+const char* const kMaxBytesVariable = "CLIENT_LOG_MAX_BYTES";
+// The log file starts anew past this size; the last few files are kept as <name>.log.1, .2, ...
+constexpr qint64 kDefaultMaxFileBytes = 8 * 1024 * 1024;
+constexpr int kKeptOldFiles = 3;
+// One message at most, in UTF-8 bytes: a caller cannot fill the disk with one line.
+constexpr int kMaxMessageBytes = 4096;
+
+bool needsEscape(QChar c)
+{
+    return c.unicode() < 0x20 || c.unicode() == 0x7f || c == QLatin1Char('\\') ||
+           c.category() == QChar::Other_Control || c.category() == QChar::Other_Format ||
+           c.category() == QChar::Other_Surrogate || c == QChar::LineSeparator ||
+           c == QChar::ParagraphSeparator;
+}
+
+// One line of plain text whatever the message holds: line breaks, control and invisible
+// characters (and the backslash, so that nothing reads as an escape) become \xNN per UTF-8
+// byte, and the whole is capped with a marker saying how much was cut.
+QString printableMessage(const QString& strMessage)
+{
+    QByteArray baLine;
+    baLine.reserve(strMessage.size());
+    int nCut = 0;
+    for (int i = 0; i < strMessage.size(); ++i) {
+        // A surrogate pair is one character; a lone surrogate is escaped on its own.
+        const bool bPair = strMessage.at(i).isHighSurrogate() && i + 1 < strMessage.size() &&
+                           strMessage.at(i + 1).isLowSurrogate();
+        const QString strChar = strMessage.mid(i, bPair ? 2 : 1);
+        i += bPair ? 1 : 0;
+        QByteArray baChar = strChar.toUtf8();
+        if (!bPair && needsEscape(strChar.at(0))) {
+            QByteArray baEscaped;
+            for (const char byte : baChar) {
+                baEscaped += "\\x" + QByteArray::number(static_cast<uchar>(byte), 16).rightJustified(2, '0');
+            }
+            baChar = baEscaped;
+        }
+        if (nCut > 0 || baLine.size() + baChar.size() > kMaxMessageBytes) {
+            nCut += strChar.toUtf8().size();
+            continue;
+        }
+        baLine += baChar;
+    }
+    if (nCut > 0) {
+        baLine += " [" + QByteArray::number(nCut) + " more bytes cut]";
+    }
+    return QString::fromUtf8(baLine);
+}
+
+qint64 maxFileBytes()
+{
+    bool bOk = false;
+    const qint64 nBytes = qEnvironmentVariable(kMaxBytesVariable).toLongLong(&bOk);
+    return bOk && nBytes > 0 ? nBytes : kDefaultMaxFileBytes;
+}
 
 QString defaultLogDir()
 {
@@ -57,16 +112,37 @@ struct NPrintLog::Impl
     QMap<int, Observer> mapObservers;
     int nNextObserverId = 1;
 
+    qint64 nMaxFileBytes = kDefaultMaxFileBytes;
+
+    void open()
+    {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+            qCWarning(lcNcl, "cannot open the log file %s", qUtf8Printable(file.fileName()));
+        }
+    }
+
+    // <name>.log becomes <name>.log.1, the older ones move up one, the oldest goes.
+    void rotate()
+    {
+        const QString strPath = file.fileName();
+        file.close();
+        QFile::remove(strPath + QStringLiteral(".%1").arg(kKeptOldFiles));
+        for (int n = kKeptOldFiles - 1; n >= 1; --n) {
+            QFile::rename(strPath + QStringLiteral(".%1").arg(n), strPath + QStringLiteral(".%1").arg(n + 1));
+        }
+        QFile::rename(strPath, strPath + QStringLiteral(".1"));
+        open();
+    }
+
     void write(const NLogRecord& record)
     {
         if (!bOpenTried) {
             bOpenTried = true;
+            nMaxFileBytes = maxFileBytes();
             const QString strPath = NPrintLog::instance()->logFilePath();
             QDir().mkpath(QFileInfo(strPath).absolutePath());
             file.setFileName(strPath);
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
-                qCWarning(lcNcl, "cannot open the log file %s", qUtf8Printable(strPath));
-            }
+            open();
         }
         if (!file.isOpen()) {
             return;
@@ -80,7 +156,14 @@ struct NPrintLog::Impl
                 .arg(record.strFunction)
                 .arg(record.strModule.isEmpty() ? QString() : record.strModule + QLatin1Char(' '))
                 .arg(record.strMessage);
-        file.write(strLine.toUtf8());
+        const QByteArray baLine = strLine.toUtf8();
+        if (file.size() > 0 && file.size() + baLine.size() > nMaxFileBytes) {
+            rotate();
+            if (!file.isOpen()) {
+                return;
+            }
+        }
+        file.write(baLine);
         file.flush();
     }
 };
@@ -125,7 +208,7 @@ int NPrintLog::Log(const char* file, int line, const char* function, const char*
     if (format) {
         va_list args;
         va_start(args, format);
-        record.strMessage = QString::vasprintf(format, args);
+        record.strMessage = printableMessage(QString::vasprintf(format, args));
         va_end(args);
     }
 

@@ -47,14 +47,54 @@ private slots:
                  read);
     }
 
-    void logKeepsArgumentsAsGiven()
+    void initTestCase()
     {
+        // Small enough for the rotation test to pass it a few times.
+        qputenv("CLIENT_LOG_MAX_BYTES", "20000");
+    }
+
+    // Texts from outside are kept as given but cannot break or forge a line, nor be endless.
+    void logLines_data()
+    {
+        QTest::addColumn<QString>("strArgument");
+        QTest::addColumn<QString>("strLogged");
+        QTest::newRow("format signs") << "%s%n%%"
+                                      << "[%s%n%%] -7%";
+        QTest::newRow("forged line") << "x\r\n2026-01-01 [7] y"
+                                     << "[x\\x0d\\x0a2026-01-01 [7] y] -7%";
+        QTest::newRow("backslash, bidi, emoji") << "a\\b\u202E\U0001F600"
+                                                << "[a\\x5cb\\xe2\\x80\\xae\U0001F600] -7%";
+        QTest::newRow("endless") << QString(5000, 'z') << "[" + QString(4095, 'z') + " [910 more bytes cut]";
+    }
+    void logLines()
+    {
+        QFETCH(QString, strArgument);
+        QFETCH(QString, strLogged);
         QStringList listSeen;
         const int nId = ncl::NPrintLog::instance()->addObserver(
             [&listSeen](const ncl::NLogRecord& record) { listSeen << record.strMessage; });
-        ncl::NPrintLog::instance()->Log("f", 1, "fn", "", 6, "[%s] %d%%", "%s%n%%", -7);
+        ncl::NPrintLog::instance()->Log("f", 1, "fn", "", 6, "[%s] %d%%", qUtf8Printable(strArgument), -7);
         ncl::NPrintLog::instance()->removeObserver(nId);
-        QCOMPARE(listSeen, QStringList{"[%s%n%%] -7%"});
+        QCOMPARE(listSeen, QStringList{strLogged});
+    }
+
+    // A full log starts anew; the newest lines are never lost, three old files are kept.
+    void logRotates()
+    {
+        const QString strPath = ncl::NPrintLog::instance()->logFilePath();
+        for (int i = 0; i < 1000; ++i) {
+            ncl::NPrintLog::instance()->Log("f", 1, "fn", "", 5, "line %04d %s", i,
+                                            QByteArray(100, 'r').constData());
+        }
+        QFile file(strPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.size() <= 20000);
+        QVERIFY(file.readAll().contains("line 0999"));
+        QVERIFY(QFile::exists(strPath + ".3"));
+        QVERIFY(!QFile::exists(strPath + ".4"));
+        QFile oldest(strPath + ".3");
+        QVERIFY(oldest.open(QIODevice::ReadOnly));
+        QVERIFY(oldest.size() > 10000 && oldest.size() <= 20000);
     }
 };
 

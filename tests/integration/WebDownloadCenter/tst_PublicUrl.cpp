@@ -148,14 +148,36 @@ private slots:
         QTest::newRow("taken") << "a.txt" << QStringList{"a.txt"} << QStringList{"a(1).txt"};
         QTest::newRow("last dot") << "a.tar.gz" << QStringList{"a.tar.gz"} << QStringList{"a.tar(1).gz"};
         QTest::newRow("no extension") << "READ" << QStringList{"READ", "READ(1)"} << QStringList{"READ(2)"};
-        QTest::newRow("hidden") << ".profile" << QStringList{".profile"} << QStringList{".profile(1)"};
+        // Written in NFC ("e" and a combining accent become one character), cut to fit with "(n)".
+        QTest::newRow("decomposed") << "cafe\u0301.txt" << QStringList() << QStringList{"caf\u00e9.txt"};
+        QTest::newRow("overlong") << QString(300, 'n') + ".txt" << QStringList()
+                                  << QStringList{QString(240, 'n') + ".txt"};
         // Opening the link for writing would create its target outside the folder.
         QTest::newRow("dangling link") << "l.txt" << QStringList{"@l.txt"} << QStringList{"l(1).txt"};
         QTest::newRow("at once") << "a.txt" << QStringList() << QStringList{"a(1).txt", "a(2).txt", "a.txt"};
         // Names that are no plain file name fail at once and write nothing.
-        for (const QString& strName :
-             {QString("../e.txt"), QString("sub/e.txt"), m_dir.filePath("e.txt"), QString("..\\e.txt"),
-              QString("e\n.txt"), QString("e\u0085.txt"), QString(".."), QString()}) {
+        for (const QString& strName : {QString("../e.txt"),
+                                       QString("sub/e.txt"),
+                                       m_dir.filePath("e.txt"),
+                                       QString("..\\e.txt"),
+                                       QString("e\n.txt"),
+                                       QString("e\u0085.txt"),
+                                       QString(".."),
+                                       QString(),
+                                       QString(".profile"),
+                                       QString("a:b.txt"),
+                                       QString("a*b?.txt"),
+                                       QString("\"a\".txt"),
+                                       QString("a<b>.txt"),
+                                       QString("a|b.txt"),
+                                       QString("e.txt."),
+                                       QString("e.txt "),
+                                       QString("CON"),
+                                       QString("nul.txt"),
+                                       QString("Com1.tar.gz"),
+                                       QString("lpt9"),
+                                       QString("invoice\u202Etxt.exe"),
+                                       QString("e\u200B.txt")}) {
             QTest::newRow(qPrintable("refused " + strName)) << strName << QStringList() << QStringList();
         }
     }

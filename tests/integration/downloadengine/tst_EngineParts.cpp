@@ -3,6 +3,7 @@
 #include <CSafeFileName.h>
 #include <CSimStreamer.h>
 #include <FileSha256.h>
+#include <ncl/NFileName.h>
 
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -47,6 +48,9 @@ private slots:
         row("dots inside, leading and trailing", " .a..b...mp4. . ", "a.b.mp4");
         row("refused and control characters", "a*b?c\"d<e>f|g\x01\x7f.mp4", "a_b_c_d_e_f_g.mp4");
         row("nothing left", ".. ", "fallback");
+        row("device names", "con.mp4", "_con.mp4");
+        row("bidi and zero-width", "invoice\u202Etxt\u200B.exe", "invoicetxt.exe");
+        row("decomposed", "cafe\u0301.mp4", "caf\u00e9.mp4");
         row("long, extension kept", QString(300, 'a') + ".mp4", QString(196, 'a') + ".mp4");
         const auto emoji = [](int nCount) {
             return QString::fromUcs4(std::u32string(nCount, U'\U0001F600').c_str());
@@ -58,7 +62,8 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, safe);
-        QCOMPARE(CSafeFileName::sanitize(name, QStringLiteral("fallback")), safe);
+        QCOMPARE(ncl::NFileName::sanitize(name, QStringLiteral("fallback"), CSafeFileName::kMaxNameBytes),
+                 safe);
     }
 
     void freeName_data()

@@ -341,7 +341,7 @@ void tst_QDownloadCenter::pageRequests_data()
                            R"({"downloadTasks":[{"taskId":"t-1","url":"ftp:a.bin","fileName":"a.bin"}]})"),
                        request("getDownloadTasksByPublicUrlStatus", R"({"downloadTasks":["t-1"]})")}
         << QStringList{"page responseDownloadTasksByPublicUrlStatus t-1"}
-        << QStringList{"6 rejected address [ftp:a.bin] of task [t-1]"};
+        << QStringList{"6 rejected address [ftp:a.bin] of task [t-1]: not an http or https address"};
     QTest::newRow("log-out") << QStringList{request("NotifyLoginOut")}
                              << QStringList{"main notifyWebLoginOut"} << listNone;
     QTest::newRow("unknown or miscased")

@@ -1,0 +1,107 @@
+#include <ncl/NFileName.h>
+
+#include <QRegularExpression>
+
+namespace ncl {
+
+namespace {
+
+constexpr int kMaxExtensionChars = 16;
+
+bool isRefusedCharacter(QChar c)
+{
+    static const QString strRefused = QStringLiteral("/\\:*?\"<>|");
+    return strRefused.contains(c);
+}
+
+bool isInvisible(QChar c)
+{
+    // Format characters include the bidi controls (U+202A-U+202E, U+2066-U+2069) and the
+    // zero-width ones, which make a name show as another.
+    return c.category() == QChar::Other_Control || c.category() == QChar::Other_Format ||
+           c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+}
+
+// Windows keeps these names for devices, whatever follows the first dot.
+bool isReservedDeviceName(const QString& strName)
+{
+    static const QRegularExpression reReserved(
+        QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])(\\..*)?$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return reReserved.match(strName).hasMatch();
+}
+
+}  // namespace
+
+QString NFileName::normalized(const QString& strName, int nMaxBytes)
+{
+    const QString strNfc = strName.normalized(QString::NormalizationForm_C);
+    if (strNfc.toUtf8().size() <= nMaxBytes) {
+        return strNfc;
+    }
+    const int nDot = strNfc.lastIndexOf(QLatin1Char('.'));
+    const QString strExtension =
+        nDot > 0 && strNfc.size() - nDot <= kMaxExtensionChars ? strNfc.mid(nDot) : QString();
+    QString strBase = strNfc.left(strNfc.size() - strExtension.size());
+    const int nBudget = nMaxBytes - strExtension.toUtf8().size();
+    while (!strBase.isEmpty() && strBase.toUtf8().size() > nBudget) {
+        strBase.chop(strBase.at(strBase.size() - 1).isLowSurrogate() ? 2 : 1);
+    }
+    return strBase + strExtension;
+}
+
+QString NFileName::refusal(const QString& strName)
+{
+    if (strName.isEmpty()) {
+        return QStringLiteral("empty name");
+    }
+    for (const QChar c : strName) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\')) {
+            return QStringLiteral("not a plain name");
+        }
+        if (isRefusedCharacter(c)) {
+            return QStringLiteral("refused character");
+        }
+        if (isInvisible(c)) {
+            return QStringLiteral("control or invisible character");
+        }
+    }
+    if (strName.startsWith(QLatin1Char('.'))) {
+        return QStringLiteral("leading dot");
+    }
+    if (strName.endsWith(QLatin1Char('.')) || strName.at(strName.size() - 1).isSpace()) {
+        return QStringLiteral("trailing dot or blank");
+    }
+    if (isReservedDeviceName(strName)) {
+        return QStringLiteral("reserved device name");
+    }
+    return QString();
+}
+
+QString NFileName::sanitize(const QString& strName, const QString& strFallback, int nMaxBytes)
+{
+    QString strSafe;
+    strSafe.reserve(strName.size());
+    for (const QChar c : strName) {
+        if (!isInvisible(c)) {
+            strSafe.append(isRefusedCharacter(c) ? QLatin1Char('_') : c);
+        }
+    }
+    static const QRegularExpression reDots(QStringLiteral("\\.{2,}"));
+    strSafe.replace(reDots, QStringLiteral("."));
+    strSafe = strSafe.trimmed();
+    while (strSafe.startsWith(QLatin1Char('.'))) {
+        strSafe.remove(0, 1);
+    }
+    // Some systems drop trailing dots and blanks themselves, so two names could meet.
+    while (strSafe.endsWith(QLatin1Char('.')) || strSafe.endsWith(QLatin1Char(' '))) {
+        strSafe.chop(1);
+    }
+    if (isReservedDeviceName(strSafe)) {
+        strSafe.prepend(QLatin1Char('_'));
+    }
+    strSafe = normalized(strSafe, nMaxBytes).trimmed();
+    return strSafe.isEmpty() ? strFallback : strSafe;
+}
+
+}  // namespace ncl
