@@ -49,8 +49,9 @@ private slots:
 
     void initTestCase()
     {
-        // Small enough for the rotation test to pass it a few times.
+        // Small enough for the rotation test to pass it a few times; no files of earlier runs.
         qputenv("CLIENT_LOG_MAX_BYTES", "20000");
+        QVERIFY(QDir(QFileInfo(ncl::NPrintLog::instance()->logFilePath()).path()).removeRecursively());
     }
 
     // Texts from outside are kept as given but cannot break or forge a line, nor be endless.
