@@ -11,7 +11,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
+#include <QSet>
+#include <QStorageInfo>
 #include <QUrl>
 
 #include <cmath>
@@ -21,6 +24,18 @@ namespace {
 const char* const kLogFile = "WebDownloadCenter\\CDownloadByPublicUrl";
 // Free names are looked for up to name(kMaxNumber).ext; beyond that the job fails.
 constexpr int kMaxNumber = 9999;
+// A job writes its file under this suffix and renames it when the transfer ends well.
+const char* const kPartSuffix = ".part";
+// Transfers run at once to one host; the other jobs wait their turn in order.
+constexpr int kMaxTransfersPerHost = 6;
+// Jobs kept for status requests; ended ones make room for new ones, oldest first.
+constexpr int kMaxJobs = 1000;
+// Files of these types are programs or scripts to a desktop, which would run them when opened.
+const QStringList kRunnableSuffixes{
+    QStringLiteral("desktop"), QStringLiteral("sh"),  QStringLiteral("run"), QStringLiteral("appimage"),
+    QStringLiteral("exe"),     QStringLiteral("msi"), QStringLiteral("bat"), QStringLiteral("cmd"),
+    QStringLiteral("com"),     QStringLiteral("scr"), QStringLiteral("jar"), QStringLiteral("py"),
+    QStringLiteral("pl"),      QStringLiteral("js"),  QStringLiteral("vbs"), QStringLiteral("ps1")};
 // Names are cut to leave room for "(9999)" and ".part" within one file name.
 constexpr int kMaxNameBytes = ncl::NFileName::kMaxBytes - 11;
 
@@ -49,6 +64,12 @@ bool isTaken(const QString& strPath)
 {
     const QFileInfo info(strPath);
     return info.exists() || info.isSymLink();
+}
+
+// A name is taken by its file or by the partial file of a job on its way to it.
+bool isNameTaken(const QString& strPath)
+{
+    return isTaken(strPath) || isTaken(strPath + QLatin1String(kPartSuffix));
 }
 
 // strPath with "(n)" before the extension of its file name, or at its end without one.
@@ -110,12 +131,12 @@ QJsonObject CDownloadByPublicUrl::makeRPCObject(const QString& method, bool asyn
 
 QString CDownloadByPublicUrl::getUniqueFilePath(QString strPath, int nIndex)
 {
-    if (!isTaken(strPath)) {
+    if (!isNameTaken(strPath)) {
         return strPath;
     }
     for (int nNumber = qMax(1, nIndex); nNumber <= kMaxNumber; ++nNumber) {
         const QString strCandidate = numberedPath(strPath, nNumber);
-        if (!isTaken(strCandidate)) {
+        if (!isNameTaken(strCandidate)) {
             return strCandidate;
         }
     }
@@ -125,6 +146,15 @@ QString CDownloadByPublicUrl::getUniqueFilePath(QString strPath, int nIndex)
 QString CDownloadByPublicUrl::downloadFolder()
 {
     return ConfigInfo::CConfig::instance().getDownloadConfig().strFileDownloadPath;
+}
+
+void CDownloadByPublicUrl::openFile(const QString& strPath)
+{
+    // What the desktop would run rather than show is shown in its folder.
+    const QFileInfo info(strPath);
+    const bool bRunnable = info.isFile() && (info.isExecutable() ||
+                                             kRunnableSuffixes.contains(info.suffix(), Qt::CaseInsensitive));
+    openUrl(bRunnable ? info.absolutePath() : strPath);
 }
 
 void CDownloadByPublicUrl::openUrl(const QString& strLocalPath)
@@ -142,15 +172,115 @@ void CDownloadByPublicUrl::releaseFile(PublicUrlTaskInfo& task)
     }
 }
 
-void CDownloadByPublicUrl::storeNew(const PublicUrlTaskInfo& task)
+QString CDownloadByPublicUrl::reserveFile(const QString& strWanted)
 {
-    auto it = m_mapTasks.find(task.strTaskId);
-    if (it != m_mapTasks.end()) {
-        releaseFile(*it);
-        *it = task;
-    } else {
-        m_mapTasks.insert(task.strTaskId, task);
+    // Each turn either creates the partial file or finds its free name taken meanwhile, so the
+    // next search gets past that name; the bound only guards against names that keep coming back.
+    for (int nTurn = 0; nTurn <= kMaxNumber; ++nTurn) {
+        const QString strCandidate = getUniqueFilePath(strWanted, 1);
+        if (strCandidate.isEmpty()) {
+            break;
+        }
+        // Created new or not at all: nothing that appeared meanwhile is ever opened over.
+        QFile part(strCandidate + QLatin1String(kPartSuffix));
+        if (part.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            return strCandidate;
+        }
+        if (!isTaken(part.fileName())) {
+            ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CDownloadByPublicUrl::reserveFile", "", 6,
+                                            "cannot create [%s]: %s", printable(part.fileName()).constData(),
+                                            printable(part.errorString()).constData());
+            break;
+        }
     }
+    return QString();
+}
+
+void CDownloadByPublicUrl::fail(PublicUrlTaskInfo& task, const QString& strWhy)
+{
+    ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CDownloadByPublicUrl::fail", "", 6,
+                                    "task [%s] failed: %s", printable(task.strTaskId).constData(),
+                                    printable(strWhy).constData());
+    if (task.bRunning && m_pNetworkManager != nullptr) {
+        m_pNetworkManager->abortRequest(task.strTaskId);
+    }
+    dropPartialFile(task);
+    task.nStatus = eFailed;
+}
+
+void CDownloadByPublicUrl::dropPartialFile(PublicUrlTaskInfo& task)
+{
+    releaseFile(task);
+    if (task.nStatus == eInProgress && !task.strFilePath.isEmpty()) {
+        QFile::remove(task.strFilePath + QLatin1String(kPartSuffix));
+    }
+    task.bRunning = false;
+    m_listWaiting.removeAll(task.strTaskId);
+}
+
+void CDownloadByPublicUrl::startWaiting()
+{
+    if (m_pNetworkManager == nullptr) {
+        return;
+    }
+    QHash<QString, int> hashRunning;
+    for (const PublicUrlTaskInfo& task : qAsConst(m_mapTasks)) {
+        hashRunning[task.strHost] += task.bRunning ? 1 : 0;
+    }
+    QStringList listStart;
+    for (const QString& strTaskId : qAsConst(m_listWaiting)) {
+        PublicUrlTaskInfo& task = m_mapTasks[strTaskId];
+        if (hashRunning[task.strHost] < kMaxTransfersPerHost) {
+            ++hashRunning[task.strHost];
+            task.bRunning = true;
+            listStart << strTaskId;
+        }
+    }
+    for (const QString& strTaskId : qAsConst(listStart)) {
+        m_listWaiting.removeOne(strTaskId);
+    }
+    // After the bookkeeping: a request may fail at once, and its end starts the next.
+    for (const QString& strTaskId : qAsConst(listStart)) {
+        const auto it = m_mapTasks.constFind(strTaskId);
+        if (it != m_mapTasks.constEnd() && it->bRunning) {
+            m_pNetworkManager->getRequestPublicUrl(it->strUrl, strTaskId);
+        }
+    }
+}
+
+bool CDownloadByPublicUrl::makeRoom(const QJsonArray& arrTasks)
+{
+    QSet<QString> setNew;
+    for (const QJsonValue& value : arrTasks) {
+        const QString strTaskId = value.toObject().value(QStringLiteral("taskId")).toString();
+        if (!m_mapTasks.contains(strTaskId)) {
+            setNew.insert(strTaskId);
+        }
+    }
+    const int nExcess = m_mapTasks.size() + setNew.size() - kMaxJobs;
+    if (nExcess <= 0) {
+        return true;
+    }
+    // The oldest ended jobs go from the list (their files stay); if they are not enough, the
+    // request goes as a whole rather than half-accepted.
+    QMap<qint64, QString> mapEnded;
+    for (const PublicUrlTaskInfo& task : qAsConst(m_mapTasks)) {
+        if (task.nStatus != eInProgress) {
+            mapEnded.insert(task.nOrder, task.strTaskId);
+        }
+    }
+    if (mapEnded.size() < nExcess) {
+        ncl::NPrintLog::instance()->Log(
+            kLogFile, __LINE__, "CDownloadByPublicUrl::makeRoom", "", 6,
+            "refused a request of %d jobs: %d are running or waiting, at most %d kept",
+            static_cast<int>(arrTasks.size()), m_mapTasks.size() - mapEnded.size(), kMaxJobs);
+        return false;
+    }
+    for (const QString& strTaskId : mapEnded.values().mid(0, nExcess)) {
+        PublicUrlTaskInfo task = m_mapTasks.take(strTaskId);
+        releaseFile(task);
+    }
+    return true;
 }
 
 void CDownloadByPublicUrl::addDownloadTasksByPublicUrl(const QJsonObject& params)
@@ -163,12 +293,24 @@ void CDownloadByPublicUrl::addDownloadTasksByPublicUrl(const QJsonObject& params
         return;
     }
     const QJsonArray arrTasks = params.value(QStringLiteral("downloadTasks")).toArray();
+    if (!makeRoom(arrTasks)) {
+        return;
+    }
     for (const QJsonValue& value : arrTasks) {
         const QJsonObject object = value.toObject();
         PublicUrlTaskInfo task;
         task.strTaskId = object.value(QStringLiteral("taskId")).toString();
         task.strUrl = object.value(QStringLiteral("url")).toString();
         task.strFileName = object.value(QStringLiteral("fileName")).toString();
+        task.nOrder = ++m_nAccepted;
+        // A job accepted again starts over: the old transfer stops, its partial file goes.
+        const auto itOld = m_mapTasks.find(task.strTaskId);
+        if (itOld != m_mapTasks.end()) {
+            if (itOld->bRunning) {
+                m_pNetworkManager->abortRequest(task.strTaskId);
+            }
+            dropPartialFile(*itOld);
+        }
 
         // A refused job is kept as failed, so that the page's status request reports it. The
         // report keeps the name asked for; the file gets its normalized form.
@@ -190,53 +332,52 @@ void CDownloadByPublicUrl::addDownloadTasksByPublicUrl(const QJsonObject& params
                                             szRefused, printable(strRefused).constData(),
                                             printable(task.strTaskId).constData(), qUtf8Printable(strWhy));
             task.nStatus = eFailed;
-            storeNew(task);
+            m_mapTasks[task.strTaskId] = task;
             continue;
         }
-        task.strFilePath = strFolder + QLatin1Char('/') + strName;
-        storeNew(task);
-        m_pNetworkManager->getRequestPublicUrl(task.strUrl, task.strTaskId);
+        // The free name is taken now, so that jobs of one request never meet.
+        task.strFilePath = reserveFile(strFolder + QLatin1Char('/') + strName);
+        task.nStatus = task.strFilePath.isEmpty() ? eFailed : eInProgress;
+        const QUrl url(task.strUrl.trimmed());
+        task.strHost = url.host() + QLatin1Char(':') + QString::number(url.port(0));
+        m_mapTasks[task.strTaskId] = task;
+        if (task.nStatus == eInProgress) {
+            m_listWaiting << task.strTaskId;
+        }
     }
+    startWaiting();
 }
 
 bool CDownloadByPublicUrl::prepareFile(PublicUrlTaskInfo& task)
 {
-    if (task.bFileOpened) {
-        return task.pFile != nullptr && task.pFile->isOpen();
-    }
-    task.bFileOpened = true;
-    // Jobs refused when they were accepted have no path: nothing is written for them.
-    if (task.strFilePath.isEmpty()) {
-        task.nStatus = eFailed;
+    if (task.nStatus != eInProgress) {
         return false;
     }
-    const QString strWanted = task.strFilePath;
-    auto* pFile = new QFile();
-    // Each turn either creates the file or finds its free name taken meanwhile, so the next
-    // search gets past that name; the bound only guards against names that keep coming back.
-    for (int nTurn = 0; nTurn <= kMaxNumber; ++nTurn) {
-        const QString strCandidate = getUniqueFilePath(strWanted, 1);
-        if (strCandidate.isEmpty()) {
-            break;
+    if (task.pFile == nullptr) {
+        // The partial file was created empty when the job was accepted.
+        auto* pFile = new QFile(task.strFilePath + QLatin1String(kPartSuffix));
+        if (!pFile->open(QIODevice::WriteOnly | QIODevice::Append)) {
+            const QString strError = pFile->errorString();
+            delete pFile;
+            fail(task, QStringLiteral("cannot open its file: ") + strError);
+            return false;
         }
-        // Created new or not at all: a job starting at the same moment, or anything else
-        // that appeared meanwhile, is never opened over.
-        pFile->setFileName(strCandidate);
-        if (pFile->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            task.strFilePath = strCandidate;
-            task.pFile = pFile;
-            return true;
-        }
-        if (!isTaken(strCandidate)) {
-            ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CDownloadByPublicUrl::prepareFile", "", 6,
-                                            "cannot create [%s]: %s", printable(strCandidate).constData(),
-                                            printable(pFile->errorString()).constData());
-            break;
-        }
+        task.pFile = pFile;
     }
-    delete pFile;
-    task.nStatus = eFailed;
-    return false;
+    return true;
+}
+
+bool CDownloadByPublicUrl::writeData(PublicUrlTaskInfo& task, const QByteArray& baData)
+{
+    if (!prepareFile(task)) {
+        return false;
+    }
+    if (task.pFile->write(baData) != baData.size() || !task.pFile->flush()) {
+        // A file missing pieces is worthless: the transfer stops at once.
+        fail(task, QStringLiteral("cannot write its file: ") + task.pFile->errorString());
+        return false;
+    }
+    return true;
 }
 
 void CDownloadByPublicUrl::onNetworkReadyRead(NetworkReplyData data, QString strTaskId)
@@ -245,69 +386,70 @@ void CDownloadByPublicUrl::onNetworkReadyRead(NetworkReplyData data, QString str
     if (it == m_mapTasks.end()) {
         return;
     }
-    PublicUrlTaskInfo task = *it;
-    if (prepareFile(task)) {
-        const qint64 nWritten = task.pFile->write(data.baData);
-        const bool bFlushed = task.pFile->flush();
-        if (nWritten != data.baData.size() || !bFlushed) {
-            // A file missing pieces is worthless: the job fails and takes no more data.
-            task.nStatus = eFailed;
-            releaseFile(task);
-        }
+    if (!writeData(*it, data.baData)) {
+        startWaiting();
     }
-    m_mapTasks[strTaskId] = task;
 }
 
 void CDownloadByPublicUrl::onNetworkFinished(NetworkReplyData data, QString strTaskId)
 {
     auto it = m_mapTasks.find(strTaskId);
-    if (it == m_mapTasks.end()) {
+    if (it == m_mapTasks.end() || it->nStatus != eInProgress) {
         return;
     }
-    PublicUrlTaskInfo task = *it;
-    bool bWritten = false;
-    if (prepareFile(task)) {
-        const qint64 nWritten = task.pFile->write(data.baData);
-        const bool bFlushed = task.pFile->flush();
-        task.pFile->close();
-        bWritten = nWritten == data.baData.size() && bFlushed;
+    PublicUrlTaskInfo& task = *it;
+    task.bRunning = false;
+    if (writeData(task, data.baData)) {
+        releaseFile(task);
+        // The free name was reserved through its partial file; should something have taken the
+        // name itself meanwhile, the next free one is used.
+        const QString strPart = task.strFilePath + QLatin1String(kPartSuffix);
+        QString strFinal = task.strFilePath;
+        while (!strFinal.isEmpty() && !QFile::rename(strPart, strFinal) && QFile::exists(strPart)) {
+            strFinal = getUniqueFilePath(task.strFilePath, 1);
+        }
+        if (strFinal.isEmpty() || !QFile::exists(strFinal)) {
+            fail(task, QStringLiteral("cannot give its file its name"));
+        } else {
+            task.strFilePath = strFinal;
+            task.nStatus = eFinished;
+        }
     }
-    releaseFile(task);
-    task.nStatus = bWritten ? eFinished : eFailed;
-    m_mapTasks[strTaskId] = task;
+    startWaiting();
 }
 
 void CDownloadByPublicUrl::onNetworkError(qint64 nCode, QString strError, QString strTaskId)
 {
     auto it = m_mapTasks.find(strTaskId);
-    if (it == m_mapTasks.end()) {
+    if (it == m_mapTasks.end() || it->nStatus != eInProgress) {
         return;
     }
-    ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CDownloadByPublicUrl::onNetworkError", "", 4,
-                                    "task [%s] failed (%lld): %s", printable(strTaskId).constData(),
-                                    static_cast<long long>(nCode), printable(strError).constData());
-    PublicUrlTaskInfo task = *it;
-    // The partial file stays on disk.
-    releaseFile(task);
-    task.nStatus = eFailed;
-    m_mapTasks[strTaskId] = task;
+    it->bRunning = false;
+    fail(*it, QStringLiteral("(%1) %2").arg(nCode).arg(strError));
+    startWaiting();
 }
 
 void CDownloadByPublicUrl::onNetworkProgress(qint64 nTotal, qint64 nChunk, QString strTaskId)
 {
     auto it = m_mapTasks.find(strTaskId);
-    if (it == m_mapTasks.end()) {
+    if (it == m_mapTasks.end() || it->nStatus != eInProgress) {
         return;
     }
-    PublicUrlTaskInfo task = *it;
+    PublicUrlTaskInfo& task = *it;
+    if (!task.bSpaceChecked && nTotal > 0) {
+        task.bSpaceChecked = true;
+        const qint64 nFree = QStorageInfo(QFileInfo(task.strFilePath).absolutePath()).bytesAvailable();
+        if (nFree >= 0 && nTotal - task.nCurrLength > nFree) {
+            fail(task, QStringLiteral("%1 bytes announced, %2 free").arg(nTotal).arg(nFree));
+            startWaiting();
+            return;
+        }
+    }
     task.nCurrLength += qMax<qint64>(0, nChunk);
     // Without a known total there is no fraction to give: 0, never NaN or infinity.
     task.fProgress =
         nTotal > 0 ? qBound(0.0f, static_cast<float>(task.nCurrLength) / static_cast<float>(nTotal), 1.0f)
                    : 0.0f;
-    m_mapTasks[strTaskId] = task;
-    ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CDownloadByPublicUrl::onNetworkProgress", "", 4,
-                                    "iCurrLength [%d]", static_cast<int>(task.nCurrLength));
 }
 
 void CDownloadByPublicUrl::getDownloadTasksByPublicUrlStatus(const QJsonObject& params)
@@ -354,11 +496,12 @@ void CDownloadByPublicUrl::openDownloadFiledir(const QJsonObject& params)
     if (strTaskId.isEmpty()) {
         openUrl(strFolder);
     }
-    // Only what lies inside the download folder is ever opened; anything else opens the folder.
+    // Only a finished file of a job, or a plain name, inside the download folder is ever opened;
+    // anything else opens the folder.
     const auto it = m_mapTasks.constFind(strTaskId);
     if (it != m_mapTasks.constEnd()) {
         const QString strPath = it->strFilePath;
-        openUrl(!strPath.isEmpty() && isInside(strPath, strFolder) ? strPath : strFolder);
+        openFile(it->nStatus == eFinished && isInside(strPath, strFolder) ? strPath : strFolder);
         return;
     }
     if (!params.contains(QStringLiteral("fileName"))) {
@@ -367,6 +510,6 @@ void CDownloadByPublicUrl::openDownloadFiledir(const QJsonObject& params)
     const QString strFileName =
         ncl::NFileName::normalized(params.value(QStringLiteral("fileName")).toString());
     const QString strPath = QDir::cleanPath(strFolder + QLatin1Char('/') + strFileName);
-    openUrl(ncl::NFileName::refusal(strFileName).isEmpty() && isInside(strPath, strFolder) ? strPath
-                                                                                           : strFolder);
+    openFile(ncl::NFileName::refusal(strFileName).isEmpty() && isInside(strPath, strFolder) ? strPath
+                                                                                            : strFolder);
 }

@@ -4,10 +4,12 @@
 
 #include <hostservices/NetworkManagerListener.h>
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QMap>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QFile;
 
@@ -35,7 +37,8 @@ public:
     // {"downloadTasks": [taskId, ...]} or {} for every job; answers with
     // sgnUpdateDownloadTasksStatus.
     void getDownloadTasksByPublicUrlStatus(const QJsonObject& params);
-    // {"taskId"} and/or {"fileName"}: opens the job's file, or the download folder.
+    // {"taskId"} and/or {"fileName"}: opens the job's finished file, or a file of that name, or
+    // the download folder; a program or script is shown in its folder instead of being run.
     void openDownloadFiledir(const QJsonObject& params);
 
     // The first path, from strPath itself on, that names no existing file or link: strPath,
@@ -54,17 +57,34 @@ signals:
     void sgnUpdateDownloadTasksStatus(QString& strTasksStatus);
 
 private:
-    // Creates the job's file with its first data; true when the job has an open file.
+    // Creates "<free name>.part" for a new job, so that nothing else takes the name; the free
+    // name, empty when there is none.
+    QString reserveFile(const QString& strWanted);
+    // Opens the job's partial file for its first data; false when the job cannot write.
     bool prepareFile(PublicUrlTaskInfo& task);
+    // Appends data to the job's file; on a failed write the job fails at once.
+    bool writeData(PublicUrlTaskInfo& task, const QByteArray& baData);
+    // Ends a job that cannot go on: its transfer stops and its partial file goes.
+    void fail(PublicUrlTaskInfo& task, const QString& strWhy);
+    // Closes the job's file; deletes it while it is partial; takes the job off the queue.
+    void dropPartialFile(PublicUrlTaskInfo& task);
+    // Starts waiting jobs, in the order they came, while their host has a free slot.
+    void startWaiting();
+    // Drops the oldest ended jobs as the request's new ones need; false when even that is not
+    // enough and the request is refused.
+    bool makeRoom(const QJsonArray& arrTasks);
     // Closes and deletes the job's file object; the file stays on disk.
     static void releaseFile(PublicUrlTaskInfo& task);
-    // Replaces a stored job, releasing the file of the job it replaces.
-    void storeNew(const PublicUrlTaskInfo& task);
     static QString downloadFolder();
+    // Opens a file, or shows the folder of one that the desktop would run.
+    static void openFile(const QString& strPath);
     static void openUrl(const QString& strLocalPath);
 
     static int s_nRPCId;
 
     QMap<QString, PublicUrlTaskInfo> m_mapTasks;
+    // Jobs accepted but not started, in the order they came.
+    QStringList m_listWaiting;
+    qint64 m_nAccepted = 0;
     Common::NetworkManager* m_pNetworkManager = nullptr;
 };

@@ -20,6 +20,8 @@ public:
     void registerObject(NetworkManagerListener* listener);
     // Starts fetching url for taskId; answers 0 when the request was issued.
     int getRequestPublicUrl(QString url, QString taskId);
+    // Stops taskId's transfer at once; the listener hears nothing more of it.
+    void abortRequest(QString taskId);
 
 private:
     NetworkManagerPrivate* d = nullptr;

@@ -318,4 +318,9 @@ int NetworkManager::getRequestPublicUrl(QString url, QString taskId)
     return 0;
 }
 
+void NetworkManager::abortRequest(QString taskId)
+{
+    d->dropTask(taskId);
+}
+
 }  // namespace Common

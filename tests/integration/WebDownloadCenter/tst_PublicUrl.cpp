@@ -12,7 +12,10 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
+
+#include <sys/resource.h>
 
 // Public-URL jobs as the page sees them, over real HTTP on loopback into a real download folder:
 // the files that land and their names, the status report, what an open request opens, and the
@@ -112,11 +115,11 @@ private slots:
         QTest::newRow("paced, in many pieces") << 1000000 << "&rate=2000000" << 3 << 1000000 << 1.0;
         QTest::newRow("redirected thrice") << 1000 << "&redirect=3" << 3 << 1000 << 1.0;
         QTest::newRow("length not announced") << 1000 << "&length=unknown" << 3 << 1000 << 0.0;
-        // A partial file keeps exactly what arrived; error pages are not files.
+        // A transfer that does not end well leaves no file; error pages are not files.
         QTest::newRow("404") << 200000 << "&status=404" << 2 << -1 << -1.0;
-        QTest::newRow("dropped half-way") << 200000 << "&dropAfter=100000" << 2 << 100000 << -1.0;
+        QTest::newRow("dropped half-way") << 200000 << "&dropAfter=100000" << 2 << -1 << -1.0;
         QTest::newRow("dropped before the body") << 200000 << "&dropAfter=0" << 2 << -1 << -1.0;
-        QTest::newRow("stalled") << 200000 << "&stallAfter=50000" << 2 << 50000 << -1.0;
+        QTest::newRow("stalled") << 200000 << "&stallAfter=50000" << 2 << -1 << -1.0;
         QTest::newRow("too many redirects") << 200000 << "&redirect=30" << 2 << -1 << -1.0;
     }
     void transfers()
@@ -130,6 +133,7 @@ private slots:
         add("t1", url(nSize, strQuery), "copy.bin");
         QCOMPARE(ended("t1"), nStatus);
         QCOMPARE(descriptorsOpenOn(path("copy.bin")), 0);
+        QCOMPARE(entries(folder()), nKept < 0 ? QStringList() : QStringList{"copy.bin"});
         QByteArray baKept(qMax(0, nKept), Qt::Uninitialized);
         CGeneratedBody::fill(5, 0, baKept.data(), baKept.size());
         QFile file(path("copy.bin"));
@@ -205,15 +209,65 @@ private slots:
         QCOMPARE(entries(m_dir.path()), QStringList{"downloads"});
     }
 
-    // Accepted again, a job lets go of its old file and starts over.
+    // Accepted again, a job drops its partial file and starts over.
     void acceptedAgain()
     {
         add("t1", url(50000000, "&rate=100000"), "first.bin");
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path("first.bin")).size() > 0, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path("first.bin.part")).size() > 0, kWaitMs);
         add("t1", url(3000), "second.bin");
-        QCOMPARE(descriptorsOpenOn(path("first.bin")), 0);
         QCOMPARE(ended("t1"), 3);
+        QCOMPARE(entries(folder()), QStringList{"second.bin"});
         QCOMPARE(QFileInfo(path("second.bin")).size(), 3000);
+    }
+
+    // Jobs that cannot fit end before they fill the disk: an announced length past the free
+    // space, and a write refused past the size limit of the process (it stops the transfer).
+    void diskLimits()
+    {
+        add("huge", m_server.baseUrl() + "/generated/1152921504606846976/f.bin?rate=1000000", "huge.bin");
+        QCOMPARE(ended("huge"), 2);
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limits{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &limits) == 0);
+        const rlimit old = limits;
+        limits.rlim_cur = 300000;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limits) == 0);
+        add("big", url(3000000, "&rate=1000000"), "big.bin");
+        const int nStatus = ended("big");
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &old) == 0);
+        QCOMPARE(nStatus, 2);
+        QCOMPARE(entries(folder()), QStringList());
+    }
+
+    // A thousand jobs in one request: all land byte for byte, a few transfers at a time; a
+    // thousand kept jobs make room for new ones by dropping the oldest ended, and a request
+    // that cannot fit beside running ones is refused whole.
+    void manyJobs()
+    {
+        QJsonArray arrJobs;
+        for (int i = 0; i < 1000; ++i) {
+            arrJobs.append(QJsonObject{{"taskId", QString::number(i)},
+                                       {"url", url(1000 + i)},
+                                       {"fileName", QString("f%1.bin").arg(i)}});
+        }
+        m_pRunner->addDownloadTasksByPublicUrl({{"downloadTasks", arrJobs}});
+        QVERIFY(
+            QTest::qWaitFor([&] { return QDir(folder()).entryList({"*.bin"}).size() == 1000; }, 4 * kWaitMs));
+        for (int i = 0; i < 1000; i += 111) {
+            QByteArray baExpected(1000 + i, Qt::Uninitialized);
+            CGeneratedBody::fill(5, 0, baExpected.data(), baExpected.size());
+            QFile file(path(QString("f%1.bin").arg(i)));
+            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == baExpected);
+        }
+        QCOMPARE(report({})["params"]["downloadTasksStatus"].toArray().size(), 1000);
+        add("new", url(10, "&stallAfter=0"), "new.bin");
+        QCOMPARE(statusOf("0")["taskId"].toString(), QString());
+        QCOMPARE(statusOf("1")["status"].toInt(), 3);
+        m_pRunner->addDownloadTasksByPublicUrl({{"downloadTasks", arrJobs}});
+        m_pRunner->addDownloadTasksByPublicUrl(
+            {{"downloadTasks",
+              QJsonArray{QJsonObject{{"taskId", "late"}, {"url", url(10)}, {"fileName", "l.bin"}}}}});
+        QCOMPARE(statusOf("late")["taskId"].toString(), QString());
     }
 
     void openRequests_data()
@@ -229,13 +283,21 @@ private slots:
         // A job's own file comes first, whatever the name; a failed job opens the folder.
         QTest::newRow("done job") << QStringList{R"({"taskId":"done","fileName":"../s.txt"})", "done.txt"};
         QTest::newRow("failed job") << QStringList{R"({"taskId":"lost"})", "<folder>"};
+        QTest::newRow("running job") << QStringList{R"({"taskId":"slow"})", "<folder>"};
+        // What the desktop would run is shown in its folder.
+        QTest::newRow("a script") << QStringList{R"({"taskId":"none","fileName":"run.SH"})", "<folder>"};
+        QTest::newRow("executable") << QStringList{R"({"taskId":"none","fileName":"x.txt"})", "<folder>"};
+        QTest::newRow("done job, a launcher") << QStringList{R"({"taskId":"app"})", "<folder>"};
         // Fetched while the download folder was a sibling whose name starts like it.
         QTest::newRow("job in a sibling folder") << QStringList{R"({"taskId":"moved"})", "<folder>"};
     }
     void openRequests()
     {
         QFETCH(QStringList, listRequest);
-        QVERIFY(QFile(path("p.txt")).open(QIODevice::WriteOnly));
+        QVERIFY(QFile(path("p.txt")).open(QIODevice::WriteOnly) &&
+                QFile(path("run.SH")).open(QIODevice::WriteOnly));
+        QVERIFY(QFile(path("x.txt")).open(QIODevice::WriteOnly) &&
+                QFile::setPermissions(path("x.txt"), QFile::ReadOwner | QFile::ExeOwner));
         QVERIFY(QFile(m_dir.filePath("s.txt")).open(QIODevice::WriteOnly));
         QVERIFY(QFile::link(m_dir.filePath("s.txt"), path("link.txt")));
         setFolder(folder() + "2");
@@ -244,7 +306,9 @@ private slots:
         setFolder(folder());
         add("done", url(10), "done.txt");
         add("lost", url(10, "&status=404"));
-        QVERIFY(ended("done") == 3 && ended("lost") == 2);
+        add("app", url(10), "app.desktop");
+        add("slow", url(100000, "&stallAfter=10"), "slow.bin");
+        QVERIFY(ended("done") == 3 && ended("lost") == 2 && ended("app") == 3);
         m_pRunner->openDownloadFiledir(QJsonDocument::fromJson(listRequest[0].toUtf8()).object());
         QCOMPARE(m_listOpened.join(' ').replace(folder() + "/", "").replace(folder(), "<folder>"),
                  listRequest[1]);
