@@ -72,6 +72,7 @@ struct Transfer
     qint64 nDelivered = 0;   // bytes handed over in all
     QElapsedTimer lastReport;
     int nTimeoutMs = 0;
+    int nRedirects = 0;  // redirects followed so far
 };
 
 class NetworkManagerPrivate
@@ -173,12 +174,60 @@ public:
         report(pReply, false);
     }
 
+    // Redirects are followed here rather than by Qt, whose own following drops the reply's read
+    // buffer limit and so holds a fast body in memory. True when a new request took over.
+    bool followRedirect(QNetworkReply* pReply, int nStatus)
+    {
+        if (nStatus != 301 && nStatus != 302 && nStatus != 303 && nStatus != 307 && nStatus != 308) {
+            return false;
+        }
+        const QUrl target = pReply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+        const QUrl location = target.isEmpty() ? QUrl() : pReply->url().resolved(target);
+        Transfer transfer = m_hashTransfers.value(pReply);
+        QString strWhy;
+        if (!location.isValid() || location.host().isEmpty()) {
+            strWhy = QStringLiteral("a redirect without a usable address");
+        } else if (transfer.nRedirects >= kMaxRedirects) {
+            strWhy = QStringLiteral("more than %1 redirects").arg(kMaxRedirects);
+        } else if (location.scheme() != QLatin1String("https") &&
+                   (pReply->url().scheme() == QLatin1String("https") ||
+                    location.scheme() != QLatin1String("http"))) {
+            strWhy = QStringLiteral("a redirect to a less safe or unknown scheme");
+        }
+        drop(pReply);
+        if (!strWhy.isEmpty()) {
+            refuse(transfer.strTaskId, strWhy);
+            return true;
+        }
+        ++transfer.nRedirects;
+        start(location, transfer);
+        return true;
+    }
+
+    void start(const QUrl& address, const Transfer& transfer)
+    {
+        QNetworkRequest request(address);
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+        // The file as the server has it: no transparent decompression.
+        request.setRawHeader("Accept-Encoding", "identity");
+        request.setTransferTimeout(transfer.nTimeoutMs);
+        QNetworkReply* pReply = m_pAccess->get(request);
+        pReply->setReadBufferSize(kReadBufferBytes);
+        m_hashTransfers.insert(pReply, transfer);
+        QObject::connect(pReply, &QNetworkReply::readyRead, m_pOwner,
+                         [this, pReply] { onReadyRead(pReply); });
+        QObject::connect(pReply, &QNetworkReply::finished, m_pOwner, [this, pReply] { onFinished(pReply); });
+    }
+
     void onFinished(QNetworkReply* pReply)
     {
         if (!isActive(pReply)) {
             return;
         }
         const int nStatus = httpStatus(pReply);
+        if (pReply->error() == QNetworkReply::NoError && followRedirect(pReply, nStatus)) {
+            return;
+        }
         const bool bBody = isSuccessStatus(nStatus);
         qint64 nCode = pReply->error();
         QString strError = pReply->errorString();
@@ -262,7 +311,7 @@ public:
 NetworkManager::NetworkManager() : d(new NetworkManagerPrivate(this))
 {
     d->m_pAccess = new QNetworkAccessManager(this);
-    d->m_pAccess->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    d->m_pAccess->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
 }
 
 NetworkManager::~NetworkManager()
@@ -297,24 +346,11 @@ int NetworkManager::getRequestPublicUrl(QString url, QString taskId)
         return -1;
     }
 
-    QNetworkRequest request(address);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(kMaxRedirects);
-    // The file as the server has it: no transparent decompression.
-    request.setRawHeader("Accept-Encoding", "identity");
-    const int nTimeoutMs = stallTimeoutMs();
-    request.setTransferTimeout(nTimeoutMs);
-
-    QNetworkReply* pReply = d->m_pAccess->get(request);
-    pReply->setReadBufferSize(kReadBufferBytes);
     Transfer transfer;
     transfer.strTaskId = taskId;
-    transfer.nTimeoutMs = nTimeoutMs;
+    transfer.nTimeoutMs = stallTimeoutMs();
     transfer.lastReport.start();
-    d->m_hashTransfers.insert(pReply, transfer);
-
-    connect(pReply, &QNetworkReply::readyRead, this, [this, pReply] { d->onReadyRead(pReply); });
-    connect(pReply, &QNetworkReply::finished, this, [this, pReply] { d->onFinished(pReply); });
+    d->start(address, transfer);
     return 0;
 }
 
