@@ -239,6 +239,18 @@ private slots:
         QCOMPARE(entries(folder()), QStringList());
     }
 
+    // Jobs beyond the per-host limit wait their turn without counting against the stall time.
+    void turnsPerHost()
+    {
+        setFolder(folder(), 2);
+        for (int i = 0; i < 14; ++i) {
+            add(QString::number(i), url(250000, "&rate=100000"), QString("t%1.bin").arg(i));
+        }
+        for (int i = 0; i < 14; ++i) {
+            QCOMPARE(ended(QString::number(i)), 3);
+        }
+    }
+
     // A thousand jobs in one request: all land byte for byte, a few transfers at a time; a
     // thousand kept jobs make room for new ones by dropping the oldest ended, and a request
     // that cannot fit beside running ones is refused whole.
