@@ -265,7 +265,7 @@ private slots:
         m_pRunner->addDownloadTasksByPublicUrl({{"downloadTasks", arrJobs}});
         QVERIFY(
             QTest::qWaitFor([&] { return QDir(folder()).entryList({"*.bin"}).size() == 1000; }, 4 * kWaitMs));
-        for (int i = 0; i < 1000; i += 111) {
+        for (int i = 0; i < 1000; ++i) {
             QByteArray baExpected(1000 + i, Qt::Uninitialized);
             CGeneratedBody::fill(5, 0, baExpected.data(), baExpected.size());
             QFile file(path(QString("f%1.bin").arg(i)));
