@@ -168,33 +168,32 @@ void CRecordRemoval::removeAll()
 
 void CRecordRemoval::removeDevice(const QString& strDeviceId)
 {
-    // The queue step after each removal may start a waiting task further down, which is then
-    // met in its new state.
-    QSet<int> setPassed;
-    QPersistentModelIndex lastPassed;
-    int nRow = 0;
-    while (nRow < m_table.rowCount()) {
+    // The tasks that go are the device's started and failed ones at the notice: waiting ones stay
+    // (even if a stop wait lets one start), and no queue step runs before all of them are gone,
+    // so none of the device's waiting tasks is started only to be stopped again.
+    QVector<CTaskTable::Chosen> vecGoing;
+    for (int nRow = 0; nRow < m_table.rowCount(); ++nRow) {
         const int nTaskIndex = m_table.taskIndex(nRow);
-        const QPersistentModelIndex rowHandle = m_table.rowHandle(nRow);
-        if (m_pManager->getDownloadInfo(nTaskIndex).strDeviceId == strDeviceId && rowHandle.isValid()) {
-            const int nState = m_table.state(rowHandle.row());
-            if ((nState == CTaskTable::Downloading || nState == CTaskTable::Failed) &&
-                isListedByEngine(nTaskIndex) && rowHandle.isValid()) {
-                if (!removeTask(rowHandle.row(), true, FileRule::DeleteFile)) {
-                    return;
-                }
-                emit sgnSlotFreed();
-                nRow = resumeWalk(lastPassed, setPassed);
-                continue;
-            }
+        const int nState = m_table.state(nRow);
+        if ((nState == CTaskTable::Downloading || nState == CTaskTable::Failed) &&
+            m_pManager->getDownloadInfo(nTaskIndex).strDeviceId == strDeviceId) {
+            vecGoing.append({nTaskIndex, m_table.rowHandle(nRow)});
         }
-        setPassed.insert(nTaskIndex);
-        if (rowHandle.isValid()) {
-            lastPassed = rowHandle;
-            nRow = rowHandle.row() + 1;
-        } else {
-            nRow = resumeWalk(lastPassed, setPassed);
+    }
+    int nRemoved = 0;
+    for (const CTaskTable::Chosen& going : qAsConst(vecGoing)) {
+        // Gone meanwhile (finished during a wait), or no longer the engine's: left alone. Asking
+        // the engine may run its notices, so the row is looked at again after it.
+        if (!going.index.isValid() || !isListedByEngine(going.nTaskIndex) || !going.index.isValid()) {
+            continue;
         }
+        if (!removeTask(going.index.row(), true, FileRule::DeleteFile)) {
+            return;
+        }
+        ++nRemoved;
+    }
+    for (int i = 0; i < nRemoved; ++i) {
+        emit sgnSlotFreed();
     }
     emit sgnRowsChanged();
 }

@@ -28,7 +28,8 @@ public:
     void deleteChecked();
     // Shutdown: every row goes except a started one the engine no longer lists.
     void removeAll();
-    // A deleted device: its started and failed tasks go; waiting ones stay.
+    // A deleted device: its started and failed tasks at the notice go, then the queue steps;
+    // waiting ones stay.
     void removeDevice(const QString& strDeviceId);
 
 signals:

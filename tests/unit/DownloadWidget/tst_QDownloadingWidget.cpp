@@ -374,7 +374,7 @@ void tst_QDownloadingWidget::removal_data()
     row("icon, failed, not listed", "mixed listed=1,4,5 | ok del3", "1W 2D 3F 4D 5W", "");
     row("icon, declined", "mixed | cancel del2", "1W 2D 3F 4D 5W", "");
     row("device", "s6=-2 dev=b +1 dev=a +3 dev=b +1 fail4 slot=0 dev=a +1 dev=b +1 | gone=a", "1D 5D 6W 7D",
-        "gone(2) start(6) start(7) gone(3) start(6) gone(4) start(6)");
+        "gone(2) gone(3) gone(4) start(6) start(7) start(6) start(6)");
     row("unknown device", "+2 | gone=A gone=", "1D 2D", "");
     row("clear", "mixed *3 osd=1 | clear", "",
         "stop(1,2,false) destroy(1) stop(2,2,false) destroy(2) stop(3,2,false) destroy(3) stop(4,2,false) "
