@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QPersistentModelIndex>
 #include <QPixmap>
+#include <QPointer>
 #include <QSize>
 #include <QStandardItemModel>
 #include <QUrl>
@@ -138,13 +139,16 @@ void QDownloadDoneWidget::onPicDownloadFinished(const DownloadPicInfo& taskInfo)
 void QDownloadDoneWidget::onPixmapItemClicked(const QModelIndex& modelIndex,
                                               ORBGUI::struTreeViewData::OrbItemDataRole eDateRole)
 {
-    // The question keeps the event loop running: rows may be added above this one meanwhile.
+    // The question keeps the event loop running: rows may be added above this one meanwhile,
+    // and the host may log out, taking this list with it.
     const QPersistentModelIndex clickedIndex(modelIndex);
+    const QPointer<QDownloadDoneWidget> pGuard(this);
     const int nAnswer = ORBGUI::OrbMessageBox::ShowInformation(
         this, QObject::tr("Notice"), QObject::tr("are you sure to delete selected file?"),
         ORBGUI::OrbMessageBox::Ok | ORBGUI::OrbMessageBox::Cancel);
-    if (nAnswer != ORBGUI::OrbMessageBox::Ok || eDateRole != Role::PixmapRole0 || !clickedIndex.isValid() ||
-        clickedIndex.model() != m_pModel || clickedIndex.column() != DoneColumnOperate) {
+    if (!pGuard || nAnswer != ORBGUI::OrbMessageBox::Ok || eDateRole != Role::PixmapRole0 ||
+        !clickedIndex.isValid() || clickedIndex.model() != m_pModel ||
+        clickedIndex.column() != DoneColumnOperate) {
         return;
     }
     m_pModel->removeRow(clickedIndex.row());
@@ -166,9 +170,14 @@ void QDownloadDoneWidget::onDelete()
         return;
     }
 
+    const QPointer<QDownloadDoneWidget> pGuard(this);
     const int nAnswer = ORBGUI::OrbMessageBox::ShowInformation(
         this, QObject::tr("Notice"), QObject::tr("are you sure to delete selected files?"),
         ORBGUI::OrbMessageBox::Ok | ORBGUI::OrbMessageBox::Cancel);
+    // Logged out while the question was open: nothing is left to change.
+    if (!pGuard) {
+        return;
+    }
     if (nAnswer == ORBGUI::OrbMessageBox::Ok) {
         removeRows(m_pModel, listChecked);
     }

@@ -458,7 +458,7 @@ void tst_QDownloadCenter::deleteRows_data()
     QTest::addColumn<QList<int>>("listChecked");
     QTest::addColumn<int>("nIconSlot");
     QTest::addColumn<int>("nAnswer");
-    QTest::addColumn<bool>("bArrives");
+    QTest::addColumn<int>("nMeanwhile");  // while the box is open: 1 a row arrives, 2 the host logs out
     QTest::addColumn<QStringList>("listLeft");
 
     // Top to bottom: row 5 to row 0. "Delete" takes the checked rows, the icon slot (-1: none) of
@@ -466,19 +466,20 @@ void tst_QDownloadCenter::deleteRows_data()
     const QStringList listAll{"row 5", "row 4", "row 3", "row 2", "row 1", "row 0"};
     const QList<int> listChecked{1, 3, 4};
     const QList<int> listThird{2};
-    QTest::newRow("OK") << listChecked << -1 << int(Box::Ok) << false
-                        << QStringList{"row 5", "row 3", "row 0"};
-    QTest::newRow("Cancel") << listChecked << -1 << int(Box::Cancel) << false << listAll;
+    QTest::newRow("OK") << listChecked << -1 << int(Box::Ok) << 0 << QStringList{"row 5", "row 3", "row 0"};
+    QTest::newRow("Cancel") << listChecked << -1 << int(Box::Cancel) << 0 << listAll;
     QTest::newRow("a row arrives above meanwhile")
-        << listChecked << -1 << int(Box::Ok) << true << QStringList{"new", "row 5", "row 3", "row 0"};
-    QTest::newRow("nothing checked") << QList<int>() << -1 << 0 << false << listAll;
-    QTest::newRow("icon, OK") << listThird << 0 << int(Box::Ok) << false
+        << listChecked << -1 << int(Box::Ok) << 1 << QStringList{"new", "row 5", "row 3", "row 0"};
+    QTest::newRow("logged out meanwhile") << listChecked << -1 << int(Box::Ok) << 2 << QStringList();
+    QTest::newRow("nothing checked") << QList<int>() << -1 << 0 << 0 << listAll;
+    QTest::newRow("icon, OK") << listThird << 0 << int(Box::Ok) << 0
                               << QStringList{"row 5", "row 4", "row 2", "row 1", "row 0"};
-    QTest::newRow("icon, Cancel") << listThird << 0 << int(Box::Cancel) << false << listAll;
+    QTest::newRow("icon, Cancel") << listThird << 0 << int(Box::Cancel) << 0 << listAll;
     QTest::newRow("icon, a row arrives above meanwhile")
-        << listThird << 0 << int(Box::Ok) << true
+        << listThird << 0 << int(Box::Ok) << 1
         << QStringList{"new", "row 5", "row 4", "row 2", "row 1", "row 0"};
-    QTest::newRow("another icon slot") << listThird << 1 << int(Box::Ok) << false << listAll;
+    QTest::newRow("icon, logged out meanwhile") << listThird << 0 << int(Box::Ok) << 2 << QStringList();
+    QTest::newRow("another icon slot") << listThird << 1 << int(Box::Ok) << 0 << listAll;
 }
 
 void tst_QDownloadCenter::deleteRows()
@@ -486,15 +487,17 @@ void tst_QDownloadCenter::deleteRows()
     QFETCH(QList<int>, listChecked);
     QFETCH(int, nIconSlot);
     QFETCH(int, nAnswer);
-    QFETCH(bool, bArrives);
+    QFETCH(int, nMeanwhile);
     QFETCH(QStringList, listLeft);
 
     for (int i = 0; i < 6; ++i) {
         done()->onDownloadFinished(probe::recordTask(QStringLiteral("row %1").arg(i)));
     }
     if (nAnswer) {
-        ModalAnswerer::answerNext(nAnswer, [this, bArrives] {
-            if (bArrives) {
+        ModalAnswerer::answerNext(nAnswer, [this, nMeanwhile] {
+            if (nMeanwhile == 2) {
+                QDownloadCenter::destroyInstance();
+            } else if (nMeanwhile == 1) {
                 done()->onPicDownloadFinished(probe::picTask(QStringLiteral("new")));
             }
         });
@@ -514,6 +517,9 @@ void tst_QDownloadCenter::deleteRows()
                              : nAnswer      ? QStringLiteral("are you sure to delete selected files?")
                                             : QStringLiteral("no record selected!");
     QCOMPARE(ModalAnswerer::questions() + notifications.texts(), QStringList{strAsked});
+    if (nMeanwhile == 2) {
+        return;
+    }
     QCOMPARE(doneNames(), listLeft);
     QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done %1, dots -, -").arg(listLeft.size()));
 }
