@@ -326,6 +326,7 @@ private slots:
     {
         QFETCH(QString, strScript);
         QFETCH(bool, bRefused);
+        m_listOpened.clear();
         probe::setClientSetting("Local/WebUrl", m_server.baseUrl());
         notify("switchToSubMenu", kFileEntry);
         QStringList listRequests;
