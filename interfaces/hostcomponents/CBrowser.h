@@ -8,7 +8,10 @@
 class CBrowserPrivate;
 
 // The client's embedded web view. The page sends request texts to the native side
-// (signal request) and receives texts through response().
+// (signal request) and receives texts through response(). Only documents of the origin
+// (scheme, host and port) of the address given to SetUrl talk to the native side: the view
+// refuses to go to other origins, and requests from, and texts for, any other document are
+// dropped and logged.
 class CBrowser : public QWidget, public IWebNotifyBusHost
 {
     Q_OBJECT
@@ -17,6 +20,7 @@ public:
     explicit CBrowser(QWidget* parent = nullptr);
     ~CBrowser() override;
 
+    // Loads strUrl; its origin becomes the only one that gets the bridge.
     void SetUrl(const QString& strUrl);
     void response(const QString& strText);
 

@@ -1,6 +1,7 @@
 #include "CBrowserPrivate.h"
 
 #include "CBrowserBridge.h"
+#include "CBrowserPage.h"
 
 #include <hostcomponents/CBrowser.h>
 
@@ -8,7 +9,6 @@
 #include <QLoggingCategory>
 #include <QVBoxLayout>
 #include <QWebChannel>
-#include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -31,13 +31,13 @@ CBrowserPrivate::CBrowserPrivate(CBrowser* pBrowser)
     }
     m_pView = new QWebEngineView(pBrowser);
     m_pView->setContextMenuPolicy(Qt::NoContextMenu);
-    m_pPage = new QWebEnginePage(m_pProfile, m_pView);
+    m_pPage = new CBrowserPage(m_pProfile, m_pView);
     m_pView->setPage(m_pPage);
 
     m_pBridge = new CBrowserBridge(pBrowser);
     m_pChannel = new QWebChannel(pBrowser);
     m_pChannel->registerObject(QStringLiteral("nativeBridge"), m_pBridge);
-    m_pPage->setWebChannel(m_pChannel, QWebEngineScript::MainWorld);
+    // Published once SetUrl names the web client's page (onDocument).
     installChannelScript();
 
     auto* pLayout = new QVBoxLayout(pBrowser);
@@ -54,6 +54,16 @@ CBrowserPrivate::~CBrowserPrivate()
     delete m_pChannel;
     delete m_pBridge;
     delete m_pProfile;
+}
+
+void CBrowserPrivate::onDocument(const QUrl& url)
+{
+    const bool bOwn = m_pPage->isOwnOrigin(url);
+    m_pBridge->setOpen(bOwn);
+    QWebChannel* pChannel = bOwn ? m_pChannel : nullptr;
+    if (m_pPage->webChannel() != pChannel) {
+        m_pPage->setWebChannel(pChannel, QWebEngineScript::MainWorld);
+    }
 }
 
 void CBrowserPrivate::installChannelScript()

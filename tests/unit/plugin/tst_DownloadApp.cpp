@@ -5,6 +5,7 @@
 #include <CWebClientRoute.h>
 #include <downloadengine/CRecordDownloadManager.h>
 #include <hostcomponents/CBrowser.h>
+#include <httplib.h>
 
 #include <QDesktopServices>
 #include <QJsonArray>
@@ -19,6 +20,7 @@
 #include "CDownloadCenterMgr.h"
 #include "DownloadApp.h"
 #include "DownloadingWidgetProbe.h"
+#include "LogCapture.h"
 #include "ModalAnswerer.h"
 #include "QDownloadCenter.h"
 #include "ScriptedEngine.h"
@@ -39,6 +41,28 @@ QList<QDownloadCenter*> windows()
     }
     return listWindows;
 }
+
+// The web client's server sending the browser on to another address.
+struct CAwayRoute : CSimRoute
+{
+    std::string m_strTo;
+    void install(httplib::Server& server, const std::atomic_bool&) override
+    {
+        server.Get("/away",
+                   [this](const httplib::Request&, httplib::Response& r) { r.set_redirect(m_strTo); });
+    }
+};
+
+// A page of another origin that, given the bridge, fetches a file, opens the folder and shows
+// what it is sent.
+const char* const kForeignPage =
+    "<script src='qwebchannel.js'></script><script>new QWebChannel(qt.webChannelTransport, function (c) {"
+    "var b = c.objects.nativeBridge; b.sgnResponse.connect(function (t) { document.title = t; }); b.ready();"
+    "b.request('{\"method\":\"AddDownloadTasksByPublicUrl\",\"id\":1,\"async\":false,\"params\":{"
+    "\"downloadTasks\":[{\"taskId\":\"foreign\",\"url\":\"' + location.origin + '/generated/64\","
+    "\"fileName\":\"foreign.bin\"}]}}');"
+    "b.request('{\"method\":\"openDownloadFiledir\",\"id\":2,\"async\":false,\"params\":{}}'); });"
+    "</script>";
 
 QString json(const QJsonObject& object)
 {
@@ -61,6 +85,7 @@ public slots:
 private:
     QTemporaryDir m_dir;
     CSimServer m_server;
+    CSimServer m_foreign;  // another origin
     std::unique_ptr<QWidget> m_pHost;
     std::unique_ptr<DownloadApp> m_pApp;
     QStringList m_listOpened;
@@ -102,7 +127,18 @@ private slots:
         m_server.addRoute(std::make_unique<CGeneratedRoute>());
         m_server.addRoute(std::make_unique<CWebClientRoute>(QCoreApplication::applicationDirPath() + "/web",
                                                             m_dir.filePath("none")));
-        QVERIFY(m_dir.isValid() && m_server.start());
+        QVERIFY(m_dir.isValid() && QDir(m_dir.path()).mkpath("foreign"));
+        QFile page(m_dir.filePath("foreign/index.html"));
+        QVERIFY(page.open(QIODevice::WriteOnly) && page.write(kForeignPage) > 0);
+        QVERIFY(QFile::copy(":/qtwebchannel/qwebchannel.js", m_dir.filePath("foreign/qwebchannel.js")));
+        m_foreign.addRoute(std::make_unique<CGeneratedRoute>());
+        m_foreign.addRoute(
+            std::make_unique<CWebClientRoute>(m_dir.filePath("foreign"), m_dir.filePath("none")));
+        QVERIFY(m_foreign.start());
+        auto pAway = std::make_unique<CAwayRoute>();
+        pAway->m_strTo = m_foreign.url("/client/base/client/downloadCenter").toString().toStdString();
+        m_server.addRoute(std::move(pAway));
+        QVERIFY(m_server.start());
         probe::setClientSetting("Download/FileDownloadPath", m_dir.filePath("files"));
         QDesktopServices::setUrlHandler("file", this, "onOpenUrl");
     }
@@ -268,6 +304,52 @@ private slots:
         const QRegularExpression openFile(
             "\"openDownloadFiledir\".*\"taskId\":\"[^\"]+\",\"fileName\":\"sample-1MiB.bin\"}}");
         QVERIFY(strRequests.contains(openFile));
+    }
+
+    void foreignPages_data()
+    {
+        // Run in the web client's page; %1 is the other origin's page.
+        QTest::addColumn<QString>("strScript");
+        QTest::addColumn<bool>("bRefused");
+        QTest::newRow("link")
+            << "var a = document.createElement('a'); a.href = '%1'; document.body.append(a); a.click()"
+            << true;
+        QTest::newRow("redirect") << "location.href = '/away'" << true;
+        QTest::newRow("window.location") << "window.location = '%1'" << true;
+        QTest::newRow("iframe")
+            << "var f = document.createElement('iframe'); f.src = '%1'; document.body.append(f)" << true;
+        QTest::newRow("own origin") << "location.reload()" << false;
+    }
+    // Only the web client's origin gets the bridge: a page of another origin, however it is
+    // reached, never loads, asks nothing and opens nothing; the web client's page goes on working.
+    void foreignPages()
+    {
+        QFETCH(QString, strScript);
+        QFETCH(bool, bRefused);
+        m_listOpened.clear();
+        probe::setClientSetting("Local/WebUrl", m_server.baseUrl());
+        notify("switchToSubMenu", kFileEntry);
+        QStringList listRequests;
+        QObject context;  // ends the connection with this test
+        connect(child<CBrowser>(), &CBrowser::request, &context,
+                [&listRequests](CBrowser*, const QString& strText) { listRequests << strText; });
+        QVERIFY(waitInPage("document.querySelector('#files button.download')"));
+        LogCapture log;
+        inPage("window.earlier = true; " +
+               strScript.replace("%1", m_foreign.url("/client/base/client/downloadCenter").toString()));
+        if (bRefused) {
+            QTRY_VERIFY_WITH_TIMEOUT(log.contains(6, "refused"), 30000);
+        } else {
+            QVERIFY(waitInPage("!window.earlier"));
+        }
+        child<CBrowser>()->response(
+            "{\"method\":\"responseDownloadTasksByPublicUrlStatus\",\"params\":{"
+            "\"downloadTasksStatus\":[{\"taskId\":\"still here\",\"status\":3}]}}");
+        QVERIFY(waitInPage("document.querySelector('#jobs tbody').textContent.indexOf('still here') >= 0"));
+        QCOMPARE(child<QWebEngineView>()->url().port(), m_server.port());
+        QCOMPARE(log.contains(6, "refused"), bRefused);
+        QCOMPARE(listRequests.filter("foreign"), QStringList());
+        QVERIFY(m_listOpened.isEmpty() && !QFile::exists(m_dir.filePath("files/foreign.bin")));
     }
 };
 

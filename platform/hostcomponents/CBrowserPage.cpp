@@ -1,0 +1,53 @@
+#include "CBrowserPage.h"
+
+#include <ncl/NPrintLog.h>
+
+namespace {
+
+const char* const kLogFile = "platform\\hostcomponents\\CBrowserPage";
+constexpr int kLogWarning = 6;
+
+// The port a URL of this scheme means when it names none.
+int portOf(const QUrl& url)
+{
+    const QString strScheme = url.scheme();
+    return url.port(strScheme == QLatin1String("https") ? 443 : strScheme == QLatin1String("http") ? 80 : -1);
+}
+
+}  // namespace
+
+CBrowserPage::CBrowserPage(QWebEngineProfile* pProfile, QObject* parent) : QWebEnginePage(pProfile, parent) {}
+
+void CBrowserPage::setOrigin(const QUrl& url)
+{
+    m_strScheme = url.scheme();
+    m_strHost = url.host();
+    m_nPort = portOf(url);
+}
+
+bool CBrowserPage::isOwnOrigin(const QUrl& url) const
+{
+    // QUrl keeps scheme and host in lower case, so plain comparisons are exact.
+    return !m_strHost.isEmpty() && url.scheme() == m_strScheme && url.host() == m_strHost &&
+           portOf(url) == m_nPort;
+}
+
+bool CBrowserPage::takeRefusal()
+{
+    const bool bRefused = m_bRefused;
+    m_bRefused = false;
+    return bRefused;
+}
+
+bool CBrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType eType, bool bMainFrame)
+{
+    if (isOwnOrigin(url)) {
+        return true;
+    }
+    ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CBrowserPage::acceptNavigationRequest", "",
+                                    kLogWarning, "navigation to another origin refused (type %d, %s)[%s]",
+                                    static_cast<int>(eType), bMainFrame ? "page" : "subframe",
+                                    url.toString().toUtf8().constData());
+    m_bRefused = m_bRefused || bMainFrame;
+    return false;
+}
