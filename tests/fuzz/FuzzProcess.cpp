@@ -50,7 +50,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     settings.setValue(QStringLiteral("Local/WebUrl"), QStringLiteral("http://127.0.0.1:9"));
     settings.setValue(QStringLiteral("Download/DownloadPath"), s_strFiles);
     settings.setValue(QStringLiteral("Download/FileDownloadPath"), s_strFiles);
-    settings.sync();
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     static int nArgc = 1;

@@ -7,17 +7,24 @@
 // status or open, the rest is the JSON params. Every status message must be JSON the page reads.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
-    static CDownloadByPublicUrl* pRunner = [] {
-        auto* pNew = new CDownloadByPublicUrl;
-        QObject::connect(pNew, &CDownloadByPublicUrl::sgnUpdateDownloadTasksStatus, [](QString& strStatus) {
-            if (!QJsonDocument::fromJson(strStatus.toUtf8()).isObject()) {
-                qFatal("status message is not a JSON object: %s", qUtf8Printable(strStatus));
-            }
-        });
-        return pNew;
-    }();
+    static int nInputs = 0;
+    static CDownloadByPublicUrl* pRunner = nullptr;
+    // A fresh runner now and then: jobs are never dropped, and every status message lists them all.
+    if (nInputs++ % 10000 == 0) {
+        delete pRunner;
+        pRunner = new CDownloadByPublicUrl;
+        QObject::connect(pRunner, &CDownloadByPublicUrl::sgnUpdateDownloadTasksStatus,
+                         [](QString& strStatus) {
+                             if (!QJsonDocument::fromJson(strStatus.toUtf8()).isObject()) {
+                                 qFatal("status message is not a JSON object: %s", qUtf8Printable(strStatus));
+                             }
+                         });
+    }
     const int nPick = nSize > 0 ? pData[0] % 3 : 0;
-    const QJsonObject params = QJsonDocument::fromJson(fuzz::text(pData, nSize).mid(1).toUtf8()).object();
+    const QJsonObject params =
+        QJsonDocument::fromJson(
+            QString::fromUtf8(reinterpret_cast<const char*>(pData), int(nSize)).mid(1).toUtf8())
+            .object();
     if (nPick == 0) {
         pRunner->addDownloadTasksByPublicUrl(params);
     } else if (nPick == 1) {
