@@ -88,14 +88,10 @@ private slots:
                                             QByteArray(100, 'r').constData());
         }
         QFile file(strPath);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.size() <= 20000);
-        QVERIFY(file.readAll().contains("line 0999"));
-        QVERIFY(QFile::exists(strPath + ".3"));
-        QVERIFY(!QFile::exists(strPath + ".4"));
-        QFile oldest(strPath + ".3");
-        QVERIFY(oldest.open(QIODevice::ReadOnly));
-        QVERIFY(oldest.size() > 10000 && oldest.size() <= 20000);
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.size() <= 20000 &&
+                file.readAll().contains("line 0999"));
+        const qint64 nOldest = QFileInfo(strPath + ".3").size();
+        QVERIFY(nOldest > 10000 && nOldest <= 20000 && !QFile::exists(strPath + ".4"));
     }
 };
 

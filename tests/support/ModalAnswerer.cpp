@@ -25,7 +25,6 @@ struct State
     QQueue<Answer> queueAnswers;
     QStringList listQuestions;
     QStringList listUnexpected;
-    int nUnexpectedTimeoutMs = ModalAnswerer::kDefaultUnexpectedBoxTimeoutMs;
     // Boxes whose answer is under way (a callback may spin the event loop or open more boxes).
     QList<QPointer<QWidget>> listAnswering;
     // The box open with nothing armed, and for how long.
@@ -119,7 +118,7 @@ void poll()
         // so that the test fails instead of hanging.
         s.pUnanswered = pModal;
         s.unansweredSince.start();
-    } else if (s.unansweredSince.hasExpired(s.nUnexpectedTimeoutMs)) {
+    } else if (s.unansweredSince.hasExpired(ModalAnswerer::kUnexpectedBoxTimeoutMs)) {
         s.listUnexpected.append(QStringLiteral("unanswered box: %1").arg(questionOf(pModal)));
         s.pUnanswered.clear();
         closeBox(pModal);
@@ -164,17 +163,6 @@ QStringList ModalAnswerer::unexpectedBoxes()
     return state().listUnexpected;
 }
 
-int ModalAnswerer::unexpectedBoxTimeout()
-{
-    return state().nUnexpectedTimeoutMs;
-}
-
-void ModalAnswerer::setUnexpectedBoxTimeout(int nMilliseconds)
-{
-    startPoller();
-    state().nUnexpectedTimeoutMs = nMilliseconds;
-}
-
 void ModalAnswerer::reset()
 {
     startPoller();
@@ -183,5 +171,4 @@ void ModalAnswerer::reset()
     s.listQuestions.clear();
     s.listUnexpected.clear();
     s.pUnanswered.clear();
-    s.nUnexpectedTimeoutMs = kDefaultUnexpectedBoxTimeoutMs;
 }

@@ -11,11 +11,11 @@
 // Each modal box takes the next armed answer (first armed, first used): the callback runs
 // while the box is open, then the button whose OrbMessageBox::kButtonProperty equals the
 // value is clicked (0 closes the box instead). A box that opens with nothing armed is
-// closed after unexpectedBoxTimeout() and reported by unexpectedBoxes().
+// closed after kUnexpectedBoxTimeoutMs and reported by unexpectedBoxes().
 class ModalAnswerer
 {
 public:
-    static constexpr int kDefaultUnexpectedBoxTimeoutMs = 10000;
+    static constexpr int kUnexpectedBoxTimeoutMs = 10000;
 
     static void answerNext(int nButton, std::function<void()> whileOpen = {});
 
@@ -26,10 +26,7 @@ public:
     // Boxes that opened with nothing armed, or lacked the armed button; empty when all went well.
     static QStringList unexpectedBoxes();
 
-    static int unexpectedBoxTimeout();
-    static void setUnexpectedBoxTimeout(int nMilliseconds);
-
-    // Forgets armed answers, recorded questions and failures; restores the timeout.
+    // Forgets armed answers, recorded questions and failures.
     static void reset();
 
 private:

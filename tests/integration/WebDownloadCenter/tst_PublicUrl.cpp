@@ -227,16 +227,13 @@ private slots:
         add("huge", m_server.baseUrl() + "/generated/1152921504606846976/f.bin?rate=1000000", "huge.bin");
         QCOMPARE(ended("huge"), 2);
         signal(SIGXFSZ, SIG_IGN);
-        rlimit limits{};
-        QVERIFY(getrlimit(RLIMIT_FSIZE, &limits) == 0);
-        const rlimit old = limits;
-        limits.rlim_cur = 300000;
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &limits) == 0);
+        rlimit old{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &old) == 0);
+        const rlimit limited{300000, old.rlim_max};
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
         add("big", url(3000000, "&rate=1000000"), "big.bin");
         const int nStatus = ended("big");
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &old) == 0);
-        QCOMPARE(nStatus, 2);
-        QCOMPARE(entries(folder()), QStringList());
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &old) == 0 && nStatus == 2 && entries(folder()).isEmpty());
     }
 
     // Jobs beyond the per-host limit wait their turn without counting against the stall time.
@@ -246,9 +243,7 @@ private slots:
         for (int i = 0; i < 14; ++i) {
             add(QString::number(i), url(250000, "&rate=100000"), QString("t%1.bin").arg(i));
         }
-        for (int i = 0; i < 14; ++i) {
-            QCOMPARE(ended(QString::number(i)), 3);
-        }
+        QVERIFY(QTest::qWaitFor([&] { return QDir(folder()).entryList({"t*.bin"}).size() == 14; }, kWaitMs));
     }
 
     // A thousand jobs in one request: all land byte for byte, a few transfers at a time; a
@@ -265,20 +260,17 @@ private slots:
         m_pRunner->addDownloadTasksByPublicUrl({{"downloadTasks", arrJobs}});
         QVERIFY(
             QTest::qWaitFor([&] { return QDir(folder()).entryList({"*.bin"}).size() == 1000; }, 4 * kWaitMs));
+        QByteArray baExpected(2000, Qt::Uninitialized);
+        CGeneratedBody::fill(5, 0, baExpected.data(), baExpected.size());
         for (int i = 0; i < 1000; ++i) {
-            QByteArray baExpected(1000 + i, Qt::Uninitialized);
-            CGeneratedBody::fill(5, 0, baExpected.data(), baExpected.size());
             QFile file(path(QString("f%1.bin").arg(i)));
-            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == baExpected);
+            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == baExpected.left(1000 + i));
         }
         QCOMPARE(report({})["params"]["downloadTasksStatus"].toArray().size(), 1000);
         add("new", url(10, "&stallAfter=0"), "new.bin");
-        QCOMPARE(statusOf("0")["taskId"].toString(), QString());
-        QCOMPARE(statusOf("1")["status"].toInt(), 3);
+        QVERIFY(statusOf("0")["taskId"].toString().isEmpty() && statusOf("1")["status"].toInt() == 3);
         m_pRunner->addDownloadTasksByPublicUrl({{"downloadTasks", arrJobs}});
-        m_pRunner->addDownloadTasksByPublicUrl(
-            {{"downloadTasks",
-              QJsonArray{QJsonObject{{"taskId", "late"}, {"url", url(10)}, {"fileName", "l.bin"}}}}});
+        add("late", url(10), "l.bin");
         QCOMPARE(statusOf("late")["taskId"].toString(), QString());
     }
 
