@@ -402,13 +402,16 @@ void CDownloadByPublicUrl::onNetworkFinished(NetworkReplyData data, QString strT
     if (writeData(task, data.baData)) {
         releaseFile(task);
         // The free name was reserved through its partial file; should something have taken the
-        // name itself meanwhile, the next free one is used.
+        // name itself meanwhile, the next free one is tried once. A rename that fails for any
+        // other reason would fail again: no loop.
         const QString strPart = task.strFilePath + QLatin1String(kPartSuffix);
         QString strFinal = task.strFilePath;
-        while (!strFinal.isEmpty() && !QFile::rename(strPart, strFinal) && QFile::exists(strPart)) {
+        bool bNamed = QFile::rename(strPart, strFinal);
+        if (!bNamed) {
             strFinal = getUniqueFilePath(task.strFilePath, 1);
+            bNamed = !strFinal.isEmpty() && QFile::rename(strPart, strFinal);
         }
-        if (strFinal.isEmpty() || !QFile::exists(strFinal)) {
+        if (!bNamed) {
             fail(task, QStringLiteral("cannot give its file its name"));
         } else {
             task.strFilePath = strFinal;
