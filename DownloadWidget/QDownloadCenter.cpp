@@ -38,6 +38,7 @@ const char* const kDownloadCenterPage = "/client/base/client/downloadCenter";
 }  // namespace
 
 std::atomic<QDownloadCenter*> QDownloadCenter::s_pInstance{nullptr};
+std::atomic<int> QDownloadCenter::s_nTeardowns{0};
 ncl::NMutex QDownloadCenter::s_mutexInstance;
 int QDownloadCenter::s_nRPCId = 0;
 
@@ -49,6 +50,11 @@ QDownloadCenter* QDownloadCenter::instance()
     }
     ncl::NMutexGuard guard(&s_mutexInstance);
     pInstance = s_pInstance.load();
+    if (!pInstance && s_nTeardowns.load() > 0) {
+        ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "QDownloadCenter::instance", "", kLogWarning,
+                                        "%s", "the window is being torn down; the call is dropped");
+        return nullptr;
+    }
     if (!pInstance) {
         pInstance = new QDownloadCenter(nullptr);
         pInstance->setWindowFlags(pInstance->windowFlags() | Qt::FramelessWindowHint);
@@ -58,10 +64,21 @@ QDownloadCenter* QDownloadCenter::instance()
     return pInstance;
 }
 
+QDownloadCenter* QDownloadCenter::current()
+{
+    return s_pInstance.load();
+}
+
 void QDownloadCenter::destroyInstance()
 {
-    ncl::NMutexGuard guard(&s_mutexInstance);
-    delete s_pInstance.exchange(nullptr);
+    QDownloadCenter* pInstance = nullptr;
+    {
+        ncl::NMutexGuard guard(&s_mutexInstance);
+        pInstance = s_pInstance.exchange(nullptr);
+    }
+    // The destructor's waits run the event loop: a lock held here would be taken again by any
+    // instance() that arrives meanwhile, on this same thread.
+    delete pInstance;
 }
 
 QDownloadCenter::QDownloadCenter(QWidget* parent) : QWidget(parent)
@@ -96,6 +113,12 @@ QDownloadCenter::QDownloadCenter(QWidget* parent) : QWidget(parent)
 
 QDownloadCenter::~QDownloadCenter()
 {
+    // Deleted by a parent rather than through destroyInstance: unreachable before the waits
+    // below, and the next instance() after them builds anew.
+    QDownloadCenter* pSelf = this;
+    s_pInstance.compare_exchange_strong(pSelf, nullptr);
+    ++s_nTeardowns;
+
     // No request of the page may reach a window that is coming apart.
     if (m_pBrowser) {
         disconnect(m_pBrowser, nullptr, this, nullptr);
@@ -119,12 +142,9 @@ QDownloadCenter::~QDownloadCenter()
     }
     m_pBrowser = nullptr;
 
-    // Deleted by a parent rather than through destroyInstance: the next instance() builds anew.
-    QDownloadCenter* pSelf = this;
-    s_pInstance.compare_exchange_strong(pSelf, nullptr);
-
     delete ui;
     ui = nullptr;
+    --s_nTeardowns;
 }
 
 bool QDownloadCenter::isInited()

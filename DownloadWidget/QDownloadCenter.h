@@ -29,7 +29,12 @@ class QDownloadCenter : public QWidget
     Q_OBJECT
 
 public:
+    // The window, made on first use. Null while a window is being torn down: whatever arrives
+    // during its waits must not reach it, nor build a second one beside it.
     static QDownloadCenter* instance();
+    // The window if there is one that is not being torn down; never makes one.
+    static QDownloadCenter* current();
+    // Makes the window unreachable, then tears it down with no lock held.
     static void destroyInstance();
 
     ~QDownloadCenter() override;
@@ -103,5 +108,7 @@ private:
 
     static int s_nRPCId;
     static std::atomic<QDownloadCenter*> s_pInstance;
+    // Windows whose destructor is running.
+    static std::atomic<int> s_nTeardowns;
     static ncl::NMutex s_mutexInstance;
 };

@@ -119,8 +119,9 @@ CDownloadByPublicUrl::~CDownloadByPublicUrl()
         m_pNetworkManager->deleteLater();
         m_pNetworkManager = nullptr;
     }
+    // A job cut short here (log-out, exit) can never be taken up again: its partial file goes.
     for (PublicUrlTaskInfo& task : m_mapTasks) {
-        releaseFile(task);
+        dropPartialFile(task);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "QDownloadCenter.h"
 
 QAtomicPointer<CDownloadCenterMgr> CDownloadCenterMgr::s_ptrInstance;
+QAtomicPointer<CDownloadCenterMgr> CDownloadCenterMgr::s_ptrDying;
 QMutex CDownloadCenterMgr::s_mutexInstance;
 
 CDownloadCenterMgr& CDownloadCenterMgr::instance()
@@ -16,6 +17,11 @@ CDownloadCenterMgr& CDownloadCenterMgr::instance()
     }
     QMutexLocker locker(&s_mutexInstance);
     pInstance = s_ptrInstance.loadAcquire();
+    // Called while the facade's teardown waits: the dying facade, whose calls do nothing, rather
+    // than a new one that would build a second window.
+    if (!pInstance) {
+        pInstance = s_ptrDying.loadAcquire();
+    }
     if (!pInstance) {
         pInstance = new CDownloadCenterMgr();
         s_ptrInstance.storeRelease(pInstance);
@@ -25,8 +31,14 @@ CDownloadCenterMgr& CDownloadCenterMgr::instance()
 
 void CDownloadCenterMgr::destroyInstance()
 {
-    QMutexLocker locker(&s_mutexInstance);
-    delete s_ptrInstance.fetchAndStoreOrdered(nullptr);
+    CDownloadCenterMgr* pInstance = nullptr;
+    {
+        QMutexLocker locker(&s_mutexInstance);
+        pInstance = s_ptrInstance.fetchAndStoreOrdered(nullptr);
+    }
+    // Not under the lock: the window's teardown runs the event loop, and an instance() that
+    // arrives meanwhile on this thread would wait for the lock forever.
+    delete pInstance;
 }
 
 CDownloadCenterMgr::CDownloadCenterMgr() : QObject(nullptr), m_pPrivate(new CDownloadCenterMgrPrivate(this))
@@ -37,6 +49,12 @@ CDownloadCenterMgr::~CDownloadCenterMgr()
 {
     // Deleted directly rather than through destroyInstance: the next instance() builds anew.
     s_ptrInstance.testAndSetOrdered(this, nullptr);
+    // Until the window is gone, instance() hands out this facade, and nothing it is asked
+    // reaches the window.
+    s_ptrDying.storeRelease(this);
+    m_pPrivate->m_pWindow = nullptr;
+    QDownloadCenter::destroyInstance();
+    s_ptrDying.testAndSetOrdered(this, nullptr);
     delete m_pPrivate;
     m_pPrivate = nullptr;
 }
@@ -44,45 +62,46 @@ CDownloadCenterMgr::~CDownloadCenterMgr()
 bool CDownloadCenterMgr::isInited()
 {
     Q_D(CDownloadCenterMgr);
-    return d->m_pWindow ? d->m_pWindow->isInited() : false;
+    QDownloadCenter* pWindow = d->window(nullptr);
+    return pWindow && pWindow->isInited();
 }
 
 void CDownloadCenterMgr::initWidget(QWidget* parent)
 {
     Q_D(CDownloadCenterMgr);
-    if (d->m_pWindow) {
-        d->m_pWindow->initWidget(parent);
+    if (QDownloadCenter* pWindow = d->window("CDownloadCenterMgr::initWidget")) {
+        pWindow->initWidget(parent);
     }
 }
 
 void CDownloadCenterMgr::setProductInfo(QString& productName)
 {
     Q_D(CDownloadCenterMgr);
-    if (d->m_pWindow) {
-        d->m_pWindow->setProductInfo(productName);
+    if (QDownloadCenter* pWindow = d->window("CDownloadCenterMgr::setProductInfo")) {
+        pWindow->setProductInfo(productName);
     }
 }
 
 void CDownloadCenterMgr::addDownloadTask(const DownloadInfo& task)
 {
     Q_D(CDownloadCenterMgr);
-    if (d->m_pWindow) {
-        emit d->m_pWindow->sgnAddDownloadTask(task);
+    if (QDownloadCenter* pWindow = d->window("CDownloadCenterMgr::addDownloadTask")) {
+        emit pWindow->sgnAddDownloadTask(task);
     }
 }
 
 void CDownloadCenterMgr::addPicDownloadTask(DownloadPicInfo taskInfo)
 {
     Q_D(CDownloadCenterMgr);
-    if (d->m_pWindow) {
-        emit d->m_pWindow->sgnAddPicDownloadTask(taskInfo);
+    if (QDownloadCenter* pWindow = d->window("CDownloadCenterMgr::addPicDownloadTask")) {
+        emit pWindow->sgnAddPicDownloadTask(taskInfo);
     }
 }
 
 void CDownloadCenterMgr::clearDownloadData()
 {
     Q_D(CDownloadCenterMgr);
-    if (d->m_pWindow) {
-        d->m_pWindow->clearDownloadData();
+    if (QDownloadCenter* pWindow = d->window("CDownloadCenterMgr::clearDownloadData")) {
+        pWindow->clearDownloadData();
     }
 }

@@ -22,7 +22,9 @@ class DOWNLOADAPP_EXPORT CDownloadCenterMgr : public QObject
 public:
     // Creates the facade, and with it the (hidden, not yet embedded) window, on first use.
     static CDownloadCenterMgr& instance();
-    // Deletes the facade and the window; the next instance() starts from nothing.
+    // Deletes the facade and the window; the next instance() starts from nothing. While the
+    // window's tasks are being stopped, instance() returns the dying facade and its calls do
+    // nothing but log.
     static void destroyInstance();
 
     ~CDownloadCenterMgr() override;
@@ -47,5 +49,7 @@ private:
     CDownloadCenterMgrPrivate* m_pPrivate = nullptr;
 
     static QAtomicPointer<CDownloadCenterMgr> s_ptrInstance;
+    // The facade whose destructor is waiting for the window to go.
+    static QAtomicPointer<CDownloadCenterMgr> s_ptrDying;
     static QMutex s_mutexInstance;
 };

@@ -1,5 +1,7 @@
 #include "CDownloadCenterMgrPrivate.h"
 
+#include <ncl/NPrintLog.h>
+
 #include "QDownloadCenter.h"
 
 CDownloadCenterMgrPrivate::CDownloadCenterMgrPrivate(CDownloadCenterMgr* pFacade)
@@ -7,8 +9,15 @@ CDownloadCenterMgrPrivate::CDownloadCenterMgrPrivate(CDownloadCenterMgr* pFacade
 {
 }
 
-CDownloadCenterMgrPrivate::~CDownloadCenterMgrPrivate()
+QDownloadCenter* CDownloadCenterMgrPrivate::window(const char* szCall) const
 {
-    QDownloadCenter::destroyInstance();
-    m_pWindow = nullptr;
+    QDownloadCenter* pWindow = m_pWindow;
+    if (pWindow && pWindow == QDownloadCenter::current()) {
+        return pWindow;
+    }
+    if (szCall) {
+        ncl::NPrintLog::instance()->Log("plugin\\CDownloadCenterMgr", __LINE__, szCall, "", 6, "%s",
+                                        "the download centre window is gone; the call is dropped");
+    }
+    return nullptr;
 }

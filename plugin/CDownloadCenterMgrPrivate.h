@@ -11,9 +11,12 @@ class CDownloadCenterMgrPrivate
 {
 public:
     explicit CDownloadCenterMgrPrivate(CDownloadCenterMgr* pFacade);
-    ~CDownloadCenterMgrPrivate();
     CDownloadCenterMgrPrivate(const CDownloadCenterMgrPrivate&) = delete;
     CDownloadCenterMgrPrivate& operator=(const CDownloadCenterMgrPrivate&) = delete;
+
+    // The window to forward a call to, or null, with a log line naming the call, when it is gone
+    // or being torn down (a window in its destructor's waits is still a live object).
+    QDownloadCenter* window(const char* szCall) const;
 
     QPointer<QDownloadCenter> m_pWindow;
     CDownloadCenterMgr* const m_pFacade;

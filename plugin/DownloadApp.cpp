@@ -48,75 +48,89 @@ void DownloadApp::uninitPlugin() {}
 void DownloadApp::dispatchNotify(const QString& strName, const QJsonDocument& document)
 {
     const QJsonObject payload = document.object();
+    QDownloadCenter* pWindow = nullptr;
     if (strName == QLatin1String("NotifySwitchMoudle")) {
         hideDownloadCenter();
         if (payload.value(QStringLiteral("menuPath")).toString() == QLatin1String(kDownloadCenterMenu) &&
-            showDownloadCenter()) {
-            m_pDownloadCenter->notifyWebRefreshDownloadFilePage();
+            (pWindow = showDownloadCenter())) {
+            pWindow->notifyWebRefreshDownloadFilePage();
         }
     } else if (strName == QLatin1String("switchToSubMenu")) {
         hideDownloadCenter();
         if (payload.value(QStringLiteral("firstLevelMenu")).toString() ==
                 QLatin1String(kDownloadCenterMenu) &&
-            showDownloadCenter() &&
+            (pWindow = showDownloadCenter()) &&
             payload.value(QStringLiteral("secondLevelMenu")).toString() == QLatin1String(kFileDownloadMenu)) {
-            m_pDownloadCenter->onBtnFileDownloadClicked();
+            pWindow->onBtnFileDownloadClicked();
         }
     } else if (strName == QLatin1String("notifyDownloadingFileNum")) {
         // A count for a window nobody has opened yet is dropped.
-        if (m_pDownloadCenter) {
-            m_pDownloadCenter->notifyDownloadingFileNum(payload);
+        if ((pWindow = window())) {
+            pWindow->notifyDownloadingFileNum(payload);
         }
     } else if (strName == QLatin1String("NotifyDeviceStatus")) {
-        ensureHiddenDownloadCenter();
-        m_pDownloadCenter->notifyDeviceStatus(payload);
-    } else if (strName == QLatin1String("AddDownloadTasksByPublicUrl")) {
-        ensureHiddenDownloadCenter();
-        m_pDownloadCenter->addDownloadTasksByPublicUrl(payload);
-    } else if (strName == QLatin1String("NotifyLoginOut")) {
-        if (m_pDownloadCenter) {
-            QDownloadCenter::destroyInstance();
-            m_pDownloadCenter = nullptr;
+        if ((pWindow = ensureHiddenDownloadCenter())) {
+            pWindow->notifyDeviceStatus(payload);
         }
-        // Also takes the window with it if only the facade held it.
+    } else if (strName == QLatin1String("AddDownloadTasksByPublicUrl")) {
+        if ((pWindow = ensureHiddenDownloadCenter())) {
+            pWindow->addDownloadTasksByPublicUrl(payload);
+        }
+    } else if (strName == QLatin1String("NotifyLoginOut")) {
+        // Both are unreachable before the first of their waits: what arrives during those is
+        // dropped (the window's instance() says so in the log) rather than sent to a list that is
+        // coming apart. The window first, so that a facade first asked for meanwhile goes too.
+        m_pDownloadCenter = nullptr;
+        QDownloadCenter::destroyInstance();
         CDownloadCenterMgr::destroyInstance();
     }
 }
 
-void DownloadApp::ensureDownloadCenter()
+QDownloadCenter* DownloadApp::window() const
 {
-    if (!m_pDownloadCenter) {
-        m_pDownloadCenter = QDownloadCenter::instance();
+    // A window in its destructor's waits is still a live object, but no longer one to use.
+    QDownloadCenter* pWindow = m_pDownloadCenter;
+    return pWindow && pWindow == QDownloadCenter::current() ? pWindow : nullptr;
+}
+
+QDownloadCenter* DownloadApp::ensureDownloadCenter()
+{
+    QDownloadCenter* pWindow = window();
+    if (!pWindow) {
+        pWindow = m_pDownloadCenter = QDownloadCenter::instance();
     }
     // Before initPlugin there is nothing to embed it in; it is embedded at the next use after.
-    if (!m_pDownloadCenter->isInited() && m_pParentWidget) {
-        m_pDownloadCenter->initWidget(m_pParentWidget);
+    if (pWindow && !pWindow->isInited() && m_pParentWidget) {
+        pWindow->initWidget(m_pParentWidget);
     }
+    return pWindow;
 }
 
-void DownloadApp::ensureHiddenDownloadCenter()
+QDownloadCenter* DownloadApp::ensureHiddenDownloadCenter()
 {
     // Only the menus show the window; one made for background work stays hidden.
-    if (!m_pDownloadCenter) {
-        ensureDownloadCenter();
-        m_pDownloadCenter->hide();
+    QDownloadCenter* pWindow = window();
+    if (!pWindow && (pWindow = ensureDownloadCenter())) {
+        pWindow->hide();
     }
+    return pWindow;
 }
 
-bool DownloadApp::showDownloadCenter()
+QDownloadCenter* DownloadApp::showDownloadCenter()
 {
-    ensureDownloadCenter();
+    QDownloadCenter* pWindow = ensureDownloadCenter();
     // A window that is not embedded would come up as a window of its own.
-    if (!m_pDownloadCenter->isInited()) {
-        return false;
+    if (!pWindow || !pWindow->isInited()) {
+        return nullptr;
     }
-    m_pDownloadCenter->show();
-    return true;
+    pWindow->show();
+    return pWindow;
 }
 
 void DownloadApp::hideDownloadCenter()
 {
-    if (m_pDownloadCenter && !m_pDownloadCenter->isHidden()) {
-        m_pDownloadCenter->hide();
+    QDownloadCenter* pWindow = window();
+    if (pWindow && !pWindow->isHidden()) {
+        pWindow->hide();
     }
 }

@@ -30,12 +30,15 @@ public:
 
 private:
     void dispatchNotify(const QString& strName, const QJsonDocument& document);
-    // Takes the window singleton, embedding it in the host's widget if nobody has yet.
-    void ensureDownloadCenter();
+    // The window taken before, while it is not being torn down.
+    QDownloadCenter* window() const;
+    // Takes the window singleton, embedding it in the host's widget if nobody has yet; null
+    // while a window is being torn down.
+    QDownloadCenter* ensureDownloadCenter();
     // The same for background work: a window taken here stays hidden.
-    void ensureHiddenDownloadCenter();
-    // Takes the window and shows it; false when there is no host widget to show it in.
-    bool showDownloadCenter();
+    QDownloadCenter* ensureHiddenDownloadCenter();
+    // Takes the window and shows it; null when there is no host widget to show it in.
+    QDownloadCenter* showDownloadCenter();
     // Hides the window if it is shown; every module switch starts from a hidden one.
     void hideDownloadCenter();
 

@@ -395,6 +395,10 @@ void tst_QDownloadingWidget::removal_data()
         "stop(1,2,true) done(2) file(1) destroy(1) gone(3) pic.clear()");
     row("destroyed in the wait", "+3 | x1 x2 ok stop{quit} delete", "",
         "stop(1,2,true) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear() file(1) destroy(1)");
+    row("destroyed in the icon's wait", "+3 | ok stop{quit} del2", "",
+        "stop(2,2,true) stop(1,2,true) destroy(1) stop(3,2,true) destroy(3) pic.clear() file(2) destroy(2)");
+    row("destroyed in the device's wait", "dev=a +2 dev=b +1 | stop{quit} gone=a", "",
+        "stop(1,2,true) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear() file(1) destroy(1)");
 }
 
 void tst_QDownloadingWidget::rowsMoveWhileAsked_data()

@@ -226,14 +226,63 @@ private slots:
                  strSeen);
     }
 
-    // Log-out takes the window and the facade; what comes for them then is dropped.
+    void logOut_data()
+    {
+        QTest::addColumn<bool>("bByFacade");  // the facade torn down rather than a log-out
+        QTest::addColumn<QString>("strDuring");
+        QTest::addColumn<QStringList>("listDropped");
+        const QString strGone = "the download centre window is gone",
+                      strTorn = "the window is being torn down";
+        QTest::newRow("log-out, facade add") << false << "add" << QStringList{strGone};
+        QTest::newRow("log-out, device notice") << false << "NotifyDeviceStatus" << QStringList{strTorn};
+        QTest::newRow("log-out, menu") << false << "NotifySwitchMoudle" << QStringList{strTorn};
+        QTest::newRow("log-out, jobs") << false << "AddDownloadTasksByPublicUrl" << QStringList{strTorn};
+        QTest::newRow("log-out, log-out") << false << "NotifyLoginOut" << QStringList{};
+        QTest::newRow("facade, facade add") << true << "add" << QStringList{strGone};
+        QTest::newRow("facade, menu") << true << "NotifySwitchMoudle" << QStringList{strTorn};
+    }
+    // Log-out takes the window and the facade. What comes while it stops the running task (the
+    // event loop runs) finds neither, builds no second window and waits on no lock; what comes
+    // after is dropped until the next open.
     void logOut()
     {
+        QFETCH(bool, bByFacade);
+        QFETCH(QString, strDuring);
+        QFETCH(QStringList, listDropped);
+        CDownloadCenterMgr& facade = CDownloadCenterMgr::instance();
+        QPointer<CDownloadCenterMgr> pFacade = &facade;
         QPointer<QDownloadCenter> pFirst = openFromMenu();
-        QPointer<CDownloadCenterMgr> pFacade = &CDownloadCenterMgr::instance();
-        notify("NotifyLoginOut", QString());
+        facade.addDownloadTask(probe::recordTask("a.mp4"));
+        const QMap<QString, QString> mapPayloads{
+            {"NotifyDeviceStatus", json({{"deviceId", "device-1"}, {"channelId", "1"}, {"event", "delete"}})},
+            {"NotifySwitchMoudle", json({{"menuPath", kNoPage}})},
+            {"AddDownloadTasksByPublicUrl",
+             json({{"downloadTasks",
+                    QJsonArray{QJsonObject{{"taskId", "1"}, {"url", "http://127.0.0.1:9/f"}}}}})}};
+        bool bInWait = false;
+        ScriptedEngine::record().onNextCall("stopDownload", [&] {
+            QTimer::singleShot(10, m_pHost.get(), [&] {
+                bInWait = true;
+                if (strDuring == "add") {
+                    CDownloadCenterMgr::instance().addDownloadTask(probe::recordTask("late.mp4"));
+                } else {
+                    notify(strDuring, mapPayloads.value(strDuring));
+                }
+            });
+        });
+        LogCapture log;
+        bByFacade ? CDownloadCenterMgr::destroyInstance() : notify("NotifyLoginOut", QString());
+        QVERIFY(bInWait && !pFirst && !pFacade && windows().isEmpty());
+        QVERIFY(ScriptedEngine::heldRecordTasks().isEmpty());
+        QStringList listSeen;
+        for (const QString& strMessage : log.messages()) {
+            if (strMessage.contains("dropped")) {
+                listSeen << strMessage.section(';', 0, 0);
+            }
+        }
+        QCOMPARE(listSeen, listDropped);
         notify("notifyDownloadingFileNum", json({{"downloadingFileNum", 3}}));
-        QVERIFY(!pFirst && !pFacade && windows().isEmpty());
+        QVERIFY(windows().isEmpty());
         QVERIFY(!openFromMenu()->isHidden());
     }
 
