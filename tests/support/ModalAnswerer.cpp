@@ -153,14 +153,11 @@ QStringList ModalAnswerer::questions()
     return state().listQuestions;
 }
 
-int ModalAnswerer::pending()
+QStringList ModalAnswerer::problems()
 {
-    return state().queueAnswers.size();
-}
-
-QStringList ModalAnswerer::unexpectedBoxes()
-{
-    return state().listUnexpected;
+    const int nUnused = state().queueAnswers.size();
+    return state().listUnexpected +
+           (nUnused > 0 ? QStringList{QStringLiteral("%1 answers unused").arg(nUnused)} : QStringList());
 }
 
 void ModalAnswerer::reset()

@@ -11,7 +11,7 @@
 // Each modal box takes the next armed answer (first armed, first used): the callback runs
 // while the box is open, then the button whose OrbMessageBox::kButtonProperty equals the
 // value is clicked (0 closes the box instead). A box that opens with nothing armed is
-// closed after kUnexpectedBoxTimeoutMs and reported by unexpectedBoxes().
+// closed after kUnexpectedBoxTimeoutMs and reported by problems().
 class ModalAnswerer
 {
 public:
@@ -21,10 +21,9 @@ public:
 
     // Texts of the boxes answered so far, in order.
     static QStringList questions();
-    // Answers armed and not yet used.
-    static int pending();
-    // Boxes that opened with nothing armed, or lacked the armed button; empty when all went well.
-    static QStringList unexpectedBoxes();
+    // Boxes that opened with nothing armed or lacked the armed button, and answers armed but
+    // never used; empty when all went well.
+    static QStringList problems();
 
     // Forgets armed answers, recorded questions and failures.
     static void reset();

@@ -1,4 +1,5 @@
 #include <CDeviceRoute.h>
+#include <CGeneratedRoute.h>
 #include <CPicturePackageBody.h>
 #include <CRecordingBody.h>
 #include <CSimDevices.h>
@@ -6,7 +7,10 @@
 #include <FileSha256.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSettings>
@@ -19,8 +23,10 @@
 
 #include <memory>
 
+#include "CDownloadCenterMgr.h"
 #include "CDownloadCenterTableDelegate.h"
 #include "CDownloadTextFormat.h"
+#include "DownloadApp.h"
 #include "DownloadingWidgetProbe.h"
 #include "QDownloadCenter.h"
 #include "QDownloadDoneWidget.h"
@@ -48,6 +54,20 @@ QByteArray pictureSha256(const QString& strDevice, int nChannel)
     return CPicturePackageBody(strDevice.toStdString(), nChannel, kBegin, kBegin + 60, 8, 32768).sha256();
 }
 
+qint64 residentKiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    return statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(1).toLongLong() * 4 : -1;
+}
+
+// Files in a folder, of names that match, that hold at least one byte.
+int filesWithBytes(const QString& strFolder, const QString& strNames)
+{
+    const QFileInfoList listFiles = QDir(strFolder).entryInfoList({strNames}, QDir::Files);
+    return int(std::count_if(listFiles.begin(), listFiles.end(),
+                             [](const QFileInfo& file) { return file.size() > 0; }));
+}
+
 }  // namespace
 
 // The downloading and "Done" lists in their window with the real engine, against the simulator's
@@ -71,6 +91,8 @@ private:
     QString path(const QString& strName) const { return folder() + '/' + strName; }
     QStandardItemModel* pics() const { return probe::picModel(*m_pList); }
 
+    QString files() const { return m_pDir->filePath("files"); }
+
     void addRecord(const QString& strDevice, int nChannel, quint32 nSeconds, const QString& strName)
     {
         DownloadInfo task = probe::recordTask(strName);
@@ -80,7 +102,7 @@ private:
         task.strSourceUrl =
             m_pServer->url(CDeviceRoute::recordPath(strDevice, nChannel, kBegin, kBegin + nSeconds, kBitrate))
                 .toString();
-        emit m_pWindow->sgnAddDownloadTask(task);
+        CDownloadCenterMgr::instance().addDownloadTask(task);
     }
 
     void addPicture(const QString& strDevice, int nChannel, const QString& strName)
@@ -90,21 +112,14 @@ private:
         task.strChannelId = QString::number(nChannel);
         task.strSourceUrl =
             m_pServer->url(CDeviceRoute::picturesPath(strDevice, nChannel, kBegin, kBegin + 60)).toString();
-        emit m_pWindow->sgnAddPicDownloadTask(task);
+        CDownloadCenterMgr::instance().addPicDownloadTask(task);
     }
 
     // File names and sizes of the "Done" rows, top to bottom.
     QStringList done() const
     {
-        const auto* pModel = qobject_cast<QStandardItemModel*>(
-            m_pWindow->findChild<QDownloadDoneWidget*>()->findChild<ORBGUI::OrbTableView*>()->model());
-        QStringList listNames;
-        for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
-            listNames << pModel->index(nRow, QDownloadDoneWidget::DoneColumnFileName).data().toString() +
-                             ' ' +
-                             pModel->index(nRow, QDownloadDoneWidget::DoneColumnFileSize).data().toString();
-        }
-        return listNames;
+        return probe::doneRows(
+            *m_pWindow, {QDownloadDoneWidget::DoneColumnFileName, QDownloadDoneWidget::DoneColumnFileSize});
     }
 
     void watch(QStandardItemModel* pModel, int nSpeedColumn, int nPercentColumn)
@@ -125,11 +140,15 @@ private slots:
         m_pDevices = std::make_shared<CSimDevices>();
         m_pServer = std::make_unique<CSimServer>();
         m_pServer->addRoute(std::make_unique<CDeviceRoute>(m_pDevices));
+        m_pServer->addRoute(std::make_unique<CGeneratedRoute>());
         QSettings settings(ConfigInfo::ClientSettings::filePath(), QSettings::IniFormat);
         settings.setValue("Download/DownloadPath", folder());
+        settings.setValue("Download/FileDownloadPath", files());
         settings.setValue("Download/RecordRate", kRecordRate);
+        // Nothing listens there: the page is not what these tests are about.
+        settings.setValue("Local/WebUrl", "http://127.0.0.1:9");
         settings.sync();
-        QVERIFY(m_pDir->isValid() && QDir().mkpath(folder()) && m_pServer->start());
+        QVERIFY(m_pDir->isValid() && QDir().mkpath(folder()) && QDir().mkpath(files()) && m_pServer->start());
         m_pWindow = QDownloadCenter::instance();
         m_pList = m_pWindow->findChild<QDownloadingWidget*>();
         QVERIFY(m_pList);
@@ -142,7 +161,7 @@ private slots:
     void cleanup()
     {
         // The window's lists dispose of their engine tasks as they go.
-        QDownloadCenter::destroyInstance();
+        CDownloadCenterMgr::destroyInstance();
         m_pServer.reset();
         m_pDir.reset();
     }
@@ -251,6 +270,66 @@ private slots:
                                   kTimeoutMs);
         QCOMPARE(fileSha256(path("broken.zip")), pictureSha256("broken", 2));
         QCOMPARE(fileSha256(path("other.zip")), pictureSha256("other", 1));
+    }
+    // Sessions one after the other in one process, as the host has them: log-in, five
+    // recordings, two picture packages and a page's file under way, log-out mid-transfer. Every
+    // log-out leaves no window, no engine task and no file but the recordings' partial ones;
+    // under the sanitizer build, no error and no leak. Each session prints its log-out time and
+    // the resident memory after it ("session <n>: <ms> ms, <KiB> KiB") for the benchmarks, which
+    // run this in Release. DC_SESSIONS sets the count (100).
+    void hundredSessions()
+    {
+        const int nSessions =
+            qEnvironmentVariableIsSet("DC_SESSIONS") ? qEnvironmentVariableIntValue("DC_SESSIONS") : 100;
+        // Slow enough that no package can finish within a session, however loaded the machine.
+        m_pDevices->setKnobs("pics1", "rate=2000");
+        m_pDevices->setKnobs("pics2", "rate=2000");
+        QWidget host;
+        host.resize(1000, 700);
+        host.show();
+        DownloadApp app;
+        app.initPlugin(&host, nullptr, nullptr);
+        for (int nSession = 1; nSession <= nSessions; ++nSession) {
+            app.onNotify({nullptr, 0, "NotifySwitchMoudle", "{\"menuPath\":\"/#/client/noPage\"}"});
+            QPointer<QDownloadCenter> pWindow = QDownloadCenter::current();
+            QVERIFY(pWindow && pWindow->isVisible());
+            QStringList listParts;
+            for (int i = 1; i <= 5; ++i) {
+                listParts << QString("s%1-r%2.mp4.part").arg(nSession).arg(i);
+                addRecord(QString("cam%1").arg(i), 1, 3600, listParts.last().chopped(5));
+            }
+            addPicture("pics1", 1, QString("s%1-p1.zip").arg(nSession));
+            addPicture("pics2", 1, QString("s%1-p2.zip").arg(nSession));
+            const QJsonObject job{{"taskId", QString::number(nSession)},
+                                  {"url", m_pServer->url("/generated/100000000?rate=200000").toString()},
+                                  {"fileName", QString("s%1.bin").arg(nSession)}};
+            app.onNotify({nullptr, 0, "AddDownloadTasksByPublicUrl",
+                          QJsonDocument(QJsonObject{{"downloadTasks", QJsonArray{job}}}).toJson()});
+            // Under way: the recordings and the page's file have bytes on disk, the first package
+            // its partial file.
+            QTRY_VERIFY_WITH_TIMEOUT(filesWithBytes(folder(), "*.mp4.part") == 5 &&
+                                         filesWithBytes(files(), "*") == 1 &&
+                                         QFileInfo::exists(path(QString("s%1-p1.zip.part").arg(nSession))),
+                                     kTimeoutMs);
+
+            QElapsedTimer timer;
+            timer.start();
+            app.onNotify({nullptr, 0, "NotifyLoginOut", QString()});
+            const qint64 nLogoutMs = timer.elapsed();
+            QVERIFY(!pWindow && !QDownloadCenter::current());
+            QCOMPARE(CRecordDownloadManager::getInstance().getCurDownloadNumber(), 0);
+            QCOMPARE(CPicDownloadManager::getInstance().getPicDownloadSize(), 0);
+            // The recordings keep what they had, to be continued; the packages and the page's
+            // file leave nothing.
+            QTRY_COMPARE_WITH_TIMEOUT(QDir(folder()).entryList(QDir::Files, QDir::Name), listParts,
+                                      kTimeoutMs);
+            QTRY_COMPARE_WITH_TIMEOUT(QDir(files()).entryList(QDir::Files), QStringList(), kTimeoutMs);
+            for (const QString& strPart : listParts) {
+                QVERIFY(QFile::remove(path(strPart)));
+            }
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            qInfo("session %d: %lld ms, %lld KiB", nSession, nLogoutMs, residentKiB());
+        }
     }
 };
 

@@ -16,6 +16,7 @@
 #include <orbgui/OrbTableView.h>
 
 #include "CDownloadCenterTableDelegate.h"
+#include "QDownloadDoneWidget.h"
 #include "QDownloadingWidget.h"
 
 // Reads a QDownloadingWidget the way a user or the window sees it: through its tables' models.
@@ -89,6 +90,28 @@ inline QString statusText(const QDownloadingWidget& widget, int nTask)
 inline QString speedText(const QDownloadingWidget& widget, int nTask)
 {
     return recordCell(widget, nTask, QDownloadingWidget::RecordColumnSpeed).data().toString();
+}
+
+// The "Done" list's table in a window.
+inline QStandardItemModel* doneModel(const QWidget& window)
+{
+    return qobject_cast<QStandardItemModel*>(
+        window.findChild<QDownloadDoneWidget*>()->findChild<ORBGUI::OrbTableView*>()->model());
+}
+
+// The "Done" rows, top to bottom, each the texts of the columns given joined by blanks.
+inline QStringList doneRows(const QWidget& window, const QList<int>& listColumns)
+{
+    const QStandardItemModel* pModel = doneModel(window);
+    QStringList listRows;
+    for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
+        QStringList listCells;
+        for (int nColumn : listColumns) {
+            listCells << pModel->index(nRow, nColumn).data().toString();
+        }
+        listRows << listCells.join(' ');
+    }
+    return listRows;
 }
 
 inline DownloadInfo recordTask(const QString& strFileName, int nSourceKind = 0, int nDownloadMode = 0,

@@ -80,8 +80,11 @@ private:
     // The two list buttons and the two red dots, as the user reads them.
     QString shownCounts() const;
     QDownloadDoneWidget* done() const { return child<QDownloadDoneWidget>("wgtDone"); }
-    QStandardItemModel* doneModel() const;
-    QStringList doneNames() const;
+    QStandardItemModel* doneModel() const { return probe::doneModel(*m_pWindow); }
+    QStringList doneNames() const
+    {
+        return probe::doneRows(*m_pWindow, {QDownloadDoneWidget::DoneColumnFileName});
+    }
 
     QTemporaryDir m_dirRecords;
     QTemporaryDir m_dirFiles;
@@ -145,9 +148,7 @@ void tst_QDownloadCenter::cleanup()
     m_pHost.reset();
     WebNotifyBus::unregisterReceiver(QStringLiteral("Main"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    QVERIFY2(ModalAnswerer::unexpectedBoxes().isEmpty(),
-             qPrintable(ModalAnswerer::unexpectedBoxes().join('\n')));
-    QCOMPARE(ModalAnswerer::pending(), 0);
+    QCOMPARE(ModalAnswerer::problems(), QStringList());
     QCOMPARE(QDir(m_dirRecords.path()).entryList(QDir::Files).size(), 6);
 }
 
@@ -163,20 +164,6 @@ QString tst_QDownloadCenter::shownCounts() const
         .arg(child<QPushButton>("btnDownloading")->text(), child<QPushButton>("btnDone")->text(),
              dot("wgtRecordDownloadNum", "labRecordDownloadNum"),
              dot("wgtFileDownloadNum", "labFileDownloadNum"));
-}
-
-QStandardItemModel* tst_QDownloadCenter::doneModel() const
-{
-    return qobject_cast<QStandardItemModel*>(done()->findChild<ORBGUI::OrbTableView*>()->model());
-}
-
-QStringList tst_QDownloadCenter::doneNames() const
-{
-    QStringList listNames;
-    for (int nRow = 0; nRow < doneModel()->rowCount(); ++nRow) {
-        listNames << doneModel()->index(nRow, QDownloadDoneWidget::DoneColumnFileName).data().toString();
-    }
-    return listNames;
 }
 
 void tst_QDownloadCenter::embedsAndCoversHost()

@@ -207,9 +207,7 @@ void tst_QDownloadingWidget::init()
 void tst_QDownloadingWidget::cleanup()
 {
     m_pWidget.reset();
-    QVERIFY2(ModalAnswerer::unexpectedBoxes().isEmpty(),
-             qPrintable(ModalAnswerer::unexpectedBoxes().join('\n')));
-    QCOMPARE(ModalAnswerer::pending(), 0);
+    QCOMPARE(ModalAnswerer::problems(), QStringList());
 }
 
 void tst_QDownloadingWidget::run(const QString& strEvents)
