@@ -32,6 +32,10 @@ signals:
     void loadFinished(bool bOk);
     void sgnResponseSent(const QString& strText);
 
+protected:
+    // The web engine starts when the browser is first shown.
+    void showEvent(QShowEvent* pEvent) override;
+
 private:
     CBrowserPrivate* d = nullptr;
 };

@@ -33,18 +33,6 @@ CBrowser::CBrowser(QWidget* parent) : QWidget(parent), d(new CBrowserPrivate(thi
             emit request(this, strText);
         },
         Qt::QueuedConnection);
-    // A new document has to subscribe again; until it does, messages wait. The view reports
-    // the start of a load late, even after refusing it; a refused load leaves the document in
-    // place, still subscribed, and its failure says so.
-    connect(d->m_pView, &QWebEngineView::loadStarted, d->m_pBridge, &CBrowserBridge::reset);
-    connect(d->m_pView, &QWebEngineView::loadFinished, this, [this](bool bOk) {
-        if (d->m_pPage->takeRefusal() && !bOk) {
-            d->m_pBridge->resume();
-        }
-    });
-    connect(d->m_pView, &QWebEngineView::urlChanged, this, [this](const QUrl& url) { d->onDocument(url); });
-    connect(d->m_pView, &QWebEngineView::loadProgress, this, &CBrowser::loadProgress);
-    connect(d->m_pView, &QWebEngineView::loadFinished, this, &CBrowser::loadFinished);
 }
 
 CBrowser::~CBrowser()
@@ -57,11 +45,21 @@ void CBrowser::SetUrl(const QString& strUrl)
 {
     // The origin of the page asked for is the only one that gets the bridge. What is sent from
     // now on is for the new document, even before its load has started.
-    const QUrl url = QUrl::fromUserInput(strUrl);
-    d->m_pPage->setOrigin(url);
+    d->m_urlPage = QUrl::fromUserInput(strUrl);
     d->m_pBridge->reset();
-    d->onDocument(url);
-    d->m_pView->setUrl(url);
+    d->onDocument(d->m_urlPage);
+    if (d->m_pView) {
+        d->m_pPage->setOrigin(d->m_urlPage);
+        d->m_pView->setUrl(d->m_urlPage);
+    }
+}
+
+void CBrowser::showEvent(QShowEvent* pEvent)
+{
+    if (!d->m_pView) {
+        d->startEngine();
+    }
+    QWidget::showEvent(pEvent);
 }
 
 void CBrowser::response(const QString& strText)

@@ -18,18 +18,11 @@ int portOf(const QUrl& url)
 
 CBrowserPage::CBrowserPage(QWebEngineProfile* pProfile, QObject* parent) : QWebEnginePage(pProfile, parent) {}
 
-void CBrowserPage::setOrigin(const QUrl& url)
-{
-    m_strScheme = url.scheme();
-    m_strHost = url.host();
-    m_nPort = portOf(url);
-}
-
-bool CBrowserPage::isOwnOrigin(const QUrl& url) const
+bool CBrowserPage::sameOrigin(const QUrl& origin, const QUrl& url)
 {
     // QUrl keeps scheme and host in lower case, so plain comparisons are exact.
-    return !m_strHost.isEmpty() && url.scheme() == m_strScheme && url.host() == m_strHost &&
-           portOf(url) == m_nPort;
+    return !origin.host().isEmpty() && url.scheme() == origin.scheme() && url.host() == origin.host() &&
+           portOf(url) == portOf(origin);
 }
 
 bool CBrowserPage::takeRefusal()

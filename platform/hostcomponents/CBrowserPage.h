@@ -15,9 +15,11 @@ public:
     CBrowserPage(QWebEngineProfile* pProfile, QObject* parent);
 
     // The origin of url becomes the only one the page may show; one without a host allows none.
-    void setOrigin(const QUrl& url);
+    void setOrigin(const QUrl& url) { m_urlOrigin = url; }
     // Whether url lies in that origin; nothing does before setOrigin.
-    bool isOwnOrigin(const QUrl& url) const;
+    bool isOwnOrigin(const QUrl& url) const { return sameOrigin(m_urlOrigin, url); }
+    // Whether url has the scheme, host and port of origin, which must have a host.
+    static bool sameOrigin(const QUrl& origin, const QUrl& url);
 
     // Whether a navigation of the top frame was refused since the last call.
     bool takeRefusal();
@@ -26,8 +28,6 @@ protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType eType, bool bMainFrame) override;
 
 private:
-    QString m_strScheme;
-    QString m_strHost;
-    int m_nPort = -1;
+    QUrl m_urlOrigin;
     bool m_bRefused = false;
 };

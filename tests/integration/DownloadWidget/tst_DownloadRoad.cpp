@@ -92,6 +92,13 @@ private:
     QStandardItemModel* pics() const { return probe::picModel(*m_pList); }
 
     QString files() const { return m_pDir->filePath("files"); }
+    // An address of the simulator: this process's own, or the one DC_SIMULATOR_URL names (the
+    // benchmark runs it apart, so that only the module's memory is measured).
+    QString simulated(const QString& strPathAndQuery) const
+    {
+        const QString strBase = qEnvironmentVariable("DC_SIMULATOR_URL");
+        return strBase.isEmpty() ? m_pServer->url(strPathAndQuery).toString() : strBase + strPathAndQuery;
+    }
 
     void addRecord(const QString& strDevice, int nChannel, quint32 nSeconds, const QString& strName)
     {
@@ -100,18 +107,18 @@ private:
         task.stRecordFile.nFileSize = 0;
         task.strChannelId = QString::number(nChannel);
         task.strSourceUrl =
-            m_pServer->url(CDeviceRoute::recordPath(strDevice, nChannel, kBegin, kBegin + nSeconds, kBitrate))
-                .toString();
+            simulated(CDeviceRoute::recordPath(strDevice, nChannel, kBegin, kBegin + nSeconds, kBitrate));
         CDownloadCenterMgr::instance().addDownloadTask(task);
     }
 
-    void addPicture(const QString& strDevice, int nChannel, const QString& strName)
+    void addPicture(const QString& strDevice, int nChannel, const QString& strName,
+                    const QString& strKnobs = {})
     {
         DownloadPicInfo task = probe::picTask(strName);
         task.strDeviceId = strDevice;
         task.strChannelId = QString::number(nChannel);
         task.strSourceUrl =
-            m_pServer->url(CDeviceRoute::picturesPath(strDevice, nChannel, kBegin, kBegin + 60)).toString();
+            simulated(CDeviceRoute::picturesPath(strDevice, nChannel, kBegin, kBegin + 60) + strKnobs);
         CDownloadCenterMgr::instance().addPicDownloadTask(task);
     }
 
@@ -281,9 +288,6 @@ private slots:
     {
         const int nSessions =
             qEnvironmentVariableIsSet("DC_SESSIONS") ? qEnvironmentVariableIntValue("DC_SESSIONS") : 100;
-        // Slow enough that no package can finish within a session, however loaded the machine.
-        m_pDevices->setKnobs("pics1", "rate=2000");
-        m_pDevices->setKnobs("pics2", "rate=2000");
         QWidget host;
         host.resize(1000, 700);
         host.show();
@@ -298,10 +302,11 @@ private slots:
                 listParts << QString("s%1-r%2.mp4.part").arg(nSession).arg(i);
                 addRecord(QString("cam%1").arg(i), 1, 3600, listParts.last().chopped(5));
             }
-            addPicture("pics1", 1, QString("s%1-p1.zip").arg(nSession));
-            addPicture("pics2", 1, QString("s%1-p2.zip").arg(nSession));
+            // Slow enough that no package can finish within a session, however loaded the machine.
+            addPicture("pics1", 1, QString("s%1-p1.zip").arg(nSession), "&rate=2000");
+            addPicture("pics2", 1, QString("s%1-p2.zip").arg(nSession), "&rate=2000");
             const QJsonObject job{{"taskId", QString::number(nSession)},
-                                  {"url", m_pServer->url("/generated/100000000?rate=200000").toString()},
+                                  {"url", simulated("/generated/100000000?rate=200000")},
                                   {"fileName", QString("s%1.bin").arg(nSession)}};
             app.onNotify({nullptr, 0, "AddDownloadTasksByPublicUrl",
                           QJsonDocument(QJsonObject{{"downloadTasks", QJsonArray{job}}}).toJson()});

@@ -376,6 +376,7 @@ private slots:
         QFETCH(bool, bRefused);
         m_listOpened.clear();
         probe::setClientSetting("Local/WebUrl", m_server.baseUrl());
+        m_pHost->show();  // the web engine starts with the tab shown
         notify("switchToSubMenu", kFileEntry);
         QStringList listRequests;
         QObject context;  // ends the connection with this test
