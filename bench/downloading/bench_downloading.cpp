@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QStandardItemModel>
 #include <QTimer>
 
@@ -141,6 +142,24 @@ void BM_RecordTick(benchmark::State& state)
     }
 }
 
+qint64 residentKiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    return statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(1).toLongLong() * 4 : -1;
+}
+
+// Resident memory that a shown list holding nRows record rows takes beyond the same list empty,
+// in KiB. Measured before any benchmark, so that no memory freed by another is reused.
+qint64 rowsMemoryKiB(int nRows)
+{
+    const qint64 nEmpty = [] {
+        LoadedList list(0);
+        return residentKiB();
+    }();
+    LoadedList list(nRows);
+    return residentKiB() - nEmpty;
+}
+
 // Answers the next modal question as a user would: a timer finds the box and presses its button.
 void answerNextQuestion(ORBGUI::OrbMessageBox::StandardButton eButton)
 {
@@ -246,6 +265,7 @@ BENCHMARK(BM_RecordAdd)
     ->Arg(100)
     ->Arg(1000)
     ->Arg(10000)
+    ->Arg(100000)
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(2000)
     ->Repetitions(7)
@@ -259,6 +279,7 @@ BENCHMARK(BM_RecordAddAndRepaint)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_DeleteChecked)
     ->Arg(10000)
+    ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(1)
@@ -266,6 +287,7 @@ BENCHMARK(BM_DeleteChecked)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_RecordTick)
     ->Arg(10000)
+    ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(300)
     ->Repetitions(7)
@@ -294,6 +316,7 @@ int main(int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
+    const qint64 nRows100kKiB = rowsMemoryKiB(100000);
     FigureReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
@@ -302,7 +325,11 @@ int main(int argc, char** argv)
     const double dAdd10k = reporter.median("BM_RecordAdd/10000");
     const double dTick10k = reporter.median("BM_RecordTick/10000");
     const double dDelete10k = reporter.median("BM_DeleteChecked/10000");
-    if (dAdd100 <= 0 || dAdd10k < 0 || dTick10k < 0 || dDelete10k < 0) {
+    const double dAdd100k = reporter.median("BM_RecordAdd/100000");
+    const double dTick100k = reporter.median("BM_RecordTick/100000");
+    const double dDelete100k = reporter.median("BM_DeleteChecked/100000");
+    if (dAdd100 <= 0 || dAdd10k < 0 || dTick10k < 0 || dDelete10k < 0 || dAdd100k < 0 || dTick100k < 0 ||
+        dDelete100k < 0 || nRows100kKiB <= 0) {
         std::fprintf(stderr, "bench_downloading: a benchmark did not run, no figures\n");
         return 1;
     }
@@ -310,5 +337,10 @@ int main(int argc, char** argv)
     std::printf("figure record-add-ratio: %.2f x (goal <= 1.5)\n", dAdd10k / dAdd100);
     std::printf("figure record-tick-10k: %.3f ms (goal < 1)\n", dTick10k);
     std::printf("figure delete-10k: %.0f ms (goal < 1000)\n", dDelete10k);
+    std::printf("figure record-add-ratio-100k: %.2f x (goal <= 1.2)\n", dAdd100k / dAdd100);
+    std::printf("figure record-tick-100k: %.3f ms (goal <= 3)\n", dTick100k);
+    std::printf("figure delete-100k: %.0f ms (goal <= 1500)\n", dDelete100k);
+    std::printf("figure rows-100k-rss: %.1f MiB (%lld bytes a row; goal <= 3072 bytes a row)\n",
+                static_cast<double>(nRows100kKiB) / 1024, nRows100kKiB * 1024 / 100000);
     return 0;
 }
