@@ -1,5 +1,7 @@
 #include "CTaskTable.h"
 
+#include <algorithm>
+
 #include <QObject>
 #include <QSize>
 #include <QStandardItemModel>
@@ -124,6 +126,15 @@ int CTaskTable::firstRowIn(State eState) const
     return -1;
 }
 
+QList<QPersistentModelIndex> CTaskTable::downloadingRows() const
+{
+    m_listDownloading.removeAll(QPersistentModelIndex());
+    std::sort(
+        m_listDownloading.begin(), m_listDownloading.end(),
+        [](const QPersistentModelIndex& a, const QPersistentModelIndex& b) { return a.row() < b.row(); });
+    return m_listDownloading;
+}
+
 QVector<CTaskTable::Chosen> CTaskTable::checkedRows() const
 {
     QVector<Chosen> vecChosen;
@@ -143,6 +154,12 @@ void CTaskTable::setState(int nRow, State eState, const QString& strStatus, cons
     pStatus->setText(strStatus);
     pStatus->setData(CSkinStyle::stateIcon(strIcon), Role::PixmapRole0);
     m_pModel->item(nRow, m_columns.nPercent)->setData(eState, Qt::UserRole);
+    const QPersistentModelIndex handle = rowHandle(nRow);
+    m_listDownloading.removeAll(QPersistentModelIndex());
+    m_listDownloading.removeAll(handle);
+    if (eState == Downloading) {
+        m_listDownloading.append(handle);
+    }
     if (eState == Failed) {
         setSpeedText(nRow, kNoValue);
     }

@@ -65,6 +65,9 @@ public:
     int state(int nRow) const;
     // The first row in eState from the top, or -1.
     int firstRowIn(State eState) const;
+    // Handles on the rows in Downloading, top first. Kept as rows change state, so that the
+    // progress tick need not walk a table of any size.
+    QList<QPersistentModelIndex> downloadingRows() const;
     QVector<Chosen> checkedRows() const;
 
     void setState(int nRow, State eState, const QString& strStatus, const QString& strIcon);
@@ -87,4 +90,6 @@ public:
 private:
     QStandardItemModel* m_pModel;
     Columns m_columns;
+    // Rows removed since leave invalid handles behind, dropped at the next read or change.
+    mutable QList<QPersistentModelIndex> m_listDownloading;
 };

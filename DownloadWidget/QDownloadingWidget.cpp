@@ -314,28 +314,25 @@ void QDownloadingWidget::onTimeOut()
         return;
     }
 
-    // Runs every second over possibly thousands of rows: per row, only the state is read until
-    // as many downloading rows as the engine holds have been refreshed.
+    // Runs every second whatever the table's size: only the downloading rows are visited, until
+    // as many as the engine holds have been refreshed.
     const int nCurrent = m_pRecordDownloadMgr->getCurDownloadNumber();
     int nUpdated = 0;
-    for (int nRow = 0; nRow < m_pRecordTable->rowCount(); ++nRow) {
-        if (m_pRecordTable->state(nRow) != TaskDownloading) {
+    for (const QPersistentModelIndex& rowHandle : m_pRecordTable->downloadingRows()) {
+        // A row above may have finished or failed while the engine answered for an earlier one.
+        if (!rowHandle.isValid() || m_pRecordTable->state(rowHandle.row()) != TaskDownloading) {
             continue;
         }
         ++nUpdated;
-        const QPersistentModelIndex rowHandle = m_pRecordTable->rowHandle(nRow);
         float fFraction = 0.0f;
         QString strSpeed;
-        m_pRecordDownloadMgr->getDownloadSpeedAndPercent(m_pRecordTable->taskIndex(nRow), fFraction,
-                                                         strSpeed);
+        m_pRecordDownloadMgr->getDownloadSpeedAndPercent(m_pRecordTable->taskIndex(rowHandle.row()),
+                                                         fFraction, strSpeed);
         if (!rowHandle.isValid()) {
-            // Gone while the engine answered: the next row has moved up into this place.
-            --nRow;
             continue;
         }
-        nRow = rowHandle.row();
-        m_pRecordTable->setProgress(nRow, percentFromFraction(fFraction));
-        m_pRecordTable->setSpeedText(nRow, strSpeed);
+        m_pRecordTable->setProgress(rowHandle.row(), percentFromFraction(fFraction));
+        m_pRecordTable->setSpeedText(rowHandle.row(), strSpeed);
         if (nUpdated == nCurrent) {
             break;
         }
