@@ -29,10 +29,9 @@ bool confirmed(QWidget* pParent, const QString& strQuestion)
 }
 
 // Waiting and failed rows go without a stop, unless the client wants partial files deleted.
-bool goesWithoutStop(int nState)
+bool goesWithoutStop(int nState, bool bOpenOsd)
 {
-    return (nState == CTaskTable::Waiting || nState == CTaskTable::Failed) &&
-           !ConfigInfo::CBaseInfo::instance().getOpenOSD();
+    return (nState == CTaskTable::Waiting || nState == CTaskTable::Failed) && !bOpenOsd;
 }
 
 }  // namespace
@@ -84,6 +83,8 @@ void CRecordRemoval::deleteChecked()
         return;
     }
 
+    // Read once for the press: a settings read costs microseconds, and a press may take 100,000 rows.
+    const bool bOpenOsd = ConfigInfo::CBaseInfo::instance().getOpenOSD();
     int nRemovedRunning = 0;
     // Adjacent rows that go without a stop, not yet taken out (see removeRecordRun).
     int nRunStart = 0;
@@ -93,7 +94,7 @@ void CRecordRemoval::deleteChecked()
             continue;
         }
         const int nState = m_table.state(chosen.index.row());
-        const bool bQuiet = goesWithoutStop(nState);
+        const bool bQuiet = goesWithoutStop(nState, bOpenOsd);
         if (nRunCount > 0 && (!bQuiet || chosen.index.row() != nRunStart + nRunCount)) {
             removeRun(nRunStart, nRunCount);
             nRunCount = 0;
@@ -134,11 +135,12 @@ void CRecordRemoval::removeAll()
     // Rows added while a stop wait runs are met further down and go as well.
     QSet<int> setKept;
     QPersistentModelIndex lastKept;
+    const bool bOpenOsd = ConfigInfo::CBaseInfo::instance().getOpenOSD();
     int nRow = 0;
     while (nRow < m_table.rowCount()) {
         int nRunEnd = nRow;
         while (nRunEnd < m_table.rowCount() && m_table.state(nRunEnd) != CTaskTable::Downloading &&
-               !ConfigInfo::CBaseInfo::instance().getOpenOSD()) {
+               !bOpenOsd) {
             ++nRunEnd;
         }
         if (nRunEnd > nRow) {
