@@ -9,10 +9,22 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <sys/resource.h>
+
 // Runs one public-URL job with the real runner and HTTP client, then prints one line:
-//     status=<job status> seconds=<transfer time> idle_kib=<RSS before> peak_kib=<peak RSS>
+//     status=<job status> seconds=<transfer time> cpu_seconds=<user + system time of the job>
+//     idle_kib=<RSS before> peak_kib=<peak RSS>
 // The download folder comes from the client settings, as in the application.
 namespace {
+
+// User and system time of the whole process (every thread) so far, in seconds.
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 // A field of /proc/self/status in KiB, 0 when unknown.
 qint64 statusKib(const char* pField)
@@ -72,6 +84,7 @@ int main(int argc, char* argv[])
 
     QElapsedTimer timer;
     timer.start();
+    const double fCpuStart = cpuSeconds();
     runner.addDownloadTasksByPublicUrl(
         {{QStringLiteral("downloadTasks"),
           QJsonArray{QJsonObject{{QStringLiteral("taskId"), strTaskId},
@@ -80,8 +93,9 @@ int main(int argc, char* argv[])
     poll.start();
     app.exec();
     const double fSeconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    const double fCpu = cpuSeconds() - fCpuStart;
 
     out << "status=" << nStatus << " seconds=" << QString::number(fSeconds, 'f', 4)
-        << " idle_kib=" << nIdleKib << " peak_kib=" << statusKib("VmHWM") << "\n";
+        << " cpu_seconds=" << QString::number(fCpu, 'f', 4) << " idle_kib=" << nIdleKib << " peak_kib=" << statusKib("VmHWM") << "\n";
     return nStatus == 3 ? 0 : 1;
 }
