@@ -11,9 +11,11 @@
 
 #include <sys/resource.h>
 
-// Runs one public-URL job with the real runner and HTTP client, then prints one line:
-//     status=<job status> seconds=<transfer time> cpu_seconds=<user + system time of the job>
-//     idle_kib=<RSS before> peak_kib=<peak RSS>
+// Runs public-URL jobs with the real runner and HTTP client, all in one request as the page sends
+// them: one job, or with a count N, N jobs whose address and name have %1 replaced by 1 to N.
+// Then prints one line:
+//     status=<3 when every job ended well> seconds=<transfer time> cpu_seconds=<user + system time of the
+//     job> idle_kib=<RSS before> peak_kib=<peak RSS>
 // The download folder comes from the client settings, as in the application.
 namespace {
 
@@ -51,11 +53,20 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const QStringList listArgs = QCoreApplication::arguments();
     QTextStream out(stdout);
-    if (listArgs.size() != 3) {
-        QTextStream(stderr) << "usage: dc-publicurl-fetch <url> <file name>\n";
+    const int nJobs = listArgs.size() == 4 ? listArgs.at(3).toInt() : 1;
+    if ((listArgs.size() != 3 && listArgs.size() != 4) || nJobs < 1) {
+        QTextStream(stderr) << "usage: dc-publicurl-fetch <url> <file name> [<count>]\n";
         return 2;
     }
-    const QString strTaskId = QStringLiteral("bench");
+    QJsonArray arrJobs;
+    QJsonArray arrIds;
+    for (int i = 1; i <= nJobs; ++i) {
+        const auto fill = [&](const QString& strText) { return nJobs == 1 ? strText : strText.arg(i); };
+        arrIds.append(QStringLiteral("bench-%1").arg(i));
+        arrJobs.append(QJsonObject{{QStringLiteral("taskId"), arrIds.last()},
+                                   {QStringLiteral("url"), fill(listArgs.at(1))},
+                                   {QStringLiteral("fileName"), fill(listArgs.at(2))}});
+    }
 
     CDownloadByPublicUrl runner;
     QCoreApplication::processEvents();
@@ -63,8 +74,9 @@ int main(int argc, char* argv[])
 
     int nStatus = 0;
     QTimer poll;
-    // Often enough to stop the clock close to the end, rarely enough to cost nothing.
-    poll.setInterval(5);
+    // Often enough to stop the clock close to the end, rarely enough to cost little; a status
+    // message of many jobs is dearer, so they are asked about less often.
+    poll.setInterval(nJobs == 1 ? 5 : 50);
     QObject::connect(&runner, &CDownloadByPublicUrl::sgnUpdateDownloadTasksStatus,
                      [&](QString& strTasksStatus) {
                          const QJsonArray arrStatus = QJsonDocument::fromJson(strTasksStatus.toUtf8())
@@ -73,29 +85,33 @@ int main(int argc, char* argv[])
                                                           .toObject()
                                                           .value(QStringLiteral("downloadTasksStatus"))
                                                           .toArray();
-                         nStatus = arrStatus.first().toObject().value(QStringLiteral("status")).toInt();
-                         if (nStatus != 0) {
+                         int nEnded = 0;
+                         bool bAllWell = true;
+                         for (const QJsonValue& job : arrStatus) {
+                             const int nJobStatus = job.toObject().value(QStringLiteral("status")).toInt();
+                             nEnded += nJobStatus != 0 ? 1 : 0;
+                             bAllWell = bAllWell && nJobStatus == 3;
+                         }
+                         if (arrStatus.size() == nJobs && nEnded == nJobs) {
+                             nStatus = bAllWell ? 3 : 2;
                              QCoreApplication::quit();
                          }
                      });
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        runner.getDownloadTasksByPublicUrlStatus({{QStringLiteral("downloadTasks"), QJsonArray{strTaskId}}});
+        runner.getDownloadTasksByPublicUrlStatus({{QStringLiteral("downloadTasks"), arrIds}});
     });
 
     QElapsedTimer timer;
     timer.start();
     const double fCpuStart = cpuSeconds();
-    runner.addDownloadTasksByPublicUrl(
-        {{QStringLiteral("downloadTasks"),
-          QJsonArray{QJsonObject{{QStringLiteral("taskId"), strTaskId},
-                                 {QStringLiteral("url"), listArgs.at(1)},
-                                 {QStringLiteral("fileName"), listArgs.at(2)}}}}});
+    runner.addDownloadTasksByPublicUrl({{QStringLiteral("downloadTasks"), arrJobs}});
     poll.start();
     app.exec();
     const double fSeconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     const double fCpu = cpuSeconds() - fCpuStart;
 
     out << "status=" << nStatus << " seconds=" << QString::number(fSeconds, 'f', 4)
-        << " cpu_seconds=" << QString::number(fCpu, 'f', 4) << " idle_kib=" << nIdleKib << " peak_kib=" << statusKib("VmHWM") << "\n";
+        << " cpu_seconds=" << QString::number(fCpu, 'f', 4) << " idle_kib=" << nIdleKib
+        << " peak_kib=" << statusKib("VmHWM") << "\n";
     return nStatus == 3 ? 0 : 1;
 }
