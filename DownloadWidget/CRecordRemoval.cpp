@@ -31,7 +31,7 @@ bool confirmed(QWidget* pParent, const QString& strQuestion)
 // Waiting and failed rows go without a stop, unless the client wants partial files deleted.
 bool goesWithoutStop(int nState, bool bOpenOsd)
 {
-    return (nState == CTaskTable::Waiting || nState == CTaskTable::Failed) && bOpenOsd;
+    return (nState == CTaskTable::Waiting || nState == CTaskTable::Failed) && !bOpenOsd;
 }
 
 }  // namespace

@@ -47,8 +47,9 @@ void OrbHeaderView::setModel(QAbstractItemModel* model)
             << connect(model, &QAbstractItemModel::columnsInserted, this, &OrbHeaderView::onColumnsInserted)
             << connect(model, &QAbstractItemModel::modelReset, this, &OrbHeaderView::onModelReset)
             << connect(model, &QAbstractItemModel::layoutChanged, this, &OrbHeaderView::markCheckStateDirty)
-            << connect(model, &QAbstractItemModel::rowsInserted, this, &OrbHeaderView::onRowsChanged)
-            << connect(model, &QAbstractItemModel::rowsRemoved, this, &OrbHeaderView::onRowsChanged)
+            << connect(model, &QAbstractItemModel::rowsInserted, this, &OrbHeaderView::onRowsInserted)
+            << connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+                       &OrbHeaderView::onRowsAboutToBeRemoved)
             << connect(model, &QAbstractItemModel::rowsMoved, this, &OrbHeaderView::onRowsMoved)
             << connect(model, &QAbstractItemModel::dataChanged, this, &OrbHeaderView::onDataChanged);
         applySectionWidths(0, count() - 1);
@@ -58,40 +59,36 @@ void OrbHeaderView::setModel(QAbstractItemModel* model)
 
 Qt::CheckState OrbHeaderView::checkState() const
 {
-    if (!m_bCheckStateDirty) {
-        return m_eCheckState;
+    if (m_bCheckStateDirty) {
+        m_bCheckStateDirty = false;
+        m_nChecked = m_nUnchecked = 0;
+        const QAbstractItemModel* pModel = model();
+        if (pModel) {
+            countRows(0, pModel->rowCount(rootIndex()) - 1, 1);
+        }
     }
-    m_bCheckStateDirty = false;
-    m_eCheckState = Qt::Unchecked;
+    if (m_nChecked == 0) {
+        return Qt::Unchecked;
+    }
+    return m_nUnchecked > 0 ? Qt::PartiallyChecked : Qt::Checked;
+}
+
+void OrbHeaderView::countRows(int nFirst, int nLast, int nSign) const
+{
     const QAbstractItemModel* pModel = model();
     const QModelIndex root = rootIndex();
     if (!pModel || pModel->columnCount(root) <= 0) {
-        return m_eCheckState;
+        return;
     }
-    bool bAnyChecked = false;
-    bool bAnyUnchecked = false;
-    const int nRows = pModel->rowCount(root);
-    for (int nRow = 0; nRow < nRows && !(bAnyChecked && bAnyUnchecked); ++nRow) {
+    for (int nRow = nFirst; nRow <= nLast; ++nRow) {
         const QVariant state = pModel->index(nRow, 0, root).data(Qt::CheckStateRole);
         if (!state.isValid()) {
             continue;  // no check box on this row
         }
-        switch (static_cast<Qt::CheckState>(state.toInt())) {
-            case Qt::Checked:
-                bAnyChecked = true;
-                break;
-            case Qt::PartiallyChecked:
-                bAnyChecked = bAnyUnchecked = true;
-                break;
-            case Qt::Unchecked:
-                bAnyUnchecked = true;
-                break;
-        }
+        const auto eState = static_cast<Qt::CheckState>(state.toInt());
+        m_nChecked += eState != Qt::Unchecked ? nSign : 0;
+        m_nUnchecked += eState != Qt::Checked ? nSign : 0;
     }
-    if (bAnyChecked) {
-        m_eCheckState = bAnyUnchecked ? Qt::PartiallyChecked : Qt::Checked;
-    }
-    return m_eCheckState;
 }
 
 bool OrbHeaderView::isSectionCheckable(int nLogicalIndex) const
@@ -280,10 +277,19 @@ void OrbHeaderView::onModelReset()
     markCheckStateDirty();
 }
 
-void OrbHeaderView::onRowsChanged(const QModelIndex& parent)
+void OrbHeaderView::onRowsInserted(const QModelIndex& parent, int nFirst, int nLast)
 {
-    if (parent == rootIndex()) {
-        markCheckStateDirty();
+    if (parent == rootIndex() && !m_bCheckStateDirty) {
+        countRows(nFirst, nLast, 1);
+        viewport()->update();
+    }
+}
+
+void OrbHeaderView::onRowsAboutToBeRemoved(const QModelIndex& parent, int nFirst, int nLast)
+{
+    if (parent == rootIndex() && !m_bCheckStateDirty) {
+        countRows(nFirst, nLast, -1);
+        viewport()->update();
     }
 }
 

@@ -39,7 +39,8 @@ private slots:
     void onHeaderDataChanged(Qt::Orientation eOrientation, int nFirst, int nLast);
     void onColumnsInserted(const QModelIndex& parent, int nFirst, int nLast);
     void onModelReset();
-    void onRowsChanged(const QModelIndex& parent);
+    void onRowsInserted(const QModelIndex& parent, int nFirst, int nLast);
+    void onRowsAboutToBeRemoved(const QModelIndex& parent, int nFirst, int nLast);
     void onRowsMoved(const QModelIndex& source, int nStart, int nEnd, const QModelIndex& destination);
     void onDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QVector<int>& roles);
     void markCheckStateDirty();
@@ -48,11 +49,16 @@ private:
     void applySectionWidths(int nFirst, int nLast);
     QRect checkBoxRectIn(const QRect& sectionRect) const;
     bool pressOnCheckBox(QMouseEvent* event);
+    // Adds nSign times the check states of rows nFirst to nLast to the counts.
+    void countRows(int nFirst, int nLast, int nSign) const;
 
     QList<QMetaObject::Connection> m_listModelConnections;
-    // Rows come and go one by one in long loops: count only when the state is needed.
+    // Rows that come and go are counted as they do, so that a table of any size adds and removes
+    // rows without reading all of them again. A change of check states or of the model's shape
+    // makes the counts dirty: they are taken again from every row when the state is next needed.
     mutable bool m_bCheckStateDirty = true;
-    mutable Qt::CheckState m_eCheckState = Qt::Unchecked;
+    mutable int m_nChecked = 0;    // rows checked, or partly
+    mutable int m_nUnchecked = 0;  // rows unchecked, or partly
     int m_nPressedBoxSection = -1;
 };
 

@@ -3,7 +3,11 @@
 #include <hostservices/CLocalConfig.h>
 #include <hostservices/ClientSettings.h>
 #include <ncl/NPrintLog.h>
+#include <orbgui/OrbTableView.h>
 
+#include "OrbHeaderView.h"
+
+#include <QStandardItemModel>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -93,7 +97,41 @@ private slots:
         const qint64 nOldest = QFileInfo(strPath + ".3").size();
         QVERIFY(nOldest > 10000 && nOldest <= 20000 && !QFile::exists(strPath + ".4"));
     }
+
+    // The kit's check-all box follows the rows' boxes as rows come, go and change, without
+    // reading every row for each row that comes or goes.
+    void headerCheckState()
+    {
+        QStandardItemModel model(0, 2);
+        ORBGUI::OrbTableView view;
+        view.setModel(&model);
+        auto* pHeader = qobject_cast<ORBGUI::OrbHeaderView*>(view.header());
+        QString strSeen;
+        const auto add = [&model](Qt::CheckState eState) {
+            auto* pCheck = new QStandardItem;
+            pCheck->setCheckable(true);
+            pCheck->setCheckState(eState);
+            model.appendRow({pCheck, new QStandardItem});
+        };
+        const auto look = [&] { strSeen += QString::number(pHeader->checkState()); };
+        look();
+        add(Qt::Unchecked);
+        look();
+        add(Qt::Checked);
+        look();
+        model.removeRow(0);
+        look();
+        model.item(0)->setCheckState(Qt::Unchecked);
+        look();
+        pHeader->setAllCheckState(Qt::Checked);
+        look();
+        add(Qt::Unchecked);
+        look();
+        model.removeRows(0, 2);
+        look();
+        QCOMPARE(strSeen, QString("00120210"));
+    }
 };
 
-QTEST_GUILESS_MAIN(tst_Platform)
+QTEST_MAIN(tst_Platform)
 #include "tst_Platform.moc"
