@@ -31,7 +31,8 @@ public:
 protected:
     bool eventFilter(QObject* pObject, QEvent* pEvent) override
     {
-        if (m_nMs < 0 && m_timer.isValid() && pEvent->type() == QEvent::Paint && pObject->parent() != nullptr &&
+        if (m_nMs < 0 && m_timer.isValid() && pEvent->type() == QEvent::Paint &&
+            pObject->parent() != nullptr &&
             pObject->parent()->objectName() == QLatin1String("tableDownloadingList")) {
             m_nMs = m_timer.elapsed();
         }
