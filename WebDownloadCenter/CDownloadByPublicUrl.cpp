@@ -46,10 +46,11 @@ enum Status
     eFinished = 3
 };
 
-// A name or address from the page, fit for one log line.
+// A name or address from the page, short enough that one line holds several; the log itself
+// escapes whatever could break or forge a line.
 QByteArray printable(const QString& strText)
 {
-    return strText.left(256).toUtf8().toPercentEncoding(" /\\:()[]{}@!$&'*+,;=?#~");
+    return strText.left(256).toUtf8();
 }
 
 bool isFetchable(const QString& strUrl)
