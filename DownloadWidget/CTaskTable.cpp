@@ -10,6 +10,7 @@
 
 #include "CDownloadCenterTableDelegate.h"
 #include "CSkinStyle.h"
+#include "CTaskCell.h"
 
 using Role = ORBGUI::struTreeViewData;
 
@@ -58,36 +59,31 @@ QList<QStandardItem*> CTaskTable::newRow(int nTaskIndex, const QStringList& list
     QList<QStandardItem*> listCells;
     listCells.reserve(m_columns.nOperate + 1);
 
-    QStandardItem* pCheck = CSkinStyle::centeredItem(QString());
+    auto* pCheck = new CTaskCell(CTaskCell::Check);
     pCheck->setData(nTaskIndex, Qt::UserRole);
-    pCheck->setCheckable(true);
-    pCheck->setCheckState(Qt::Unchecked);
     listCells << pCheck;
     for (const QString& strText : listTexts) {
         listCells << CSkinStyle::centeredItem(strText);
     }
 
-    QStandardItem* pPercent = CSkinStyle::centeredItem(QString());
-    pPercent->setData(true, CDownloadCenterTableDelegate::ProgressBarRole);
-    pPercent->setData(0, CDownloadCenterTableDelegate::ProgressValueRole);
+    auto* pPercent = new CTaskCell(CTaskCell::Progress);
     pPercent->setData(Waiting, Qt::UserRole);
     listCells << pPercent;
 
     listCells << CSkinStyle::centeredItem(kNoValue);
 
-    QStandardItem* pStatus = CSkinStyle::centeredItem(QObject::tr("Waiting"));
+    QStandardItem* pStatus = CSkinStyle::centeredItem(CTaskCell::shared(QObject::tr("Waiting")));
     pStatus->setData(Waiting, Qt::UserRole);
     pStatus->setData(CSkinStyle::stateIcon(CSkinStyle::image(strSkin, "down-waiting.svg")),
                      Role::PixmapRole0);
     pStatus->setData(CSkinStyle::kAlignLeft, Role::PixmapAlignmentRole);
     listCells << pStatus;
 
-    auto* pOperate = new QStandardItem();
-    pOperate->setData(strDeleteTip, Role::PixmapToolTipRole0);
+    auto* pOperate = new CTaskCell(CTaskCell::Icons);
+    pOperate->setData(CTaskCell::shared(strDeleteTip), Role::PixmapToolTipRole0);
     pOperate->setData(CSkinStyle::buttonIcon(CSkinStyle::image(strSkin, "delete-n.svg"),
                                              CSkinStyle::image(strSkin, "delete-h.svg"), kIconSize),
                       Role::PixmapRole0);
-    pOperate->setData(CSkinStyle::kAlignCenter, Role::PixmapAlignmentRole);
     listCells << pOperate;
     return listCells;
 }
@@ -151,7 +147,7 @@ void CTaskTable::setState(int nRow, State eState, const QString& strStatus, cons
 {
     QStandardItem* pStatus = m_pModel->item(nRow, m_columns.nStatus);
     pStatus->setData(eState, Qt::UserRole);
-    pStatus->setText(strStatus);
+    pStatus->setText(CTaskCell::shared(strStatus));
     pStatus->setData(CSkinStyle::stateIcon(strIcon), Role::PixmapRole0);
     m_pModel->item(nRow, m_columns.nPercent)->setData(eState, Qt::UserRole);
     const QPersistentModelIndex handle = rowHandle(nRow);
@@ -170,7 +166,7 @@ void CTaskTable::setFailed(int nRow, const QString& strSkin, const char* szIcon,
     setState(nRow, Failed, QObject::tr("Failed"), CSkinStyle::image(strSkin, szIcon));
     QStandardItem* pOperate = m_pModel->item(nRow, m_columns.nOperate);
     if (pOperate && !strRetryTip.isEmpty()) {
-        pOperate->setData(strRetryTip, Role::PixmapToolTipRole1);
+        pOperate->setData(CTaskCell::shared(strRetryTip), Role::PixmapToolTipRole1);
         pOperate->setData(retryIcon(strSkin), Role::PixmapRole1);
     }
 }

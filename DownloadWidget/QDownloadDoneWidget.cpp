@@ -20,6 +20,7 @@
 
 #include "CDownloadTextFormat.h"
 #include "CSkinStyle.h"
+#include "CTaskCell.h"
 #include "ui_DownloadDoneWidget.h"
 
 namespace {
@@ -208,15 +209,11 @@ void QDownloadDoneWidget::initTableView()
 
 void QDownloadDoneWidget::insertRowAtTop(QList<QStandardItem*> listCells)
 {
-    QStandardItem* pCheck = CSkinStyle::centeredItem(QStringLiteral(""));
-    pCheck->setCheckable(true);
-    pCheck->setCheckState(Qt::Unchecked);
-    listCells.prepend(pCheck);
+    listCells.prepend(new CTaskCell(CTaskCell::Check));
 
-    auto* pOperate = new QStandardItem();
+    auto* pOperate = new CTaskCell(CTaskCell::Icons);
     pOperate->setData(deleteIcon(), Role::PixmapRole0);
-    pOperate->setData(tr("delete"), Role::PixmapToolTipRole0);
-    pOperate->setData(CSkinStyle::kAlignCenter, Role::PixmapAlignmentRole);
+    pOperate->setData(CTaskCell::shared(tr("delete")), Role::PixmapToolTipRole0);
     listCells.append(pOperate);
 
     m_pModel->insertRow(0, listCells);

@@ -24,6 +24,7 @@
 #include "CPicTaskList.h"
 #include "CRecordRemoval.h"
 #include "CSkinStyle.h"
+#include "CTaskCell.h"
 #include "ui_DownloadingWidget.h"
 
 namespace {
@@ -293,7 +294,7 @@ void QDownloadingWidget::addRecordRow(int nIndex, const DownloadInfo& info)
     const QString strSkin = ORBGUI::GetSkinVersion();
     const qint64 nFileSize = info.stRecordFile.nFileSize;
     const QString strSize = CDownloadTextFormat::isRecordSizeUnknown(info)
-                                ? tr("unkown size")
+                                ? CTaskCell::shared(tr("unkown size"))
                                 : CDownloadTextFormat::sizeText(nFileSize);
     const QList<QStandardItem*> listCells =
         m_pRecordTable->newRow(nIndex,
@@ -404,18 +405,19 @@ void QDownloadingWidget::setSpeedButton(QStandardItem* pItem, int nSpeed, bool b
             {"4x_normal.svg", "4x_hover.svg", "4x_press.svg", "4x_disable.svg"},
         };
         const auto& images = szImages[nSpeed == 2 ? 1 : nSpeed == 4 ? 2 : 0];
-        pItem->setData(tr("Speed-download"), Role::PixmapToolTipRole2);
+        pItem->setData(CTaskCell::shared(tr("Speed-download")), Role::PixmapToolTipRole2);
         pItem->setData(CSkinStyle::buttonIcon(CSkinStyle::image(strSkin, images[0]),
                                               CSkinStyle::image(strSkin, images[1]),
                                               CSkinStyle::image(strSkin, images[2]),
                                               CSkinStyle::image(strSkin, images[3]), kSpeedIconSize),
                        Role::PixmapRole2);
-        pItem->setData(CSkinStyle::kAlignCenter, Role::PixmapAlignmentRole);
     } else {
         // The tooltip stays: without the icon the kit never shows it.
         pItem->setData(QVariant(), Role::PixmapRole2);
     }
-    pItem->setData(nSpeed, Qt::UserRole);
+    if (pItem->data(Qt::UserRole) != nSpeed) {
+        pItem->setData(nSpeed, Qt::UserRole);
+    }
 }
 
 void QDownloadingWidget::onPixmapItemClicked(const QModelIndex& modelIndex,

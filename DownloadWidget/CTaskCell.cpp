@@ -1,0 +1,82 @@
+#include "CTaskCell.h"
+
+#include <QSet>
+
+#include <orbgui/OrbItemDataRole.h>
+
+#include "CDownloadCenterTableDelegate.h"
+#include "CSkinStyle.h"
+
+namespace {
+
+// QStandardItem keeps its flags under this role.
+constexpr int kFlagsRole = Qt::UserRole - 1;
+// A bound on the shared texts, in case a caller hands in texts that differ per row.
+constexpr int kMaxSharedTexts = 256;
+
+}  // namespace
+
+CTaskCell::CTaskCell(Kind eKind, const QString& strText) : m_eKind(eKind)
+{
+    // An empty text is not stored: it reads the same as none.
+    if (!strText.isEmpty()) {
+        setText(strText);
+    }
+}
+
+QVariant CTaskCell::data(int nRole) const
+{
+    const QVariant varStored = QStandardItem::data(nRole);
+    if (varStored.isValid()) {
+        return varStored;
+    }
+    switch (nRole) {
+        case Qt::TextAlignmentRole:
+            return m_eKind == Icons ? QVariant() : QVariant(CSkinStyle::kAlignCenter);
+        case Qt::CheckStateRole:
+            return m_eKind == Check ? QVariant(Qt::Unchecked) : QVariant();
+        case kFlagsRole:
+            return m_eKind == Check
+                       ? QVariant(static_cast<int>(Qt::ItemIsSelectable | Qt::ItemIsEnabled |
+                                                   Qt::ItemIsEditable | Qt::ItemIsDragEnabled |
+                                                   Qt::ItemIsDropEnabled | Qt::ItemIsUserCheckable))
+                       : QVariant();
+        case CDownloadCenterTableDelegate::ProgressBarRole:
+            return m_eKind == Progress ? QVariant(true) : QVariant();
+        case CDownloadCenterTableDelegate::ProgressValueRole:
+            return m_eKind == Progress ? QVariant(0) : QVariant();
+        case Qt::UserRole:
+            // An Operate cell that has offered a speed change is at 1x until told otherwise.
+            return m_eKind == Icons &&
+                           QStandardItem::data(ORBGUI::struTreeViewData::PixmapToolTipRole2).isValid()
+                       ? QVariant(1)
+                       : QVariant();
+        case ORBGUI::struTreeViewData::PixmapAlignmentRole:
+            return m_eKind == Icons ? QVariant(CSkinStyle::kAlignCenter) : QVariant();
+        default:
+            return QVariant();
+    }
+}
+
+QStandardItem* CTaskCell::clone() const
+{
+    return new CTaskCell(*this);
+}
+
+int CTaskCell::type() const
+{
+    return QStandardItem::UserType + 1;
+}
+
+QString CTaskCell::shared(const QString& strText)
+{
+    static QSet<QString> s_setTexts;
+    const auto it = s_setTexts.constFind(strText);
+    if (it != s_setTexts.constEnd()) {
+        return *it;
+    }
+    if (s_setTexts.size() < kMaxSharedTexts) {
+        s_setTexts.insert(strText);
+    }
+    return strText;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QStandardItem>
+
+// A cell of the module's tables. What every cell of a kind has alike (the text alignment, the
+// check box's flags and first state, the progress bar mark and its first value, the icons'
+// alignment, the first speed factor) is answered rather than stored: a table of 100,000 rows
+// would otherwise hold each of these a million times. A value set on the cell still wins.
+class CTaskCell : public QStandardItem
+{
+public:
+    enum Kind : quint8
+    {
+        Text,      // centred text
+        Check,     // the row's check box, unchecked at first
+        Progress,  // a progress bar
+        Icons,     // clickable icons, centred
+    };
+
+    explicit CTaskCell(Kind eKind, const QString& strText = QString());
+
+    QVariant data(int nRole = Qt::UserRole + 1) const override;
+    QStandardItem* clone() const override;
+    int type() const override;
+
+    // One copy of a text that many rows show ("Waiting", "--", a tooltip): the rows share it.
+    static QString shared(const QString& strText);
+
+private:
+    Kind m_eKind;
+};
