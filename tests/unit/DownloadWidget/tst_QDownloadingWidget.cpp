@@ -522,6 +522,13 @@ void tst_QDownloadingWidget::rowLooks()
     QCOMPARE(listLook.join('|'), strLook);
     // The bar is painted in the colour of the row's state.
     QCOMPARE(percent.data(Qt::UserRole), status.data(Qt::UserRole));
+    // Every row: a check box the user can tick, a bar, centred icons, and the speed factor of
+    // the speed icon shown.
+    const QModelIndex check = at(0, 0);
+    QVERIFY(check.data(Qt::CheckStateRole) == Qt::Unchecked && check.flags() & Qt::ItemIsUserCheckable);
+    QVERIFY(percent.data(CDownloadCenterTableDelegate::ProgressBarRole).toBool());
+    QCOMPARE(operate.data(Role::PixmapAlignmentRole).toInt(), Qt::AlignCenter);
+    QVERIFY(listLook.last().isEmpty() || operate.data(Qt::UserRole) == listLook.last().section('x', 0, 0));
 }
 
 void tst_QDownloadingWidget::notices_data()
