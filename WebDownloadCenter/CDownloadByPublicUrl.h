@@ -4,6 +4,7 @@
 
 #include <hostservices/NetworkManagerListener.h>
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMap>
@@ -70,6 +71,8 @@ private:
     void dropPartialFile(PublicUrlTaskInfo& task);
     // Starts waiting jobs, in the order they came, while their host has a free slot.
     void startWaiting();
+    // Marks a job's transfer started or ended, counting it for its host.
+    void setRunning(PublicUrlTaskInfo& task, bool bRunning);
     // Drops the oldest ended jobs as the request's new ones need; false when even that is not
     // enough and the request is refused.
     bool makeRoom(const QJsonArray& arrTasks);
@@ -83,8 +86,10 @@ private:
     static int s_nRPCId;
 
     QMap<QString, PublicUrlTaskInfo> m_mapTasks;
-    // Jobs accepted but not started, in the order they came.
-    QStringList m_listWaiting;
+    // Jobs accepted but not started, per host, in the order they came.
+    QHash<QString, QStringList> m_hashWaiting;
+    // Transfers started and not ended, per host.
+    QHash<QString, int> m_hashRunning;
     qint64 m_nAccepted = 0;
     Common::NetworkManager* m_pNetworkManager = nullptr;
 };

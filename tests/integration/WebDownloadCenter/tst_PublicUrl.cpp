@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSettings>
+#include <QStorageInfo>
 #include <QtTest>
 
 #include <csignal>
@@ -234,6 +235,11 @@ private slots:
         add("big", url(3000000, "&rate=1000000"), "big.bin");
         const int nStatus = ended("big");
         QVERIFY(setrlimit(RLIMIT_FSIZE, &old) == 0 && nStatus == 2 && entries(folder()).isEmpty());
+        // Half the free space fits: the file is being written, not refused.
+        const qint64 nHalf = QStorageInfo(folder()).bytesAvailable() / 2;
+        add("fits", m_server.baseUrl() + QString("/generated/%1/f.bin?rate=1000000").arg(nHalf), "fits.bin");
+        QTRY_VERIFY(statusOf("fits")["downloadProgress"].toDouble() > 0);
+        QCOMPARE(statusOf("fits")["status"].toInt(), 0);
     }
 
     // Jobs beyond the per-host limit wait their turn without counting against the stall time.
