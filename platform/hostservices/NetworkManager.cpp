@@ -165,13 +165,12 @@ public:
             pReply->skip(pReply->bytesAvailable());
             return;
         }
-        while (pReply->bytesAvailable() > 0) {
-            const QByteArray baData = pReply->read(kChunkBytes);
-            if (baData.isEmpty() || !handOver(pReply, baData)) {
-                return;
-            }
+        // All that is buffered at once (at most the read buffer's size): Qt hands over a piece it
+        // holds whole without copying it, where a read of a given size copies.
+        const QByteArray baData = pReply->readAll();
+        if (!baData.isEmpty() && handOver(pReply, baData)) {
+            report(pReply, false);
         }
-        report(pReply, false);
     }
 
     // Redirects are followed here rather than by Qt, whose own following drops the reply's read
