@@ -74,9 +74,12 @@ int main(int argc, char* argv[])
 
     int nStatus = 0;
     QTimer poll;
-    // Often enough to stop the clock close to the end, rarely enough to cost little; a status
-    // message of many jobs is dearer, so they are asked about less often.
+    // Often enough to stop the clock close to the end. Each poll asks only for the jobs not yet
+    // ended, as a page may: asking 20 times a second for all of them would cost the runner more
+    // than the page (which asks for all once a second) ever does.
     poll.setInterval(nJobs == 1 ? 5 : 50);
+    QJsonArray arrPending = arrIds;
+    bool bAllWell = true;
     QObject::connect(&runner, &CDownloadByPublicUrl::sgnUpdateDownloadTasksStatus,
                      [&](QString& strTasksStatus) {
                          const QJsonArray arrStatus = QJsonDocument::fromJson(strTasksStatus.toUtf8())
@@ -85,20 +88,22 @@ int main(int argc, char* argv[])
                                                           .toObject()
                                                           .value(QStringLiteral("downloadTasksStatus"))
                                                           .toArray();
-                         int nEnded = 0;
-                         bool bAllWell = true;
+                         QJsonArray arrStill;
                          for (const QJsonValue& job : arrStatus) {
                              const int nJobStatus = job.toObject().value(QStringLiteral("status")).toInt();
-                             nEnded += nJobStatus != 0 ? 1 : 0;
-                             bAllWell = bAllWell && nJobStatus == 3;
+                             if (nJobStatus == 0) {
+                                 arrStill.append(job.toObject().value(QStringLiteral("taskId")));
+                             }
+                             bAllWell = bAllWell && (nJobStatus == 0 || nJobStatus == 3);
                          }
-                         if (arrStatus.size() == nJobs && nEnded == nJobs) {
+                         arrPending = arrStill;
+                         if (arrPending.isEmpty()) {
                              nStatus = bAllWell ? 3 : 2;
                              QCoreApplication::quit();
                          }
                      });
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        runner.getDownloadTasksByPublicUrlStatus({{QStringLiteral("downloadTasks"), arrIds}});
+        runner.getDownloadTasksByPublicUrlStatus({{QStringLiteral("downloadTasks"), arrPending}});
     });
 
     QElapsedTimer timer;
