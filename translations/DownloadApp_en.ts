@@ -70,23 +70,23 @@
     </message>
     <message>
         <source>Seconds</source>
-        <translation>Seconds</translation>
+        <translation> s</translation>
     </message>
     <message>
         <source>Hour</source>
-        <translation>Hour</translation>
+        <translation> h </translation>
     </message>
     <message>
         <source>Minute</source>
-        <translation>Minute</translation>
+        <translation> min </translation>
     </message>
     <message>
         <source>unkown size</source>
-        <translation>unkown size</translation>
+        <translation>unknown size</translation>
     </message>
     <message>
         <source>no record selected!</source>
-        <translation>no record selected!</translation>
+        <translation>No record selected.</translation>
     </message>
     <message>
         <source>File name</source>
@@ -122,7 +122,7 @@
     </message>
     <message>
         <source>delete</source>
-        <translation>delete</translation>
+        <translation>Delete</translation>
     </message>
 </context>
 <context>
@@ -133,11 +133,11 @@
     </message>
     <message>
         <source>the disk free space is not enough,please cheak for it</source>
-        <translation>the disk free space is not enough,please cheak for it</translation>
+        <translation>There is not enough free disk space. Please check.</translation>
     </message>
     <message>
         <source>Contiue-download</source>
-        <translation>Contiue-download</translation>
+        <translation>Continue download</translation>
     </message>
     <message>
         <source>File name</source>
@@ -189,31 +189,31 @@
     </message>
     <message>
         <source>unkown size</source>
-        <translation>unkown size</translation>
+        <translation>unknown size</translation>
     </message>
     <message>
         <source>delete</source>
-        <translation>delete</translation>
+        <translation>Delete</translation>
     </message>
     <message>
         <source>Speed-download</source>
-        <translation>Speed-download</translation>
+        <translation>Download speed</translation>
     </message>
     <message>
         <source>you have new picture download task,please check for it!</source>
-        <translation>you have new picture download task,please check for it!</translation>
+        <translation>You have a new picture download task. Please check it.</translation>
     </message>
     <message>
         <source>no record selected!</source>
-        <translation>no record selected!</translation>
+        <translation>No record selected.</translation>
     </message>
     <message>
         <source>no file selected!</source>
-        <translation>no file selected!</translation>
+        <translation>No file selected.</translation>
     </message>
     <message>
         <source>Re-download</source>
-        <translation>Re-download</translation>
+        <translation>Download again</translation>
     </message>
 </context>
 <context>
@@ -224,11 +224,11 @@
     </message>
     <message>
         <source>are you sure to delete selected file?</source>
-        <translation>are you sure to delete selected file?</translation>
+        <translation>Are you sure you want to delete the selected file?</translation>
     </message>
     <message>
         <source>are you sure to delete selected files?</source>
-        <translation>are you sure to delete selected files?</translation>
+        <translation>Are you sure you want to delete the selected files?</translation>
     </message>
     <message>
         <source>Failed</source>
@@ -248,11 +248,11 @@
     </message>
     <message>
         <source>are you sure to delete this downEvent?</source>
-        <translation>are you sure to delete this downEvent?</translation>
+        <translation>Are you sure you want to delete this download?</translation>
     </message>
     <message>
         <source>This file being downloading, are you sure to delete?</source>
-        <translation>This file being downloading, are you sure to delete?</translation>
+        <translation>This file is being downloaded. Are you sure you want to delete it?</translation>
     </message>
 </context>
 </TS>

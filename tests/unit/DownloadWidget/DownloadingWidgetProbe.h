@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QList>
 #include <QSettings>
 #include <QStandardItemModel>
@@ -31,6 +32,19 @@ inline ORBGUI::OrbTableView* recordView(const QDownloadingWidget& widget)
 inline ORBGUI::OrbTableView* picView(const QDownloadingWidget& widget)
 {
     return widget.findChild<ORBGUI::OrbTableView*>(QStringLiteral("tablePicDownloadingList"));
+}
+
+// The shown buttons of a window whose label does not fit them, by name; empty when all are whole.
+inline QString cutLabels(const QWidget& window)
+{
+    QStringList listCut;
+    for (const QAbstractButton* pButton : window.findChildren<QAbstractButton*>()) {
+        if (pButton->isVisible() && !pButton->text().isEmpty() &&
+            pButton->width() < pButton->sizeHint().width()) {
+            listCut << pButton->objectName();
+        }
+    }
+    return listCut.join(' ');
 }
 
 inline QStandardItemModel* recordModel(const QDownloadingWidget& widget)

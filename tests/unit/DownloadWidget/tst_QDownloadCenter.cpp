@@ -179,6 +179,8 @@ void tst_QDownloadCenter::embedsAndCoversHost()
     QVERIFY(m_pWindow->isHidden());
     m_pHost->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_pHost.get()));
+    m_pWindow->show();
+    QCOMPARE(probe::cutLabels(*m_pWindow), QString());
     m_pHost->resize(700, 500);
     QCOMPARE(m_pWindow->geometry(), QRect(0, 0, 700, 500));
     // Only the first host counts.
@@ -407,10 +409,10 @@ void tst_QDownloadCenter::doneRows_data()
     const QString strRecord =
         QStringLiteral("r|Channel of r|Shop of r|2024-03-01 08:00:00|2024-03-01 09:00:00|");
     QTest::newRow("record") << 0 << 0 << qint64(1536) << strRecord + "1.5KB";
-    QTest::newRow("no size reported") << 0 << 0 << qint64(0) << strRecord + "unkown size";
-    QTest::newRow("kind 2, mode 0") << 2 << 0 << qint64(5000) << strRecord + "unkown size";
+    QTest::newRow("no size reported") << 0 << 0 << qint64(0) << strRecord + "unknown size";
+    QTest::newRow("kind 2, mode 0") << 2 << 0 << qint64(5000) << strRecord + "unknown size";
     QTest::newRow("kind 2, mode 2") << 2 << 2 << qint64(5000) << strRecord + "4.9KB";
-    QTest::newRow("kind 23, mode 2") << 23 << 2 << qint64(5000) << strRecord + "unkown size";
+    QTest::newRow("kind 23, mode 2") << 23 << 2 << qint64(5000) << strRecord + "unknown size";
     QTest::newRow("kind 23, mode 1") << 23 << 1 << qint64(5000) << strRecord + "4.9KB";
     // A picture package always has a size, even 0, and no channel or shop.
     QTest::newRow("picture") << -1 << 0 << qint64(0) << "p|--|--|2024-03-01 08:00:00|2024-03-01 09:00:00|0B";
@@ -436,7 +438,7 @@ void tst_QDownloadCenter::doneRows()
     QCOMPARE(listCells.join('|'), strRow);
     // How long it took, read within a few seconds.
     const QString strTook = doneModel()->index(0, QDownloadDoneWidget::DoneColumnDoneTime).data().toString();
-    QVERIFY2(QRegularExpression("^1Hour1Minute[1-5]Seconds$").match(strTook).hasMatch(), qPrintable(strTook));
+    QVERIFY2(QRegularExpression("^1 h 1 min [1-5] s$").match(strTook).hasMatch(), qPrintable(strTook));
     QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 1, dots -, -"));
 }
 
@@ -500,9 +502,10 @@ void tst_QDownloadCenter::deleteRows()
             doneModel()->index(listChecked.first(), QDownloadDoneWidget::DoneColumnOperate),
             static_cast<Role::OrbItemDataRole>(Role::PixmapRole0 + nIconSlot));
     }
-    const QString strAsked = nIconSlot >= 0 ? QStringLiteral("are you sure to delete selected file?")
-                             : nAnswer      ? QStringLiteral("are you sure to delete selected files?")
-                                            : QStringLiteral("no record selected!");
+    const QString strAsked = nIconSlot >= 0
+                                 ? QStringLiteral("Are you sure you want to delete the selected file?")
+                             : nAnswer ? QStringLiteral("Are you sure you want to delete the selected files?")
+                                       : QStringLiteral("No record selected.");
     QCOMPARE(ModalAnswerer::questions() + notifications.texts(), QStringList{strAsked});
     if (nMeanwhile == 2) {
         return;

@@ -291,6 +291,9 @@ private slots:
         CDownloadCenterMgr& facade = CDownloadCenterMgr::instance();
         facade.initWidget(m_pHost.get());
         QVERIFY(facade.isInited() && windows().at(0)->parentWidget() == m_pHost.get());
+        m_pHost->show();
+        windows().at(0)->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_pHost.get()));
         QString strProduct = "Acme";
         facade.setProductInfo(strProduct);
         facade.addDownloadTask(probe::recordTask("a.mp4"));
@@ -302,8 +305,8 @@ private slots:
                    child<QAbstractButton>("btnDownloading")->text();
         };
         QCOMPARE(QStringList({probe::recordModel(*downloading())->headerData(3, Qt::Horizontal).toString(),
-                              probe::statusText(*downloading(), 2), buttons()}),
-                 QStringList({"Acme", "Wird geladen", "Fertig 1, Laufend 1"}));
+                              probe::statusText(*downloading(), 2), buttons(), probe::cutLabels(*m_pHost)}),
+                 QStringList({"Acme", "Wird geladen", "Fertig 1, Laufend 1", ""}));
         facade.clearDownloadData();
         QCOMPARE(buttons(), QString("Fertig 0, Laufend 0"));
         CDownloadCenterMgr::destroyInstance();
