@@ -121,10 +121,20 @@ void CSkinStyle::setCheckableHeader(QStandardItemModel* pModel, const QStringLis
 
 void CSkinStyle::setUpTableView(ORBGUI::OrbTableView* pView)
 {
-    pView->header()->setSectionResizeMode(QHeaderView::Fixed);
+    pView->header()->setSectionResizeMode(QHeaderView::Interactive);
     pView->setSelectionBehavior(QAbstractItemView::SelectRows);
     pView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     pView->setFocusPolicy(Qt::NoFocus);
+}
+
+void CSkinStyle::setColumnModes(ORBGUI::OrbTableView* pView, int nOperateColumn)
+{
+    // The user widens text columns; the file name takes what is left; the check box and the
+    // icons keep their widths.
+    QHeaderView* pHeader = pView->header();
+    pHeader->setSectionResizeMode(0, QHeaderView::Fixed);
+    pHeader->setSectionResizeMode(1, QHeaderView::Stretch);
+    pHeader->setSectionResizeMode(nOperateColumn, QHeaderView::Fixed);
 }
 
 QString CSkinStyle::productTitle(const QString& strTitle, const QString& strName)

@@ -39,8 +39,11 @@ public:
     // Centred titles, widths from section 0, and the check-all box in section 0.
     static void setCheckableHeader(QStandardItemModel* pModel, const QStringList& listTitles,
                                    const QList<int>& listWidths);
-    // Fixed columns, whole-row selection, no editing, no focus.
+    // Columns the user can widen, whole-row selection, no editing, no focus.
     static void setUpTableView(ORBGUI::OrbTableView* pView);
+    // Once the model is set: the check column and Operate fixed, the file name (column 1)
+    // stretching.
+    static void setColumnModes(ORBGUI::OrbTableView* pView, int nOperateColumn);
     // The translated "ProductName" title with the name in it; untranslated, the title has no
     // place for the name and stays as it is.
     static QString productTitle(const QString& strTitle, const QString& strName);

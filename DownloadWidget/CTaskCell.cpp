@@ -1,5 +1,7 @@
 #include "CTaskCell.h"
 
+#include <QCoreApplication>
+#include <QLocale>
 #include <QSet>
 
 #include <orbgui/OrbItemDataRole.h>
@@ -31,6 +33,13 @@ QVariant CTaskCell::data(int nRole) const
         return varStored;
     }
     switch (nRole) {
+        case Qt::ToolTipRole: {
+            const qint64 nBytes = QStandardItem::data(Qt::UserRole).toLongLong();
+            return m_eKind == Size && nBytes > 0
+                       ? QVariant(QCoreApplication::translate("CTaskCell", "%1 bytes")
+                                      .arg(QLocale().toString(nBytes)))
+                       : QVariant();
+        }
         case Qt::TextAlignmentRole:
             return m_eKind == Icons ? QVariant() : QVariant(CSkinStyle::kAlignCenter);
         case Qt::CheckStateRole:

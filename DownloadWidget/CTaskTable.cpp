@@ -62,8 +62,10 @@ QList<QStandardItem*> CTaskTable::newRow(int nTaskIndex, const QStringList& list
     auto* pCheck = new CTaskCell(CTaskCell::Check);
     pCheck->setData(nTaskIndex, Qt::UserRole);
     listCells << pCheck;
-    for (const QString& strText : listTexts) {
-        listCells << CSkinStyle::centeredItem(strText);
+    // The last text, just before Percent, is the size.
+    for (int i = 0; i < listTexts.size(); ++i) {
+        listCells << new CTaskCell(i + 1 == listTexts.size() ? CTaskCell::Size : CTaskCell::Text,
+                                   listTexts.at(i));
     }
 
     auto* pPercent = new CTaskCell(CTaskCell::Progress);

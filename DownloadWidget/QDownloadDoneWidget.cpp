@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QDir>
 #include <QPersistentModelIndex>
 #include <QPixmap>
 #include <QPointer>
@@ -32,7 +33,7 @@ using Role = ORBGUI::struTreeViewData;
 
 QStandardItem* sizeItem(const QString& strText, qint64 nBytes)
 {
-    QStandardItem* pItem = CSkinStyle::centeredItem(strText);
+    auto* pItem = new CTaskCell(CTaskCell::Size, strText);
     pItem->setData(nBytes, Qt::UserRole);
     return pItem;
 }
@@ -119,7 +120,12 @@ void QDownloadDoneWidget::onDownloadFinished(const DownloadInfo& task)
     const QString strSize = CDownloadTextFormat::isRecordSizeUnknown(task)
                                 ? tr("unkown size")
                                 : CDownloadTextFormat::sizeText(nFileSize);
-    insertRowAtTop({CSkinStyle::centeredItem(task.strFileName), CSkinStyle::centeredItem(task.strChannelName),
+    QStandardItem* pName = CSkinStyle::centeredItem(task.strFileName);
+    // Where the file is, for a name cut short.
+    if (!task.strFilePath.isEmpty()) {
+        pName->setData(QDir::toNativeSeparators(task.strFilePath), Qt::ToolTipRole);
+    }
+    insertRowAtTop({pName, CSkinStyle::centeredItem(task.strChannelName),
                     CSkinStyle::centeredItem(task.strShopName),
                     CSkinStyle::centeredItem(QString::fromStdString(task.stRecordFile.strBeginTime)),
                     CSkinStyle::centeredItem(QString::fromStdString(task.stRecordFile.strEndTime)),
@@ -202,6 +208,7 @@ void QDownloadDoneWidget::initTableView()
                                    {32, 180, 180, 180, 180, 180, 100, 150, 70});
 
     m_pTableView->setModel(m_pModel);
+    CSkinStyle::setColumnModes(m_pTableView, DoneColumnOperate);
     connect(m_pTableView,
             SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)), this,
             SLOT(onPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));

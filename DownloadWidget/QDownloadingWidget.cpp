@@ -143,8 +143,10 @@ void QDownloadingWidget::initTableViews()
         pRecordModel,
         {QString(), tr("File name"), tr("Channel"), tr("Shop"), tr("Begin time"), tr("End time"),
          tr("File Size"), tr("Percent"), tr("Speed"), tr("Status"), tr("Operate")},
-        {32, 146, 146, 146, 140, 140, 100, 140, 75, 95, 40});
+        // Operate holds up to three icons: delete, continue and speed.
+        {32, 146, 146, 146, 140, 140, 100, 140, 75, 95, 80});
     pRecordView->setModel(pRecordModel);
+    CSkinStyle::setColumnModes(pRecordView, RecordColumnOperate);
     m_pRecordTable = std::make_unique<CTaskTable>(
         pRecordModel,
         CTaskTable::Columns{RecordColumnPercent, RecordColumnSpeed, RecordColumnStatus, RecordColumnOperate});
@@ -164,6 +166,7 @@ void QDownloadingWidget::initTableViews()
                                     tr("File Size"), tr("Percent"), tr("Speed"), tr("Status"), tr("Operate")},
                                    {32, 246, 146, 146, 100, 170, 80, 100, 60});
     pPicView->setModel(pPicModel);
+    CSkinStyle::setColumnModes(pPicView, PicColumnOperate);
     m_pPictures = new CPicTaskList(pPicModel, m_pPicDownloadMgr, this);
     connect(m_pPictures, &CPicTaskList::sgnRowsChanged, this, &QDownloadingWidget::updateDownloadingItemNum);
     connect(m_pPictures, &CPicTaskList::sgnFinished, this, &QDownloadingWidget::sgnPicDownloadFinished);

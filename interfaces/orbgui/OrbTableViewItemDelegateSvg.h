@@ -28,6 +28,9 @@ public:
     QRect pixmapRect(const QStyleOptionViewItem& option, const QModelIndex& index, int nRole) const;
     // The icon slot role at pos, or 0.
     int pixmapRoleAt(const QStyleOptionViewItem& option, const QModelIndex& index, const QPoint& pos) const;
+    // Whether the cell's text is cut short where it is painted; such a cell shows its tooltip
+    // (Qt::ToolTipRole) or else its whole text when hovered.
+    bool isTextElided(const QStyleOptionViewItem& option, const QModelIndex& index) const;
 };
 
 }  // namespace ORBGUI

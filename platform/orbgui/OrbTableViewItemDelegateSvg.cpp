@@ -312,8 +312,32 @@ bool OrbTableViewItemDelegateSvg::helpEvent(QHelpEvent* event, QAbstractItemView
                 return true;
             }
         }
+        // Text cut short: the cell's own tooltip, or else the whole text.
+        if (nRole == 0 && isTextElided(option, index)) {
+            const QString strTip = index.data(Qt::ToolTipRole).toString();
+            QToolTip::showText(event->globalPos(), strTip.isEmpty() ? index.data().toString() : strTip,
+                               view->viewport(), option.rect);
+            return true;
+        }
     }
     return QStyledItemDelegate::helpEvent(event, view, option, index);
+}
+
+bool OrbTableViewItemDelegateSvg::isTextElided(const QStyleOptionViewItem& option,
+                                               const QModelIndex& index) const
+{
+    QStyleOptionViewItem opt(option);
+    initStyleOption(&opt, index);
+    if (opt.text.isEmpty()) {
+        return false;
+    }
+    Qt::Alignment align = Qt::AlignCenter;
+    QRect group;
+    const QVector<IconSlot> vecSlots = layoutIcons(opt, index, &align, &group);
+    QString strLine = opt.text;
+    strLine.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    return QFontMetrics(opt.font).horizontalAdvance(strLine) >
+           textRectOf(opt, vecSlots, align, group).width();
 }
 
 QRect OrbTableViewItemDelegateSvg::pixmapRect(const QStyleOptionViewItem& option, const QModelIndex& index,

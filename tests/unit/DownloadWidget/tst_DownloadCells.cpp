@@ -1,14 +1,19 @@
 #include <QtTest>
 
+#include <QHeaderView>
 #include <QPainter>
 #include <QStandardItemModel>
+#include <QToolTip>
+
+#include <orbgui/OrbTableView.h>
 
 #include "CDownloadCenterTableDelegate.h"
 #include "CDownloadTextFormat.h"
+#include "CTaskCell.h"
 #include "QDownloadDoneWidget.h"
 
-// What the lists' cells show: the texts of sizes, speeds and durations, and the progress bars the
-// delegate paints. (Counts are read off the window's buttons.)
+// What the lists' cells show: the texts of sizes, speeds and durations, the progress bars the
+// delegate paints, and the tooltips of hovered cells. (Counts are read off the window's buttons.)
 class tst_DownloadCells : public QObject
 {
     Q_OBJECT
@@ -18,6 +23,8 @@ private slots:
     void texts();
     void progress_data();
     void progress();
+    void tooltips_data();
+    void tooltips();
 };
 
 void tst_DownloadCells::texts_data()
@@ -118,6 +125,50 @@ void tst_DownloadCells::progress()
                                 .arg(mapCount.value(qRgb(191, 194, 197)));
     QCOMPARE(QStringList({"track " + strTrack, strFill, bLabel ? "label" : "no label"}).join(", "),
              strPainted);
+}
+
+void tst_DownloadCells::tooltips_data()
+{
+    QTest::addColumn<QString>("strText");
+    QTest::addColumn<QString>("strOwnTip");
+    QTest::addColumn<qint64>("nBytes");  // a size cell's bytes, or 0 for a text cell
+    QTest::addColumn<QString>("strShown");
+
+    const QString strLong = QString(40, 'n') + ".mp4";
+    QTest::newRow("cut short, with a tip")
+        << strLong << "/srv/records/" + strLong << qint64(0) << "/srv/records/" + strLong;
+    QTest::newRow("cut short") << strLong << QString() << qint64(0) << strLong;
+    QTest::newRow("whole") << "r.mp4" << QString() << qint64(0) << QString();
+    QTest::newRow("size") << "999B" << QString() << qint64(999) << "999 bytes";
+    QTest::newRow("size unknown") << "unkown size" << QString() << qint64(0) << QString();
+}
+
+// Hovering a cell 120 pixels wide.
+void tst_DownloadCells::tooltips()
+{
+    QFETCH(QString, strText);
+    QFETCH(QString, strOwnTip);
+    QFETCH(qint64, nBytes);
+    QFETCH(QString, strShown);
+
+    QStandardItemModel model;
+    auto* pCell = new CTaskCell(nBytes > 0 ? CTaskCell::Size : CTaskCell::Text, strText);
+    pCell->setData(nBytes, Qt::UserRole);
+    if (!strOwnTip.isEmpty()) {
+        pCell->setData(strOwnTip, Qt::ToolTipRole);
+    }
+    model.appendRow(pCell);
+    ORBGUI::OrbTableView view;
+    view.setModel(&model);
+    view.header()->resizeSection(0, 120);
+    view.resize(300, 100);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QPoint point = view.visualRect(pCell->index()).center();
+    QHelpEvent event(QEvent::ToolTip, point, view.viewport()->mapToGlobal(point));
+    QApplication::sendEvent(view.viewport(), &event);
+    QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), strShown);
+    QToolTip::hideText();
 }
 
 QTEST_MAIN(tst_DownloadCells)

@@ -428,6 +428,7 @@ void tst_QDownloadCenter::doneRows()
     // Started an hour, a minute and a second ago.
     const qint32 nStart = static_cast<qint32>(QDateTime::currentSecsSinceEpoch()) - 3661;
     DownloadInfo record = probe::recordTask(QStringLiteral("r"), nSourceKind, nDownloadMode, nFileSize);
+    record.strFilePath = QStringLiteral("/srv/records/r");
     DownloadPicInfo picture = probe::picTask(QStringLiteral("p"));
     record.nStartDownloadTime = picture.nStartDownloadTime = nStart;
     nSourceKind < 0 ? done()->onPicDownloadFinished(picture) : done()->onDownloadFinished(record);
@@ -436,6 +437,9 @@ void tst_QDownloadCenter::doneRows()
         listCells << doneModel()->index(0, nColumn).data().toString();
     }
     QCOMPARE(listCells.join('|'), strRow);
+    // A name cut short shows where the file is.
+    QCOMPARE(doneModel()->index(0, 1).data(Qt::ToolTipRole).toString(),
+             nSourceKind < 0 ? "" : record.strFilePath);
     // How long it took, read within a few seconds.
     const QString strTook = doneModel()->index(0, QDownloadDoneWidget::DoneColumnDoneTime).data().toString();
     QVERIFY2(QRegularExpression("^1 h 1 min [1-5] s$").match(strTook).hasMatch(), qPrintable(strTook));

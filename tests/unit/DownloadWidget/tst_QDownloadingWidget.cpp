@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QDesktopServices>
+#include <QHeaderView>
 #include <QTimer>
 
 #include <downloadengine/CPicDownloadManager.h>
@@ -529,6 +530,10 @@ void tst_QDownloadingWidget::rowLooks()
     QVERIFY(percent.data(CDownloadCenterTableDelegate::ProgressBarRole).toBool());
     QCOMPARE(operate.data(Role::PixmapAlignmentRole).toInt(), Qt::AlignCenter);
     QVERIFY(listLook.last().isEmpty() || operate.data(Qt::UserRole) == listLook.last().section('x', 0, 0));
+    // Operate is wide enough for all its icons.
+    const ORBGUI::OrbTableView* pView =
+        nTask < 0 ? probe::picView(*m_pWidget) : probe::recordView(*m_pWidget);
+    QVERIFY(pView->sizeHintForIndex(operate).width() <= pView->header()->sectionSize(operate.column()));
 }
 
 void tst_QDownloadingWidget::notices_data()
@@ -577,6 +582,12 @@ void tst_QDownloadingWidget::frame()
         QStringLiteral("|File name|Channel|Shop|Begin time|End time|File Size|Percent|Speed|Status|Operate"));
     QCOMPARE(texts(-1, probe::picModel(*m_pWidget)),
              QStringLiteral("|File name|Begin time|End time|File Size|Percent|Speed|Status|Operate"));
+    // The user widens text columns, the file name takes the rest, check box and icons stay.
+    const QHeaderView* pHeader = probe::recordView(*m_pWidget)->header();
+    QCOMPARE(
+        QList<int>({pHeader->sectionResizeMode(0), pHeader->sectionResizeMode(1),
+                    pHeader->sectionResizeMode(2), pHeader->sectionResizeMode(W::RecordColumnOperate)}),
+        QList<int>({QHeaderView::Fixed, QHeaderView::Stretch, QHeaderView::Interactive, QHeaderView::Fixed}));
     m_pWidget->onAddDownloadTask(probe::recordTask("front door.mp4"));
     QCOMPARE(texts(0, probe::recordModel(*m_pWidget)),
              QStringLiteral("|front door.mp4 1|Channel of front door.mp4|Shop of front door.mp4|2024-03-01 "
