@@ -161,6 +161,9 @@ void CTaskTable::setState(int nRow, State eState, const QString& strStatus, cons
     if (eState == Failed) {
         setSpeedText(nRow, kNoValue);
     }
+    if (eState != Downloading) {
+        setSpeedTip(nRow, QString());
+    }
 }
 
 void CTaskTable::setFailed(int nRow, const QString& strSkin, const char* szIcon, const QString& strRetryTip)
@@ -197,6 +200,13 @@ void CTaskTable::setSpeedText(int nRow, const QString& strSpeed)
 {
     if (QStandardItem* pSpeed = m_pModel->item(nRow, m_columns.nSpeed)) {
         pSpeed->setData(strSpeed, Qt::DisplayRole);
+    }
+}
+
+void CTaskTable::setSpeedTip(int nRow, const QString& strTip)
+{
+    if (QStandardItem* pSpeed = m_pModel->item(nRow, m_columns.nSpeed)) {
+        pSpeed->setData(strTip.isEmpty() ? QVariant() : QVariant(strTip), Qt::ToolTipRole);
     }
 }
 

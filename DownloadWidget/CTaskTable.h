@@ -79,6 +79,8 @@ public:
     bool requeue(int nRow, const QString& strSkin);
     void setProgress(int nRow, const QVariant& varPercent);
     void setSpeedText(int nRow, const QString& strSpeed);
+    // The Speed cell's tooltip (the time left); dropped when the row leaves Downloading.
+    void setSpeedTip(int nRow, const QString& strTip);
 
     void removeRow(int nRow);
     // Removes nCount rows from nRow in one model call (row by row from the top, the model's cost

@@ -3,12 +3,15 @@
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QPointer>
+#include <QSet>
 #include <QSignalBlocker>
 #include <QSize>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QTimer>
 #include <QUrl>
+
+#include <cmath>
 
 #include <downloadengine/CPicDownloadManager.h>
 #include <downloadengine/CRecordDownloadManager.h>
@@ -322,6 +325,7 @@ void QDownloadingWidget::onTimeOut()
     // as many as the engine holds have been refreshed.
     const int nCurrent = m_pRecordDownloadMgr->getCurDownloadNumber();
     int nUpdated = 0;
+    QSet<int> setRunning;
     for (const QPersistentModelIndex& rowHandle : m_pRecordTable->downloadingRows()) {
         // A row above may have finished or failed while the engine answered for an earlier one.
         if (!rowHandle.isValid() || m_pRecordTable->state(rowHandle.row()) != TaskDownloading) {
@@ -337,11 +341,19 @@ void QDownloadingWidget::onTimeOut()
         }
         m_pRecordTable->setProgress(rowHandle.row(), percentFromFraction(fFraction));
         m_pRecordTable->setSpeedText(rowHandle.row(), strSpeed);
+        // The time left from the fraction alone (in millionths): the engine's total counts,
+        // whatever size the row shows.
+        const int nTask = m_pRecordTable->taskIndex(rowHandle.row());
+        setRunning.insert(nTask);
+        m_pRecordTable->setSpeedTip(
+            rowHandle.row(), m_timeLeft.update(nTask, std::llround(qBound(0.0f, fFraction, 1.0f) * 1e6),
+                                               1000000, kProgressIntervalMs));
         if (nUpdated == nCurrent) {
             break;
         }
     }
 
+    m_timeLeft.keepOnly(setRunning);
     if (m_pPicDownloadMgr) {
         m_pPictures->refreshSpeed();
     }

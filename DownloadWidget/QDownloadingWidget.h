@@ -8,6 +8,7 @@
 #include <orbgui/OrbItemDataRole.h>
 
 #include "CTaskTable.h"
+#include "CTimeLeft.h"
 #include "QDownloadListBase.h"
 
 class QModelIndex;
@@ -141,6 +142,7 @@ private:
     int m_nDownloadIndex = 0;
     int m_nPicDownloadIndex = 0;
     std::unique_ptr<CTaskTable> m_pRecordTable;
+    CTimeLeft m_timeLeft;
     CPicTaskList* m_pPictures = nullptr;
     CRecordRemoval* m_pRemoval = nullptr;
     CRecordDownloadManager* m_pRecordDownloadMgr = nullptr;

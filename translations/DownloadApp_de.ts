@@ -9,6 +9,21 @@
     </message>
 </context>
 <context>
+    <name>CTimeLeft</name>
+    <message>
+        <source>less than a minute left</source>
+        <translation>weniger als eine Minute übrig</translation>
+    </message>
+    <message>
+        <source>about %1 min left</source>
+        <translation>etwa %1 min übrig</translation>
+    </message>
+    <message>
+        <source>about %1 h left</source>
+        <translation>etwa %1 h übrig</translation>
+    </message>
+</context>
+<context>
     <name>DownloadDoneWidget</name>
     <message>
         <source>DownloadDoneWidget</source>

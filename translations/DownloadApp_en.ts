@@ -9,6 +9,21 @@
     </message>
 </context>
 <context>
+    <name>CTimeLeft</name>
+    <message>
+        <source>less than a minute left</source>
+        <translation>less than a minute left</translation>
+    </message>
+    <message>
+        <source>about %1 min left</source>
+        <translation>about %1 min left</translation>
+    </message>
+    <message>
+        <source>about %1 h left</source>
+        <translation>about %1 h left</translation>
+    </message>
+</context>
+<context>
     <name>DownloadDoneWidget</name>
     <message>
         <source>DownloadDoneWidget</source>

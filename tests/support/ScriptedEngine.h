@@ -101,17 +101,9 @@ public:
     static QList<int> runningRecordTasks();
     // The held record of nIndex (a default record when it is not held).
     static DownloadInfo heldRecordInfo(int nIndex);
-    // The maximum of running record tasks last accepted.
-    static int maxDownloadNum();
 
     // What getSecondDownloadSize answers by default.
     static void setSecondDownloadSize(long nBytes);
-    // The picture tasks held, sorted.
-    static QList<int> heldPicTasks();
-    // The running picture task, -1 when none runs.
-    static int runningPicTask();
-    // The held picture record of nIndex (a default record when it is not held).
-    static DownloadPicInfo heldPicInfo(int nIndex);
 
 private:
     friend class CRecordDownloadManager;

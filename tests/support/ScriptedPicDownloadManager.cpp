@@ -142,17 +142,3 @@ void ScriptedEngine::setSecondDownloadSize(long nBytes)
     CPicDownloadManagerPrivate::instance().m_nSecondDownloadSize = nBytes;
 }
 
-QList<int> ScriptedEngine::heldPicTasks()
-{
-    return CPicDownloadManagerPrivate::instance().m_mapTasks.keys();
-}
-
-int ScriptedEngine::runningPicTask()
-{
-    return CPicDownloadManagerPrivate::instance().m_nRunning;
-}
-
-DownloadPicInfo ScriptedEngine::heldPicInfo(int nIndex)
-{
-    return CPicDownloadManagerPrivate::instance().m_mapTasks.value(nIndex);
-}

@@ -228,7 +228,3 @@ DownloadInfo ScriptedEngine::heldRecordInfo(int nIndex)
     return CRecordDownloadManagerPrivate::instance().m_mapTasks.value(nIndex);
 }
 
-int ScriptedEngine::maxDownloadNum()
-{
-    return CRecordDownloadManagerPrivate::instance().m_nMaxDownloadNum;
-}

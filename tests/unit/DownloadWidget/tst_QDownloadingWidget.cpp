@@ -117,6 +117,8 @@ private slots:
     void pictures() { check(); }
     void rowLooks_data();
     void rowLooks();
+    void timeLeft_data();
+    void timeLeft();
     void notices_data();
     void notices();
     void frame();
@@ -534,6 +536,32 @@ void tst_QDownloadingWidget::rowLooks()
     const ORBGUI::OrbTableView* pView =
         nTask < 0 ? probe::picView(*m_pWidget) : probe::recordView(*m_pWidget);
     QVERIFY(pView->sizeHintForIndex(operate).width() <= pView->header()->sectionSize(operate.column()));
+}
+
+void tst_QDownloadingWidget::timeLeft_data()
+{
+    QTest::addColumn<QString>("strEvents");
+    QTest::addColumn<QString>("strTip");  // of task 1's Speed cell, from the speed of the last ticks
+    QTest::newRow("one tick") << "+1 p1=0.25 tick"
+                              << "--";
+    QTest::newRow("seconds") << "+1 p1=0.25 tick p1=0.5 tick"
+                             << "less than a minute left";
+    QTest::newRow("minutes") << "+1 p1=0.001 tick p1=0.002 tick"
+                             << "about 17 min left";
+    QTest::newRow("hours, smoothed") << "+1 p1=0.0001 tick p1=0.0002 tick p1=0.00025 tick"
+                                     << "about 3 h left";
+    QTest::newRow("stalled") << "+1 p1=0.5 tick tick"
+                             << "--";
+    QTest::newRow("failed") << "+1 p1=0.25 tick p1=0.5 tick fail1"
+                            << "";
+}
+
+void tst_QDownloadingWidget::timeLeft()
+{
+    QFETCH(QString, strEvents);
+    QFETCH(QString, strTip);
+    run(strEvents);
+    QCOMPARE(cell(1, W::RecordColumnSpeed, -1).data(Qt::ToolTipRole).toString(), strTip);
 }
 
 void tst_QDownloadingWidget::notices_data()
