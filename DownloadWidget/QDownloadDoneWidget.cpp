@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
+#include <QMenu>
 #include <QPersistentModelIndex>
 #include <QPixmap>
 #include <QPointer>
@@ -191,6 +192,22 @@ void QDownloadDoneWidget::onDelete()
     emit sgnDoneItemNumChanged(m_pModel->rowCount());
 }
 
+void QDownloadDoneWidget::fillRowMenu(QMenu* pMenu, ORBGUI::OrbTableView* pView, const QModelIndex& index)
+{
+    // A record's name cell knows its file.
+    const QString strPath = index.sibling(index.row(), DoneColumnFileName).data(Qt::ToolTipRole).toString();
+    if (!strPath.isEmpty()) {
+        pMenu->addAction(tr("Open file"), this,
+                         [strPath] { QDesktopServices::openUrl(QUrl::fromLocalFile(strPath)); });
+    }
+    addIconEntry(pMenu, pView, index.sibling(index.row(), DoneColumnOperate), Role::PixmapRole0);
+}
+
+void QDownloadDoneWidget::openFolder()
+{
+    onOpenFolder();
+}
+
 void QDownloadDoneWidget::onOpenFolder()
 {
     const QString strFolder = ConfigInfo::CConfig::instance().getDownloadConfig().strDownloadPath;
@@ -209,6 +226,7 @@ void QDownloadDoneWidget::initTableView()
 
     m_pTableView->setModel(m_pModel);
     CSkinStyle::setColumnModes(m_pTableView, DoneColumnOperate);
+    enableRowMenu(m_pTableView);
     connect(m_pTableView,
             SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)), this,
             SLOT(onPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));

@@ -66,6 +66,10 @@ public slots:
     void onDelete();
     void onOpenFolder();
 
+protected:
+    void fillRowMenu(QMenu* pMenu, ORBGUI::OrbTableView* pView, const QModelIndex& index) override;
+    void openFolder() override;
+
 private:
     void initTableView();
     // Puts a finished task's cells at the top, adding the check box and the delete icon.

@@ -1,6 +1,11 @@
 #include "QDownloadListBase.h"
 
+#include <QMenu>
+#include <QPersistentModelIndex>
+
 #include <hostservices/CBaseInfo.h>
+#include <orbgui/OrbItemDataRole.h>
+#include <orbgui/OrbTableView.h>
 
 #include "CSkinStyle.h"
 
@@ -17,4 +22,39 @@ void QDownloadListBase::showEvent(QShowEvent* event)
         setProductName(strProductName);
     }
     QWidget::showEvent(event);
+}
+
+void QDownloadListBase::enableRowMenu(ORBGUI::OrbTableView* pView)
+{
+    pView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(pView, &QWidget::customContextMenuRequested, this, [this, pView](const QPoint& pos) {
+        // Not exec(): the entries may ask questions, and the list may go while the menu is open.
+        auto* pMenu = new QMenu(this);
+        pMenu->setAttribute(Qt::WA_DeleteOnClose);
+        const QModelIndex index = pView->indexAt(pos);
+        if (index.isValid()) {
+            fillRowMenu(pMenu, pView, index);
+        }
+        pMenu->addAction(tr("Open folder"), this, [this] { openFolder(); });
+        pMenu->addAction(tr("Select all"), pView, [pView] { pView->setAllRowsChecked(Qt::Checked); });
+        pMenu->popup(pView->viewport()->mapToGlobal(pos));
+    });
+}
+
+void QDownloadListBase::addIconEntry(QMenu* pMenu, ORBGUI::OrbTableView* pView, const QModelIndex& operate,
+                                     int nRole)
+{
+    using Role = ORBGUI::struTreeViewData;
+    if (!operate.data(nRole).isValid()) {
+        return;
+    }
+    // The row may move or go before the entry is chosen.
+    const QPersistentModelIndex handle(operate);
+    const auto eRole = static_cast<Role::OrbItemDataRole>(nRole);
+    pMenu->addAction(operate.data(Role::PixmapToolTipRole0 + nRole - Role::PixmapRole0).toString(), pView,
+                     [pView, handle, eRole] {
+                         if (handle.isValid()) {
+                             emit pView->SignalPixmapClicked(handle, eRole);
+                         }
+                     });
 }

@@ -3,11 +3,17 @@
 #include <QString>
 #include <QWidget>
 
+class QMenu;
+class QModelIndex;
 class QPaintEvent;
 class QShowEvent;
 
-// What the two lists share: a skinned background and the product name in a column title, taken
-// up again from the client's settings whenever the list is shown.
+namespace ORBGUI {
+class OrbTableView;
+}
+
+// What the two lists share: a skinned background, the product name in a column title, taken
+// up again from the client's settings whenever the list is shown, and the rows' context menu.
 class QDownloadListBase : public QWidget
 {
     Q_OBJECT
@@ -21,6 +27,15 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
+
+    // A context menu on pView's rows: what the row offers (fillRowMenu), then "Open folder" and
+    // "Select all". Each entry does what the matching icon or button does, questions included.
+    void enableRowMenu(ORBGUI::OrbTableView* pView);
+    virtual void fillRowMenu(QMenu* pMenu, ORBGUI::OrbTableView* pView, const QModelIndex& index) = 0;
+    virtual void openFolder() = 0;
+    // An entry that clicks icon slot nRole of an Operate cell, named as the icon's tooltip; none
+    // when the cell has no such icon.
+    void addIconEntry(QMenu* pMenu, ORBGUI::OrbTableView* pView, const QModelIndex& operate, int nRole);
 
     QString m_strProductName;
 };

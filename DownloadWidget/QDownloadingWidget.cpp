@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QEventLoop>
+#include <QMenu>
 #include <QPointer>
 #include <QSet>
 #include <QSignalBlocker>
@@ -159,6 +160,7 @@ void QDownloadingWidget::initTableViews()
     connect(pRecordView,
             SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)), this,
             SLOT(onPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));
+    enableRowMenu(pRecordView);
 
     ORBGUI::OrbTableView* pPicView = ui->tablePicDownloadingList;
     CSkinStyle::setUpTableView(pPicView);
@@ -176,6 +178,7 @@ void QDownloadingWidget::initTableViews()
     connect(pPicView,
             SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)), this,
             SLOT(onPicPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));
+    enableRowMenu(pPicView);
 
     updateDownloadingItemNum();
 }
@@ -467,26 +470,46 @@ bool QDownloadingWidget::requeueRow(CTaskTable& table, int nRow)
     return true;
 }
 
-void QDownloadingWidget::changeRecordSpeed(int nRow)
+void QDownloadingWidget::fillRowMenu(QMenu* pMenu, ORBGUI::OrbTableView* pView, const QModelIndex& index)
+{
+    const bool bRecord = pView == ui->tableDownloadingList;
+    const QModelIndex operate = index.sibling(index.row(), bRecord ? RecordColumnOperate : PicColumnOperate);
+    addIconEntry(pMenu, pView, operate, Role::PixmapRole1);  // continue, or download again
+    if (bRecord && operate.data(Role::PixmapRole2).isValid()) {
+        QMenu* pSpeed = pMenu->addMenu(operate.data(Role::PixmapToolTipRole2).toString());
+        const QPersistentModelIndex handle(operate);
+        for (const int nSpeed : {1, 2, 4}) {
+            QAction* pAction =
+                pSpeed->addAction(QStringLiteral("%1x").arg(nSpeed), this, [this, handle, nSpeed] {
+                    if (handle.isValid()) {
+                        changeRecordSpeed(handle.row(), nSpeed);
+                    }
+                });
+            pAction->setCheckable(true);
+            pAction->setChecked(operate.data(Qt::UserRole).toInt() == nSpeed);
+        }
+    }
+    addIconEntry(pMenu, pView, operate, Role::PixmapRole0);  // delete
+}
+
+void QDownloadingWidget::openFolder()
+{
+    onOpenFolder();
+}
+
+void QDownloadingWidget::changeRecordSpeed(int nRow, int nSpeed)
 {
     const QStandardItem* pOperate = m_pRecordTable->item(nRow, RecordColumnOperate);
     // As with continue: no icon, no change.
     if (!pOperate || !pOperate->data(Role::PixmapRole2).isValid()) {
         return;
     }
-    int nNextSpeed = 0;
-    switch (pOperate->data(Qt::UserRole).toInt()) {
-        case 1:
-            nNextSpeed = 2;
-            break;
-        case 2:
-            nNextSpeed = 4;
-            break;
-        case 4:
-            nNextSpeed = 1;
-            break;
-        default:
-            return;
+    // The icon steps 1x, 2x, 4x and round again; the menu names the factor.
+    const int nNow = pOperate->data(Qt::UserRole).toInt();
+    const int nStepped = nNow == 1 ? 2 : nNow == 2 ? 4 : nNow == 4 ? 1 : 0;
+    const int nNextSpeed = nSpeed != 0 ? nSpeed : nStepped;
+    if (nStepped == 0 || nNextSpeed == nNow) {
+        return;
     }
     const QPersistentModelIndex rowHandle = m_pRecordTable->rowHandle(nRow);
     if (m_pRecordDownloadMgr->setDownloadSpeed(m_pRecordTable->taskIndex(nRow), nNextSpeed) < 1) {

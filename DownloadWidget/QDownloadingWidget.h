@@ -115,6 +115,10 @@ public slots:
     void onBeginDecodeNotify(int downloadId);
     void onDeviceDeleteNotify(QString strDeviceId, int nChannelId);
 
+protected:
+    void fillRowMenu(QMenu* pMenu, ORBGUI::OrbTableView* pView, const QModelIndex& index) override;
+    void openFolder() override;
+
 private:
     void initTableViews();
     void updateDownloadingItemNum();
@@ -127,7 +131,8 @@ private:
     void continueRecordTask(int nRow);
     // Continue or re-download: the row waits again; false for a stale click.
     bool requeueRow(CTaskTable& table, int nRow);
-    void changeRecordSpeed(int nRow);
+    // To nSpeed, or with 0 to the next factor as the speed icon does (1x, 2x, 4x, 1x).
+    void changeRecordSpeed(int nRow, int nSpeed = 0);
 
     // The picture side lives in CPicTaskList; these hand over to it.
     void addPicRow(int nIndex, const DownloadPicInfo& info);

@@ -146,6 +146,21 @@
         <source>delete</source>
         <translation>Löschen</translation>
     </message>
+    <message>
+        <source>Open file</source>
+        <translation>Datei öffnen</translation>
+    </message>
+</context>
+<context>
+    <name>QDownloadListBase</name>
+    <message>
+        <source>Open folder</source>
+        <translation>Ordner öffnen</translation>
+    </message>
+    <message>
+        <source>Select all</source>
+        <translation>Alle auswählen</translation>
+    </message>
 </context>
 <context>
     <name>QDownloadingWidget</name>

@@ -146,6 +146,21 @@
         <source>delete</source>
         <translation>Delete</translation>
     </message>
+    <message>
+        <source>Open file</source>
+        <translation>Open file</translation>
+    </message>
+</context>
+<context>
+    <name>QDownloadListBase</name>
+    <message>
+        <source>Open folder</source>
+        <translation>Open folder</translation>
+    </message>
+    <message>
+        <source>Select all</source>
+        <translation>Select all</translation>
+    </message>
 </context>
 <context>
     <name>QDownloadingWidget</name>

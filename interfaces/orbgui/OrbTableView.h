@@ -22,6 +22,8 @@ public:
     // State of the check-all box: Checked when every row is checked, Unchecked when
     // none is (or there are no rows), PartiallyChecked otherwise.
     Qt::CheckState headerCheckState() const;
+    // What a click on the check-all box does: every row's check box to eState.
+    void setAllRowsChecked(Qt::CheckState eState);
 
 private:
     OrbHeaderView* m_pHeader = nullptr;

@@ -33,4 +33,11 @@ Qt::CheckState OrbTableView::headerCheckState() const
     return pHeader ? pHeader->checkState() : Qt::Unchecked;
 }
 
+void OrbTableView::setAllRowsChecked(Qt::CheckState eState)
+{
+    if (auto* pHeader = qobject_cast<OrbHeaderView*>(header())) {
+        pHeader->setAllCheckState(eState);
+    }
+}
+
 }  // namespace ORBGUI

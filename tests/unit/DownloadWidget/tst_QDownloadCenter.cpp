@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -518,11 +519,36 @@ void tst_QDownloadCenter::deleteRows()
     QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done %1, dots -, -").arg(listLeft.size()));
 }
 
+// The button, then the row's context menu: its entries, and what "Open file" and "Open folder" open.
 void tst_QDownloadCenter::openFolder()
 {
     done()->findChild<QPushButton*>(QStringLiteral("btnFolder"))->click();
-    QCOMPARE(m_listEvents,
-             QStringList{"open " + QUrl("file:///" + m_dirRecords.path(), QUrl::TolerantMode).toString()});
+    DownloadInfo record = probe::recordTask(QStringLiteral("r"));
+    record.strFilePath = m_dirRecords.filePath(QStringLiteral("r.mp4"));
+    done()->onDownloadFinished(record);
+    m_pHost->show();
+    m_pWindow->show();
+    done()->show();
+    auto* pView = done()->findChild<ORBGUI::OrbTableView*>();
+    QStringList listEntries;
+    for (const QString& strEntry : {QStringLiteral("Open file"), QStringLiteral("Open folder")}) {
+        emit pView->customContextMenuRequested(pView->visualRect(doneModel()->index(0, 1)).center());
+        auto* pMenu = done()->findChild<QMenu*>();
+        listEntries.clear();
+        for (QAction* pAction : pMenu->actions()) {
+            listEntries << pAction->text();
+            if (pAction->text() == strEntry) {
+                pAction->trigger();
+            }
+        }
+        pMenu->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    QCOMPARE(listEntries, QStringList({"Open file", "Delete", "Open folder", "Select all"}));
+    const QString strFolder = "open " + QUrl("file:///" + m_dirRecords.path(), QUrl::TolerantMode).toString();
+    QCOMPARE(
+        m_listEvents,
+        QStringList({strFolder, "open " + QUrl::fromLocalFile(record.strFilePath).toString(), strFolder}));
 }
 
 QTEST_MAIN(tst_QDownloadCenter)

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QDesktopServices>
 #include <QHeaderView>
+#include <QMenu>
 #include <QTimer>
 
 #include <downloadengine/CPicDownloadManager.h>
@@ -119,6 +120,8 @@ private slots:
     void rowLooks();
     void timeLeft_data();
     void timeLeft();
+    void rowMenu_data();
+    void rowMenu();
     void notices_data();
     void notices();
     void frame();
@@ -134,6 +137,8 @@ private:
     // A cell of a record task's row; of a picture task's row for a negative nTask.
     QModelIndex cell(int nTask, int nRecordColumn, int nPicColumn) const;
     void click(int nTask, Role::OrbItemDataRole eRole);
+    // Chooses the entry named strEntry of the task's context menu (submenus included).
+    void chooseFromMenu(int nTask, const QString& strEntry);
 
     std::unique_ptr<QDownloadingWidget> m_pWidget;
     QHash<QString, std::function<void(const Event&)>> m_hashEvents;
@@ -192,6 +197,9 @@ void tst_QDownloadingWidget::init()
         {"speed", [this](const Event& e) { click(e.n, Role::PixmapRole2); }},
         {"pdel", [this](const Event& e) { click(-e.n, Role::PixmapRole0); }},
         {"pagain", [this](const Event& e) { click(-e.n, Role::PixmapRole1); }},
+        // The row's context menu: "menu2=Select_all" (blanks written as _).
+        {"menu", [this](const Event& e) { chooseFromMenu(e.n, QString(e.s).replace('_', ' ')); }},
+        {"pmenu", [this](const Event& e) { chooseFromMenu(-e.n, QString(e.s).replace('_', ' ')); }},
         {"x", [this, checkRow](const Event& e) { checkRow(probe::recordModel(*m_pWidget), e.n); }},
         {"px", [this, checkRow](const Event& e) { checkRow(probe::picModel(*m_pWidget), e.n); }},
         {"pview", [this](auto) { m_pWidget->findChild<QAbstractButton*>("btnPictureDownloading")->click(); }},
@@ -279,6 +287,24 @@ void tst_QDownloadingWidget::click(int nTask, Role::OrbItemDataRole eRole)
 {
     ORBGUI::OrbTableView* pView = nTask > 0 ? probe::recordView(*m_pWidget) : probe::picView(*m_pWidget);
     emit pView->SignalPixmapClicked(cell(nTask, W::RecordColumnOperate, W::PicColumnOperate), eRole);
+}
+
+void tst_QDownloadingWidget::chooseFromMenu(int nTask, const QString& strEntry)
+{
+    m_pWidget->show();
+    m_pWidget->findChild<QAbstractButton*>(nTask > 0 ? "btnRecordDownloading" : "btnPictureDownloading")
+        ->click();
+    ORBGUI::OrbTableView* pView = nTask > 0 ? probe::recordView(*m_pWidget) : probe::picView(*m_pWidget);
+    emit pView->customContextMenuRequested(pView->visualRect(cell(nTask, 1, 1)).center());
+    QMenu* pMenu = m_pWidget->findChild<QMenu*>();
+    QVERIFY(pMenu);
+    const QList<QAction*> listActions = pMenu->findChildren<QAction*>();
+    const auto it = std::find_if(listActions.begin(), listActions.end(),
+                                 [&](const QAction* pAction) { return pAction->text() == strEntry; });
+    QVERIFY2(it != listActions.end(), qPrintable(strEntry));
+    pMenu->close();
+    (*it)->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void tst_QDownloadingWidget::check()
@@ -492,6 +518,7 @@ void tst_QDownloadingWidget::rowLooks_data()
     look("continued, waiting", "+7 fail2 cont2", 2, "1.5KB|Waiting|waiting|--|0||");
     look("start refused", "slot=0 +1 s1=-1 slot= +1", 1, "1.5KB|Failed|failed.png|--|0||1x_normal");
     look("speed 4x", "+1 speed1 speed1", 1, "1.5KB|Downloading|downloading|--|0||4x_normal");
+    look("speed 4x from the menu", "+1 menu1=4x", 1, "1.5KB|Downloading|downloading|--|0||4x_normal");
     look("speed refused", "+1 speed1 v=-1 speed1", 1, "1.5KB|Downloading|downloading|--|0||2x_normal");
     look("decoding", "+2 speed1 decode1", 1, "1.5KB|Decoding|downloading|--|0||");
     look("decoding, ticked", "+1 decode1 p1=0.9 tick", 1, "1.5KB|Decoding|downloading|7KB/s|90||");
@@ -562,6 +589,58 @@ void tst_QDownloadingWidget::timeLeft()
     QFETCH(QString, strTip);
     run(strEvents);
     QCOMPARE(cell(1, W::RecordColumnSpeed, -1).data(Qt::ToolTipRole).toString(), strTip);
+}
+
+void tst_QDownloadingWidget::rowMenu_data()
+{
+    QTest::addColumn<QString>("strBefore");
+    QTest::addColumn<QString>("strByIcon");  // with the icons and check boxes
+    QTest::addColumn<QString>("strByMenu");  // the same through the row's menu
+    QTest::newRow("delete") << "+2"
+                            << "ok del1"
+                            << "ok menu1=delete";
+    QTest::newRow("continue") << "+2 fail1"
+                              << "cont1"
+                              << "menu1=Contiue-download";
+    QTest::newRow("speed") << "+1"
+                           << "speed1"
+                           << "menu1=2x";
+    QTest::newRow("speed back") << "+1 speed1 speed1"
+                                << "speed1"
+                                << "menu1=1x";
+    QTest::newRow("picture delete") << "*2"
+                                    << "ok pdel1"
+                                    << "ok pmenu1=delete";
+    QTest::newRow("picture again") << "*2 perr"
+                                   << "pagain1"
+                                   << "pmenu1=Re-download";
+    QTest::newRow("select all") << "+3 *1"
+                                << "x1 x2 x3"
+                                << "menu2=Select_all";
+}
+
+void tst_QDownloadingWidget::rowMenu()
+{
+    QFETCH(QString, strBefore);
+    QFETCH(QString, strByIcon);
+    QFETCH(QString, strByMenu);
+    // Rows, engine calls, check boxes and speed icons.
+    const auto seen = [this] {
+        QStringList list{tables(), calls()};
+        for (QStandardItemModel* pModel : {probe::recordModel(*m_pWidget), probe::picModel(*m_pWidget)}) {
+            for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
+                list << pModel->index(nRow, 0).data(Qt::CheckStateRole).toString() +
+                            image(pModel->index(nRow, pModel->columnCount() - 1), Role::PixmapRole2);
+            }
+        }
+        return list.join('|');
+    };
+    run(strBefore + " " + strByIcon);
+    const QString strSeen = seen();
+    cleanup();
+    init();
+    run(strBefore + " " + strByMenu);
+    QCOMPARE(seen(), strSeen);
 }
 
 void tst_QDownloadingWidget::notices_data()
