@@ -29,8 +29,9 @@ void QDownloadListBase::enableRowMenu(ORBGUI::OrbTableView* pView)
     pView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(pView, &QWidget::customContextMenuRequested, this, [this, pView](const QPoint& pos) {
         // Not exec(): the entries may ask questions, and the list may go while the menu is open.
+        // A chosen entry acts after the menu has hidden; its deletion waits for this loop level.
         auto* pMenu = new QMenu(this);
-        pMenu->setAttribute(Qt::WA_DeleteOnClose);
+        connect(pMenu, &QMenu::aboutToHide, pMenu, &QObject::deleteLater);
         const QModelIndex index = pView->indexAt(pos);
         if (index.isValid()) {
             fillRowMenu(pMenu, pView, index);

@@ -113,22 +113,19 @@ private slots:
             pCheck->setCheckState(eState);
             model.appendRow({pCheck, new QStandardItem});
         };
-        const auto look = [&] { strSeen += QString::number(pHeader->checkState()); };
-        look();
-        add(Qt::Unchecked);
-        look();
-        add(Qt::Checked);
-        look();
-        model.removeRow(0);
-        look();
-        model.item(0)->setCheckState(Qt::Unchecked);
-        look();
-        pHeader->setAllCheckState(Qt::Checked);
-        look();
-        add(Qt::Unchecked);
-        look();
-        model.removeRows(0, 2);
-        look();
+        // The box after each step.
+        const std::function<void()> steps[] = {[] {},
+                                               [&] { add(Qt::Unchecked); },
+                                               [&] { add(Qt::Checked); },
+                                               [&] { model.removeRow(0); },
+                                               [&] { model.item(0)->setCheckState(Qt::Unchecked); },
+                                               [&] { pHeader->setAllCheckState(Qt::Checked); },
+                                               [&] { add(Qt::Unchecked); },
+                                               [&] { model.removeRows(0, 2); }};
+        for (const auto& fnStep : steps) {
+            fnStep();
+            strSeen += QString::number(pHeader->checkState());
+        }
         QCOMPARE(strSeen, QString("00120210"));
     }
 };

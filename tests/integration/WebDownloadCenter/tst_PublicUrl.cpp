@@ -161,28 +161,12 @@ private slots:
         QTest::newRow("dangling link") << "l.txt" << QStringList{"@l.txt"} << QStringList{"l(1).txt"};
         QTest::newRow("at once") << "a.txt" << QStringList() << QStringList{"a(1).txt", "a(2).txt", "a.txt"};
         // Names that are no plain file name fail at once and write nothing.
-        for (const QString& strName : {QString("../e.txt"),
-                                       QString("sub/e.txt"),
-                                       m_dir.filePath("e.txt"),
-                                       QString("..\\e.txt"),
-                                       QString("e\n.txt"),
-                                       QString("e\u0085.txt"),
-                                       QString(".."),
-                                       QString(),
-                                       QString(".profile"),
-                                       QString("a:b.txt"),
-                                       QString("a*b?.txt"),
-                                       QString("\"a\".txt"),
-                                       QString("a<b>.txt"),
-                                       QString("a|b.txt"),
-                                       QString("e.txt."),
-                                       QString("e.txt "),
-                                       QString("CON"),
-                                       QString("nul.txt"),
-                                       QString("Com1.tar.gz"),
-                                       QString("lpt9"),
-                                       QString("invoice\u202Etxt.exe"),
-                                       QString("e\u200B.txt")}) {
+        QStringList listRefused{"../e.txt",   "sub/e.txt", "..\\e.txt",   "e\n.txt", "e\u0085.txt",
+                                "..",         "",          ".profile",    "a:b.txt", "a*b?.txt",
+                                "\"a\".txt",  "a<b>.txt",  "a|b.txt",     "e.txt.",  "e.txt ",
+                                "CON",        "nul.txt",   "Com1.tar.gz", "lpt9",    "invoice\u202Etxt.exe",
+                                "e\u200B.txt"};
+        for (const QString& strName : listRefused << m_dir.filePath("e.txt")) {
             QTest::newRow(qPrintable("refused " + strName)) << strName << QStringList() << QStringList();
         }
     }

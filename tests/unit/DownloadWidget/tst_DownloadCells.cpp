@@ -23,7 +23,6 @@ private slots:
     void texts();
     void progress_data();
     void progress();
-    void tooltips_data();
     void tooltips();
 };
 
@@ -127,48 +126,35 @@ void tst_DownloadCells::progress()
              strPainted);
 }
 
-void tst_DownloadCells::tooltips_data()
-{
-    QTest::addColumn<QString>("strText");
-    QTest::addColumn<QString>("strOwnTip");
-    QTest::addColumn<qint64>("nBytes");  // a size cell's bytes, or 0 for a text cell
-    QTest::addColumn<QString>("strShown");
-
-    const QString strLong = QString(40, 'n') + ".mp4";
-    QTest::newRow("cut short, with a tip")
-        << strLong << "/srv/records/" + strLong << qint64(0) << "/srv/records/" + strLong;
-    QTest::newRow("cut short") << strLong << QString() << qint64(0) << strLong;
-    QTest::newRow("whole") << "r.mp4" << QString() << qint64(0) << QString();
-    QTest::newRow("size") << "999B" << QString() << qint64(999) << "999 bytes";
-    QTest::newRow("size unknown") << "unkown size" << QString() << qint64(0) << QString();
-}
-
-// Hovering a cell 120 pixels wide.
+// Hovering cells 120 pixels wide: a text cut short shows the cell's tooltip or else the whole
+// text, a size its bytes; a whole text shows nothing.
 void tst_DownloadCells::tooltips()
 {
-    QFETCH(QString, strText);
-    QFETCH(QString, strOwnTip);
-    QFETCH(qint64, nBytes);
-    QFETCH(QString, strShown);
-
+    const QString strLong = QString(40, 'n') + ".mp4";
+    auto* pTipped = new CTaskCell(CTaskCell::Text, strLong);
+    pTipped->setData("/srv/" + strLong, Qt::ToolTipRole);
+    auto* pSize = new CTaskCell(CTaskCell::Size, "999B");
+    pSize->setData(999, Qt::UserRole);
     QStandardItemModel model;
-    auto* pCell = new CTaskCell(nBytes > 0 ? CTaskCell::Size : CTaskCell::Text, strText);
-    pCell->setData(nBytes, Qt::UserRole);
-    if (!strOwnTip.isEmpty()) {
-        pCell->setData(strOwnTip, Qt::ToolTipRole);
-    }
-    model.appendRow(pCell);
+    model.appendRow({pTipped, new CTaskCell(CTaskCell::Text, strLong),
+                     new CTaskCell(CTaskCell::Text, "r.mp4"), pSize,
+                     new CTaskCell(CTaskCell::Size, "unkown size")});
     ORBGUI::OrbTableView view;
     view.setModel(&model);
-    view.header()->resizeSection(0, 120);
-    view.resize(300, 100);
+    view.resize(700, 100);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    const QPoint point = view.visualRect(pCell->index()).center();
-    QHelpEvent event(QEvent::ToolTip, point, view.viewport()->mapToGlobal(point));
-    QApplication::sendEvent(view.viewport(), &event);
-    QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), strShown);
-    QToolTip::hideText();
+    QStringList listShown;
+    for (int nColumn = 0; nColumn < model.columnCount(); ++nColumn) {
+        view.header()->resizeSection(nColumn, 120);
+        const QPoint point = view.visualRect(model.index(0, nColumn)).center();
+        QHelpEvent event(QEvent::ToolTip, point, view.viewport()->mapToGlobal(point));
+        QApplication::sendEvent(view.viewport(), &event);
+        listShown << (QToolTip::isVisible() ? QToolTip::text() : QString());
+        QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible());
+    }
+    QCOMPARE(listShown, QStringList({"/srv/" + strLong, strLong, "", "999 bytes", ""}));
 }
 
 QTEST_MAIN(tst_DownloadCells)

@@ -528,20 +528,17 @@ void tst_QDownloadCenter::openFolder()
     done()->onDownloadFinished(record);
     m_pHost->show();
     m_pWindow->show();
-    done()->show();
     auto* pView = done()->findChild<ORBGUI::OrbTableView*>();
     QStringList listEntries;
-    for (const QString& strEntry : {QStringLiteral("Open file"), QStringLiteral("Open folder")}) {
+    for (const QString strEntry : {"Open file", "Open folder"}) {
         emit pView->customContextMenuRequested(pView->visualRect(doneModel()->index(0, 1)).center());
-        auto* pMenu = done()->findChild<QMenu*>();
+        QMenu* pMenu = done()->findChild<QMenu*>();
+        pMenu->hide();
         listEntries.clear();
         for (QAction* pAction : pMenu->actions()) {
             listEntries << pAction->text();
-            if (pAction->text() == strEntry) {
-                pAction->trigger();
-            }
+            pAction->text() == strEntry ? pAction->trigger() : void();
         }
-        pMenu->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     QCOMPARE(listEntries, QStringList({"Open file", "Delete", "Open folder", "Select all"}));
