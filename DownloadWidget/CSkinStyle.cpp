@@ -124,7 +124,7 @@ void CSkinStyle::setUpTableView(ORBGUI::OrbTableView* pView)
     pView->header()->setSectionResizeMode(QHeaderView::Interactive);
     pView->setSelectionBehavior(QAbstractItemView::SelectRows);
     pView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    pView->setFocusPolicy(Qt::NoFocus);
+    pView->setFocusPolicy(Qt::StrongFocus);
 }
 
 void CSkinStyle::setColumnModes(ORBGUI::OrbTableView* pView, int nOperateColumn)

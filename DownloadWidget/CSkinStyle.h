@@ -39,7 +39,7 @@ public:
     // Centred titles, widths from section 0, and the check-all box in section 0.
     static void setCheckableHeader(QStandardItemModel* pModel, const QStringList& listTitles,
                                    const QList<int>& listWidths);
-    // Columns the user can widen, whole-row selection, no editing, no focus.
+    // Columns the user can widen, whole-row selection, no editing, reached by Tab.
     static void setUpTableView(ORBGUI::OrbTableView* pView);
     // Once the model is set: the check column and Operate fixed, the file name (column 1)
     // stretching.

@@ -194,11 +194,9 @@ void QDownloadDoneWidget::onDelete()
 
 void QDownloadDoneWidget::fillRowMenu(QMenu* pMenu, ORBGUI::OrbTableView* pView, const QModelIndex& index)
 {
-    // A record's name cell knows its file.
-    const QString strPath = index.sibling(index.row(), DoneColumnFileName).data(Qt::ToolTipRole).toString();
-    if (!strPath.isEmpty()) {
-        pMenu->addAction(tr("Open file"), this,
-                         [strPath] { QDesktopServices::openUrl(QUrl::fromLocalFile(strPath)); });
+    if (!filePath(index).isEmpty()) {
+        const QPersistentModelIndex handle(index);
+        pMenu->addAction(tr("Open file"), this, [this, pView, handle] { activateRow(pView, handle); });
     }
     addIconEntry(pMenu, pView, index.sibling(index.row(), DoneColumnOperate), Role::PixmapRole0);
 }
@@ -206,6 +204,26 @@ void QDownloadDoneWidget::fillRowMenu(QMenu* pMenu, ORBGUI::OrbTableView* pView,
 void QDownloadDoneWidget::openFolder()
 {
     onOpenFolder();
+}
+
+void QDownloadDoneWidget::deleteChecked()
+{
+    onDelete();
+}
+
+void QDownloadDoneWidget::activateRow(ORBGUI::OrbTableView*, const QModelIndex& index)
+{
+    const QString strPath = filePath(index);
+    if (!strPath.isEmpty()) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(strPath));
+    }
+}
+
+QString QDownloadDoneWidget::filePath(const QModelIndex& index)
+{
+    // A record's name cell knows its file (its tooltip); a picture package's does not.
+    return index.isValid() ? index.sibling(index.row(), DoneColumnFileName).data(Qt::ToolTipRole).toString()
+                           : QString();
 }
 
 void QDownloadDoneWidget::onOpenFolder()
@@ -226,7 +244,7 @@ void QDownloadDoneWidget::initTableView()
 
     m_pTableView->setModel(m_pModel);
     CSkinStyle::setColumnModes(m_pTableView, DoneColumnOperate);
-    enableRowMenu(m_pTableView);
+    enableRowActions(m_pTableView);
     connect(m_pTableView,
             SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)), this,
             SLOT(onPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));

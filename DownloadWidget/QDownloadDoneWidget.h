@@ -69,8 +69,11 @@ public slots:
 protected:
     void fillRowMenu(QMenu* pMenu, ORBGUI::OrbTableView* pView, const QModelIndex& index) override;
     void openFolder() override;
+    void deleteChecked() override;
+    void activateRow(ORBGUI::OrbTableView* pView, const QModelIndex& index) override;
 
 private:
+    static QString filePath(const QModelIndex& index);
     void initTableView();
     // Puts a finished task's cells at the top, adding the check box and the delete icon.
     void insertRowAtTop(QList<QStandardItem*> listCells);

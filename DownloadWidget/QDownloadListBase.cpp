@@ -1,5 +1,6 @@
 #include "QDownloadListBase.h"
 
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPersistentModelIndex>
 
@@ -24,8 +25,9 @@ void QDownloadListBase::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
-void QDownloadListBase::enableRowMenu(ORBGUI::OrbTableView* pView)
+void QDownloadListBase::enableRowActions(ORBGUI::OrbTableView* pView)
 {
+    pView->installEventFilter(this);
     pView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(pView, &QWidget::customContextMenuRequested, this, [this, pView](const QPoint& pos) {
         // Not exec(): the entries may ask questions, and the list may go while the menu is open.
@@ -40,6 +42,37 @@ void QDownloadListBase::enableRowMenu(ORBGUI::OrbTableView* pView)
         pMenu->addAction(tr("Select all"), pView, [pView] { pView->setAllRowsChecked(Qt::Checked); });
         pMenu->popup(pView->viewport()->mapToGlobal(pos));
     });
+}
+
+bool QDownloadListBase::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    auto* pView = qobject_cast<ORBGUI::OrbTableView*>(pWatched);
+    if (!pView || pEvent->type() != QEvent::KeyPress) {
+        return QWidget::eventFilter(pWatched, pEvent);
+    }
+    const QModelIndex current = pView->currentIndex();
+    switch (static_cast<QKeyEvent*>(pEvent)->key()) {
+        case Qt::Key_Space:
+            if (current.isValid()) {
+                // The row's check box, whichever cell is current.
+                const QModelIndex check = current.sibling(current.row(), 0);
+                pView->model()->setData(
+                    check, check.data(Qt::CheckStateRole) == Qt::Checked ? Qt::Unchecked : Qt::Checked,
+                    Qt::CheckStateRole);
+            }
+            return true;
+        case Qt::Key_Delete:
+            deleteChecked();
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (current.isValid()) {
+                activateRow(pView, current);
+            }
+            return true;
+        default:
+            return QWidget::eventFilter(pWatched, pEvent);
+    }
 }
 
 void QDownloadListBase::addIconEntry(QMenu* pMenu, ORBGUI::OrbTableView* pView, const QModelIndex& operate,

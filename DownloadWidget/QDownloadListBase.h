@@ -29,10 +29,16 @@ protected:
     void showEvent(QShowEvent* event) override;
 
     // A context menu on pView's rows: what the row offers (fillRowMenu), then "Open folder" and
-    // "Select all". Each entry does what the matching icon or button does, questions included.
-    void enableRowMenu(ORBGUI::OrbTableView* pView);
+    // "Select all"; and keys: Space ticks the current row, Delete presses the list's Delete,
+    // Enter does the row's main action. Each does what the matching icon or button does,
+    // questions included.
+    void enableRowActions(ORBGUI::OrbTableView* pView);
     virtual void fillRowMenu(QMenu* pMenu, ORBGUI::OrbTableView* pView, const QModelIndex& index) = 0;
     virtual void openFolder() = 0;
+    virtual void deleteChecked() = 0;
+    // Enter on a row: open its file, or continue it.
+    virtual void activateRow(ORBGUI::OrbTableView* pView, const QModelIndex& index) = 0;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
     // An entry that clicks icon slot nRole of an Operate cell, named as the icon's tooltip; none
     // when the cell has no such icon.
     void addIconEntry(QMenu* pMenu, ORBGUI::OrbTableView* pView, const QModelIndex& operate, int nRole);

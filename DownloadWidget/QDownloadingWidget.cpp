@@ -160,7 +160,7 @@ void QDownloadingWidget::initTableViews()
     connect(pRecordView,
             SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)), this,
             SLOT(onPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));
-    enableRowMenu(pRecordView);
+    enableRowActions(pRecordView);
 
     ORBGUI::OrbTableView* pPicView = ui->tablePicDownloadingList;
     CSkinStyle::setUpTableView(pPicView);
@@ -178,7 +178,7 @@ void QDownloadingWidget::initTableViews()
     connect(pPicView,
             SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)), this,
             SLOT(onPicPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));
-    enableRowMenu(pPicView);
+    enableRowActions(pPicView);
 
     updateDownloadingItemNum();
 }
@@ -495,6 +495,21 @@ void QDownloadingWidget::fillRowMenu(QMenu* pMenu, ORBGUI::OrbTableView* pView, 
 void QDownloadingWidget::openFolder()
 {
     onOpenFolder();
+}
+
+void QDownloadingWidget::deleteChecked()
+{
+    onDelete();
+}
+
+void QDownloadingWidget::activateRow(ORBGUI::OrbTableView* pView, const QModelIndex& index)
+{
+    // A failed row's continue (or download-again) icon; other rows have nothing to do.
+    const QModelIndex operate = index.sibling(
+        index.row(), pView == ui->tableDownloadingList ? RecordColumnOperate : PicColumnOperate);
+    if (operate.data(Role::PixmapRole1).isValid()) {
+        emit pView->SignalPixmapClicked(operate, Role::PixmapRole1);
+    }
 }
 
 void QDownloadingWidget::changeRecordSpeed(int nRow, int nSpeed)

@@ -118,6 +118,8 @@ public slots:
 protected:
     void fillRowMenu(QMenu* pMenu, ORBGUI::OrbTableView* pView, const QModelIndex& index) override;
     void openFolder() override;
+    void deleteChecked() override;
+    void activateRow(ORBGUI::OrbTableView* pView, const QModelIndex& index) override;
 
 private:
     void initTableViews();

@@ -31,11 +31,11 @@
     </message>
     <message>
         <source>Delete</source>
-        <translation>Löschen</translation>
+        <translation>Lö&amp;schen</translation>
     </message>
     <message>
         <source>Open folder</source>
-        <translation>Ordner öffnen</translation>
+        <translation>&amp;Ordner öffnen</translation>
     </message>
 </context>
 <context>
@@ -46,11 +46,11 @@
     </message>
     <message>
         <source>Delete</source>
-        <translation>Löschen</translation>
+        <translation>Lö&amp;schen</translation>
     </message>
     <message>
         <source>Open folder</source>
-        <translation>Ordner öffnen</translation>
+        <translation>&amp;Ordner öffnen</translation>
     </message>
     <message>
         <source>record</source>
@@ -69,19 +69,19 @@
     </message>
     <message>
         <source>Downloading</source>
-        <translation>Laufend</translation>
+        <translation>&amp;Laufend</translation>
     </message>
     <message>
         <source>Done</source>
-        <translation>Fertig</translation>
+        <translation>&amp;Fertig</translation>
     </message>
     <message>
         <source>file download</source>
-        <translation>Dateien</translation>
+        <translation>Da&amp;teien</translation>
     </message>
     <message>
         <source>record download</source>
-        <translation>Aufnahmen</translation>
+        <translation>&amp;Aufnahmen</translation>
     </message>
 </context>
 <context>
@@ -218,11 +218,11 @@
     </message>
     <message>
         <source>picture</source>
-        <translation>Bilder</translation>
+        <translation>&amp;Bilder</translation>
     </message>
     <message>
         <source>record</source>
-        <translation>Aufnahmen</translation>
+        <translation>Aufnah&amp;men</translation>
     </message>
     <message>
         <source>unkown size</source>

@@ -31,11 +31,11 @@
     </message>
     <message>
         <source>Delete</source>
-        <translation>Delete</translation>
+        <translation>&amp;Delete</translation>
     </message>
     <message>
         <source>Open folder</source>
-        <translation>Open folder</translation>
+        <translation>Open &amp;folder</translation>
     </message>
 </context>
 <context>
@@ -46,11 +46,11 @@
     </message>
     <message>
         <source>Delete</source>
-        <translation>Delete</translation>
+        <translation>&amp;Delete</translation>
     </message>
     <message>
         <source>Open folder</source>
-        <translation>Open folder</translation>
+        <translation>Open &amp;folder</translation>
     </message>
     <message>
         <source>record</source>
@@ -69,19 +69,19 @@
     </message>
     <message>
         <source>Downloading</source>
-        <translation>Downloading</translation>
+        <translation>Do&amp;wnloading</translation>
     </message>
     <message>
         <source>Done</source>
-        <translation>Done</translation>
+        <translation>D&amp;one</translation>
     </message>
     <message>
         <source>file download</source>
-        <translation>file download</translation>
+        <translation>F&amp;ile download</translation>
     </message>
     <message>
         <source>record download</source>
-        <translation>record download</translation>
+        <translation>&amp;Record download</translation>
     </message>
 </context>
 <context>
@@ -218,11 +218,11 @@
     </message>
     <message>
         <source>picture</source>
-        <translation>picture</translation>
+        <translation>&amp;Pictures</translation>
     </message>
     <message>
         <source>record</source>
-        <translation>record</translation>
+        <translation>Re&amp;cords</translation>
     </message>
     <message>
         <source>unkown size</source>

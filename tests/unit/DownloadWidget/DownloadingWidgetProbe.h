@@ -47,6 +47,20 @@ inline QString cutLabels(const QWidget& window)
     return listCut.join(' ');
 }
 
+// The shown buttons' accelerator letters, upper case, in the window's order; "-" for a button
+// without one.
+inline QString accelerators(const QWidget& window)
+{
+    QString strLetters;
+    for (const QAbstractButton* pButton : window.findChildren<QAbstractButton*>()) {
+        const int nAmp = pButton->text().indexOf('&');
+        if (pButton->isVisible() && !pButton->text().isEmpty()) {
+            strLetters += nAmp < 0 ? QChar('-') : pButton->text().at(nAmp + 1).toUpper();
+        }
+    }
+    return strLetters;
+}
+
 inline QStandardItemModel* recordModel(const QDownloadingWidget& widget)
 {
     return qobject_cast<QStandardItemModel*>(recordView(widget)->model());

@@ -162,7 +162,8 @@ QString tst_QDownloadCenter::shownCounts() const
                    : QStringLiteral("-");
     };
     return QStringLiteral("%1, %2, dots %3, %4")
-        .arg(child<QPushButton>("btnDownloading")->text(), child<QPushButton>("btnDone")->text(),
+        .arg(child<QPushButton>("btnDownloading")->text().remove('&'),
+             child<QPushButton>("btnDone")->text().remove('&'),
              dot("wgtRecordDownloadNum", "labRecordDownloadNum"),
              dot("wgtFileDownloadNum", "labFileDownloadNum"));
 }
@@ -182,6 +183,8 @@ void tst_QDownloadCenter::embedsAndCoversHost()
     QVERIFY(QTest::qWaitForWindowExposed(m_pHost.get()));
     m_pWindow->show();
     QCOMPARE(probe::cutLabels(*m_pWindow), QString());
+    // Every button has its own accelerator.
+    QCOMPARE(probe::accelerators(*m_pWindow), QString("RIWODFCP"));
     m_pHost->resize(700, 500);
     QCOMPARE(m_pWindow->geometry(), QRect(0, 0, 700, 500));
     // Only the first host counts.

@@ -139,6 +139,8 @@ private:
     void click(int nTask, Role::OrbItemDataRole eRole);
     // Chooses the entry named strEntry of the task's context menu (submenus included).
     void chooseFromMenu(int nTask, const QString& strEntry);
+    // Makes the task's row current and presses the key ("space", "delete" or "enter").
+    void pressKey(int nTask, const QString& strKey);
 
     std::unique_ptr<QDownloadingWidget> m_pWidget;
     QHash<QString, std::function<void(const Event&)>> m_hashEvents;
@@ -200,6 +202,9 @@ void tst_QDownloadingWidget::init()
         // The row's context menu: "menu2=Select_all" (blanks written as _).
         {"menu", [this](const Event& e) { chooseFromMenu(e.n, QString(e.s).replace('_', ' ')); }},
         {"pmenu", [this](const Event& e) { chooseFromMenu(-e.n, QString(e.s).replace('_', ' ')); }},
+        // Keys on the task's row: "key2=space", "pkey1=enter".
+        {"key", [this](const Event& e) { pressKey(e.n, e.s); }},
+        {"pkey", [this](const Event& e) { pressKey(-e.n, e.s); }},
         {"x", [this, checkRow](const Event& e) { checkRow(probe::recordModel(*m_pWidget), e.n); }},
         {"px", [this, checkRow](const Event& e) { checkRow(probe::picModel(*m_pWidget), e.n); }},
         {"pview", [this](auto) { m_pWidget->findChild<QAbstractButton*>("btnPictureDownloading")->click(); }},
@@ -302,6 +307,15 @@ void tst_QDownloadingWidget::chooseFromMenu(int nTask, const QString& strEntry)
         pAction->text() == strEntry ? pAction->trigger() : void();
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void tst_QDownloadingWidget::pressKey(int nTask, const QString& strKey)
+{
+    ORBGUI::OrbTableView* pView = nTask > 0 ? probe::recordView(*m_pWidget) : probe::picView(*m_pWidget);
+    pView->setCurrentIndex(cell(nTask, 2, 2));
+    const QHash<QString, Qt::Key> hashKeys{
+        {"space", Qt::Key_Space}, {"delete", Qt::Key_Delete}, {"enter", Qt::Key_Return}};
+    QTest::keyClick(pView, hashKeys.value(strKey));
 }
 
 void tst_QDownloadingWidget::check()
@@ -566,18 +580,15 @@ void tst_QDownloadingWidget::timeLeft_data()
 {
     QTest::addColumn<QString>("strEvents");
     QTest::addColumn<QString>("strTip");  // of task 1's Speed cell, from the speed of the last ticks
-    QTest::newRow("one tick") << "+1 p1=0.25 tick"
-                              << "--";
-    QTest::newRow("seconds") << "+1 p1=0.25 tick p1=0.5 tick"
-                             << "less than a minute left";
-    QTest::newRow("minutes") << "+1 p1=0.001 tick p1=0.002 tick"
-                             << "about 17 min left";
-    QTest::newRow("hours, smoothed") << "+1 p1=0.0001 tick p1=0.0002 tick p1=0.00025 tick"
-                                     << "about 3 h left";
-    QTest::newRow("stalled") << "+1 p1=0.5 tick tick"
-                             << "--";
-    QTest::newRow("failed") << "+1 p1=0.25 tick p1=0.5 tick fail1"
-                            << "";
+    const auto row = [](const char* pTag, const char* pEvents, const char* pTip) {
+        QTest::newRow(pTag) << QString(pEvents) << QString(pTip);
+    };
+    row("one tick", "+1 p1=0.25 tick", "--");
+    row("seconds", "+1 p1=0.25 tick p1=0.5 tick", "less than a minute left");
+    row("minutes", "+1 p1=0.001 tick p1=0.002 tick", "about 17 min left");
+    row("hours, smoothed", "+1 p1=0.0001 tick p1=0.0002 tick p1=0.00025 tick", "about 3 h left");
+    row("stalled", "+1 p1=0.5 tick tick", "--");
+    row("failed", "+1 p1=0.25 tick p1=0.5 tick fail1", "");
 }
 
 void tst_QDownloadingWidget::timeLeft()
@@ -592,28 +603,21 @@ void tst_QDownloadingWidget::rowMenu_data()
 {
     QTest::addColumn<QString>("strBefore");
     QTest::addColumn<QString>("strByIcon");  // with the icons and check boxes
-    QTest::addColumn<QString>("strByMenu");  // the same through the row's menu
-    QTest::newRow("delete") << "+2"
-                            << "ok del1"
-                            << "ok menu1=delete";
-    QTest::newRow("continue") << "+2 fail1"
-                              << "cont1"
-                              << "menu1=Contiue-download";
-    QTest::newRow("speed") << "+1"
-                           << "speed1"
-                           << "menu1=2x";
-    QTest::newRow("speed back") << "+1 speed1 speed1"
-                                << "speed1"
-                                << "menu1=1x";
-    QTest::newRow("picture delete") << "*2"
-                                    << "ok pdel1"
-                                    << "ok pmenu1=delete";
-    QTest::newRow("picture again") << "*2 perr"
-                                   << "pagain1"
-                                   << "pmenu1=Re-download";
-    QTest::newRow("select all") << "+3 *1"
-                                << "x1 x2 x3"
-                                << "menu2=Select_all";
+    QTest::addColumn<QString>("strByMenu");  // the same through the row's menu or keys
+    const auto row = [](const char* pTag, const char* pBefore, const char* pByIcon, const char* pByMenu) {
+        QTest::newRow(pTag) << QString(pBefore) << QString(pByIcon) << QString(pByMenu);
+    };
+    row("delete", "+2", "ok del1", "ok menu1=delete");
+    row("continue", "+2 fail1", "cont1", "menu1=Contiue-download");
+    row("speed", "+1", "speed1", "menu1=2x");
+    row("speed back", "+1 speed1 speed1", "speed1", "menu1=1x");
+    row("picture delete", "*2", "ok pdel1", "ok pmenu1=delete");
+    row("picture again", "*2 perr", "pagain1", "pmenu1=Re-download");
+    row("select all", "+3 *1", "x1 x2 x3", "menu2=Select_all");
+    row("space ticks", "+2", "x1", "key1=space");
+    row("delete presses Delete", "+2 x1", "ok press", "ok key2=delete");
+    row("enter continues", "+2 fail1", "cont1", "key1=enter");
+    row("enter downloads again", "*2 perr", "pagain1", "pkey1=enter");
 }
 
 void tst_QDownloadingWidget::rowMenu()

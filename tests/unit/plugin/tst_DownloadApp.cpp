@@ -306,9 +306,9 @@ private slots:
         };
         QCOMPARE(QStringList({probe::recordModel(*downloading())->headerData(3, Qt::Horizontal).toString(),
                               probe::statusText(*downloading(), 2), buttons(), probe::cutLabels(*m_pHost)}),
-                 QStringList({"Acme", "Wird geladen", "Fertig 1, Laufend 1", ""}));
+                 QStringList({"Acme", "Wird geladen", "&Fertig 1, &Laufend 1", ""}));
         facade.clearDownloadData();
-        QCOMPARE(buttons(), QString("Fertig 0, Laufend 0"));
+        QCOMPARE(buttons(), QString("&Fertig 0, &Laufend 0"));
     }
 
     // The page in the window's browser: messages sent before it is up, a file fetched from its
