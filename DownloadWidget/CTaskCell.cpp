@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QLocale>
 #include <QSet>
+#include <QStringList>
 
 #include <orbgui/OrbItemDataRole.h>
 
@@ -40,6 +41,8 @@ QVariant CTaskCell::data(int nRole) const
                                       .arg(QLocale().toString(nBytes)))
                        : QVariant();
         }
+        case Qt::AccessibleTextRole:
+            return accessibleText();
         case Qt::TextAlignmentRole:
             return m_eKind == Icons ? QVariant() : QVariant(CSkinStyle::kAlignCenter);
         case Qt::CheckStateRole:
@@ -65,6 +68,28 @@ QVariant CTaskCell::data(int nRole) const
         default:
             return QVariant();
     }
+}
+
+QVariant CTaskCell::accessibleText() const
+{
+    using Role = ORBGUI::struTreeViewData;
+    if (m_eKind == Progress) {
+        return QCoreApplication::translate("CTaskCell", "%1 percent")
+            .arg(data(CDownloadCenterTableDelegate::ProgressValueRole).toInt());
+    }
+    if (m_eKind != Icons) {
+        return QVariant();
+    }
+    // The icons by their tooltips, the speed icon with its factor: "delete, Speed-download 2x".
+    QStringList listNames;
+    for (int nSlot = 0; nSlot < Role::kPixmapSlotCount; ++nSlot) {
+        if (QStandardItem::data(Role::PixmapRole0 + nSlot).isValid()) {
+            const QString strName = data(Role::PixmapToolTipRole0 + nSlot).toString();
+            listNames << (nSlot == 2 ? QStringLiteral("%1 %2x").arg(strName).arg(data(Qt::UserRole).toInt())
+                                     : strName);
+        }
+    }
+    return listNames.join(QStringLiteral(", "));
 }
 
 QStandardItem* CTaskCell::clone() const

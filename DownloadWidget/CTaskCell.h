@@ -29,5 +29,8 @@ public:
     static QString shared(const QString& strText);
 
 private:
+    // What a screen reader says: a bar's percent, the names of the icons; else the text.
+    QVariant accessibleText() const;
+
     Kind m_eKind;
 };

@@ -424,6 +424,8 @@ void QDownloadCenter::setBadge(QWidget* pContainer, QRedDotLabel* pLabel, int nN
         pLabel->setFixedSize(32, 16);
         pLabel->setRedDotText(QStringLiteral("99+"));
     }
+    // The whole count for screen readers, where the badge shows "99+".
+    pLabel->setAccessibleDescription(QString::number(nNum));
     pContainer->show();
 }
 

@@ -7,6 +7,10 @@
         <source>%1 bytes</source>
         <translation>%1 Bytes</translation>
     </message>
+    <message>
+        <source>%1 percent</source>
+        <translation>%1 Prozent</translation>
+    </message>
 </context>
 <context>
     <name>CTimeLeft</name>

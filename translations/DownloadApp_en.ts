@@ -7,6 +7,10 @@
         <source>%1 bytes</source>
         <translation>%1 bytes</translation>
     </message>
+    <message>
+        <source>%1 percent</source>
+        <translation>%1 percent</translation>
+    </message>
 </context>
 <context>
     <name>CTimeLeft</name>

@@ -157,8 +157,14 @@ QString tst_QDownloadCenter::shownCounts() const
 {
     const auto dot = [this](const char* szDot, const char* szLabel) {
         const auto* pLabel = child<QRedDotLabel>(szLabel);
+        // The whole count for screen readers, in brackets where the dot cuts it.
+        const QString strSpoken = pLabel->accessibleDescription();
         return child(szDot)->isVisibleTo(m_pWindow)
-                   ? QStringLiteral("%1 %2x%3").arg(pLabel->text()).arg(pLabel->width()).arg(pLabel->height())
+                   ? QStringLiteral("%1%4 %2x%3")
+                         .arg(pLabel->text())
+                         .arg(pLabel->width())
+                         .arg(pLabel->height())
+                         .arg(strSpoken == pLabel->text() ? QString() : " (" + strSpoken + ")")
                    : QStringLiteral("-");
     };
     return QStringLiteral("%1, %2, dots %3, %4")
@@ -259,11 +265,11 @@ void tst_QDownloadCenter::counts_data()
     QTest::newRow("10") << QList<int>{10} << QStringList() << "Downloading 10, Done 10, dots 10 26x16, -";
     QTest::newRow("99") << QList<int>{99} << QStringList() << "Downloading 99, Done 99, dots 99 26x16, -";
     QTest::newRow("100") << QList<int>{100} << QStringList()
-                         << "Downloading 99+, Done 99+, dots 99+ 32x16, -";
+                         << "Downloading 99+, Done 99+, dots 99+ (100) 32x16, -";
     QTest::newRow("back to 0") << QList<int>{12, 0} << QStringList() << strNone + "-";
     // The page's own count only sets the file tab's dot; anything but a whole number is none.
     QTest::newRow("page 10") << listNone << QStringList{"10"} << strNone + "10 26x16";
-    QTest::newRow("page 100") << listNone << QStringList{"100"} << strNone + "99+ 32x16";
+    QTest::newRow("page 100") << listNone << QStringList{"100"} << strNone + "99+ (100) 32x16";
     QTest::newRow("page negative") << listNone << QStringList{"-4"} << strNone + "-";
     QTest::newRow("page text") << listNone << QStringList{"\"7\""} << strNone + "-";
     QTest::newRow("page without count") << listNone << QStringList{"12", ""} << strNone + "12 26x16";

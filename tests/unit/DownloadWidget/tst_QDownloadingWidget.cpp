@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QDesktopServices>
 #include <QHeaderView>
 #include <QMenu>
@@ -120,6 +121,8 @@ private slots:
     void rowLooks();
     void timeLeft_data();
     void timeLeft();
+    void spoken_data();
+    void spoken();
     void rowMenu_data();
     void rowMenu();
     void notices_data();
@@ -597,6 +600,39 @@ void tst_QDownloadingWidget::timeLeft()
     QFETCH(QString, strTip);
     run(strEvents);
     QCOMPARE(cell(1, W::RecordColumnSpeed, -1).data(Qt::ToolTipRole).toString(), strTip);
+}
+
+void tst_QDownloadingWidget::spoken_data()
+{
+    QTest::addColumn<QString>("strEvents");
+    QTest::addColumn<QString>("strSpoken");  // task 1's row, cell by cell from Percent on
+    const auto row = [](const char* pTag, const char* pEvents, const char* pSpoken) {
+        QTest::newRow(pTag) << QString(pEvents) << QString(pSpoken);
+    };
+    row("downloading", "+1 p1=0.52 tick", "52 percent|7KB/s|Downloading|delete, Speed-download 1x");
+    row("failed", "+2 fail1", "0 percent|--|Failed|delete, Contiue-download");
+    row("picture", "*1", "0 percent|--|Downloading|delete");
+}
+
+// As a screen reader reads a row: through the table's accessible interface.
+void tst_QDownloadingWidget::spoken()
+{
+    QFETCH(QString, strEvents);
+    QFETCH(QString, strSpoken);
+    run(strEvents);
+    const bool bPicture = strEvents.startsWith('*');
+    ORBGUI::OrbTableView* pView = bPicture ? probe::picView(*m_pWidget) : probe::recordView(*m_pWidget);
+    m_pWidget->show();
+    m_pWidget->findChild<QAbstractButton*>(bPicture ? "btnPictureDownloading" : "btnRecordDownloading")
+        ->click();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWidget.get()));
+    QAccessibleTableInterface* pTable = QAccessible::queryAccessibleInterface(pView)->tableInterface();
+    const QModelIndex percent = cell(bPicture ? -1 : 1, W::RecordColumnPercent, W::PicColumnPercent);
+    QStringList listSpoken;
+    for (int nColumn = percent.column(); nColumn < percent.model()->columnCount(); ++nColumn) {
+        listSpoken << pTable->cellAt(percent.row(), nColumn)->text(QAccessible::Name);
+    }
+    QCOMPARE(listSpoken.join('|'), strSpoken);
 }
 
 void tst_QDownloadingWidget::rowMenu_data()
