@@ -53,24 +53,452 @@ public slots:
     void openUrl(const QUrl& url) { m_listEvents << "open " + url.toString(); }
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        // A language the module has no translation for: it falls back to English.
+        QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+        QVERIFY(m_dirRecords.isValid() && m_dirFiles.isValid());
+        // Nothing listens there: the page never loads, so only the test talks to the window.
+        probe::setClientSetting(QStringLiteral("Local/WebUrl"), QStringLiteral("http://127.0.0.1:9/web"));
+        probe::setClientSetting(QStringLiteral("Download/DownloadPath"), m_dirRecords.path());
+        probe::setClientSetting(QStringLiteral("Download/FileDownloadPath"), m_dirFiles.path());
+        // Files of the rows' names: taking rows off the list never touches them.
+        for (int i = 0; i < 6; ++i) {
+            QFile file(m_dirRecords.filePath(QStringLiteral("row %1").arg(i)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+    }
 
-    void embedsAndCoversHost();
-    void tabs_data();
-    void tabs();
-    void counts_data();
-    void counts();
-    void finishedTasksAndDeviceEvents();
-    void pageRequests_data();
-    void pageRequests();
-    void messageNumbersAndLogOut();
-    void doneRows_data();
-    void doneRows();
-    void deleteRows_data();
-    void deleteRows();
-    void openFolder();
+    void init()
+    {
+        ScriptedEngine::reset();
+        ModalAnswerer::reset();
+        m_listEvents.clear();
+        m_listToMain.clear();
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+        WebNotifyBus::registerReceiver(QStringLiteral("Main"), &m_busContext,
+                                       [this](const QJsonObject& message) {
+                                           m_listToMain << message;
+                                           m_listEvents << "main " + message.value("method").toString();
+                                       });
+        m_pHost = std::make_unique<QWidget>();
+        m_pHost->resize(1100, 800);
+        m_pWindow = QDownloadCenter::instance();
+        m_pWindow->initWidget(m_pHost.get());
+        m_pBrowser = m_pWindow->findChild<CBrowser*>();
+        QVERIFY(m_pBrowser);
+        connect(m_pBrowser, &CBrowser::sgnResponseSent, this, [this](const QString& strText) {
+            // The method, and the jobs of a status message.
+            const QJsonObject message = parse(strText);
+            QString strEvent = "page " + message.value("method").toString();
+            for (const QJsonValue& task :
+                 message.value("params").toObject().value("downloadTasksStatus").toArray()) {
+                strEvent += ' ' + task.toObject().value("taskId").toString();
+            }
+            m_listEvents << strEvent;
+        });
+    }
+
+    void cleanup()
+    {
+        QDownloadCenter::destroyInstance();
+        m_pHost.reset();
+        WebNotifyBus::unregisterReceiver(QStringLiteral("Main"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(ModalAnswerer::problems(), QStringList());
+        QCOMPARE(QDir(m_dirRecords.path()).entryList(QDir::Files).size(), 6);
+    }
+
+    void embedsAndCoversHost()
+    {
+        QCOMPARE(m_pWindow->parentWidget(), m_pHost.get());
+        // The default skin styles the window and both lists (each list has its own sheet).
+        const QList<QWidget*> listStyled = {m_pWindow, m_pWindow->findChild<QDownloadingWidget*>(),
+                                            m_pWindow->findChild<QDownloadDoneWidget*>()};
+        for (const QWidget* pWidget : listStyled) {
+            QVERIFY(pWidget && pWidget->styleSheet().contains(QLatin1Char('{')));
+        }
+        // Showing it is the host's call.
+        QVERIFY(m_pWindow->isHidden());
+        m_pHost->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_pHost.get()));
+        m_pWindow->show();
+        QCOMPARE(probe::cutLabels(*m_pWindow), QString());
+        // Every button has its own accelerator.
+        QCOMPARE(probe::accelerators(*m_pWindow), QString("RIWODFCP"));
+        m_pHost->resize(700, 500);
+        QCOMPARE(m_pWindow->geometry(), QRect(0, 0, 700, 500));
+        // Only the first host counts.
+        QWidget otherHost;
+        m_pWindow->initWidget(&otherHost);
+        QCOMPARE(m_pWindow->parentWidget(), m_pHost.get());
+
+        QPointer<QDownloadCenter> pFirst = m_pWindow;
+        QDownloadCenter::destroyInstance();
+        QVERIFY(!pFirst && m_pHost->findChildren<QWidget*>().isEmpty());
+        // The next use builds a new one, which a missing host does not embed.
+        m_pWindow = QDownloadCenter::instance();
+        m_pWindow->initWidget(nullptr);
+        QVERIFY(!m_pWindow->isInited() && !m_pWindow->parentWidget());
+    }
+
+    void tabs_data()
+    {
+        QTest::addColumn<QStringList>("listClicks");
+        QTest::addColumn<QString>("strShown");
+        QTest::addColumn<QStringList>("listEvents");
+
+        // Opening the file tab asks the page to reload its lists.
+        const QStringList listRefresh{QStringLiteral("page notifyWebRefreshDownloadFilePage")};
+        QTest::newRow("start") << QStringList() << "0 wgtDownloading btnRecordDownload btnDownloading"
+                               << QStringList();
+        QTest::newRow("done list") << QStringList{"btnDone"} << "0 wgtDone btnRecordDownload btnDone"
+                                   << QStringList();
+        QTest::newRow("file tab") << QStringList{"btnFileDownload"} << "1 btnFileDownload btnDownloading"
+                                  << listRefresh;
+        QTest::newRow("back keeps the list") << QStringList{"btnDone", "btnFileDownload", "btnRecordDownload"}
+                                             << "0 wgtDone btnRecordDownload btnDone" << listRefresh;
+        QTest::newRow("back to downloading")
+            << QStringList{"btnDone", "btnDownloading"} << "0 wgtDownloading btnRecordDownload btnDownloading"
+            << QStringList();
+        QTest::newRow("file tab twice") << QStringList{"btnFileDownload", "btnFileDownload"}
+                                        << "1 btnFileDownload btnDownloading" << listRefresh + listRefresh;
+    }
+
+    void tabs()
+    {
+        QFETCH(QStringList, listClicks);
+        QFETCH(QString, strShown);
+        QFETCH(QStringList, listEvents);
+
+        for (const QString& strButton : listClicks) {
+            child<QPushButton>(qPrintable(strButton))->click();
+        }
+        // The page of the stack, the list shown and the buttons checked.
+        QStringList listShown{
+            QString::number(child<QStackedWidget>("DownloadCenterStacked")->currentIndex())};
+        for (const char* szName : {"wgtDownloading", "wgtDone"}) {
+            listShown << (child(szName)->isVisibleTo(m_pWindow) ? QString(szName) : QString());
+        }
+        for (const char* szName : {"btnRecordDownload", "btnFileDownload", "btnDownloading", "btnDone"}) {
+            listShown << (child<QPushButton>(szName)->isChecked() ? QString(szName) : QString());
+        }
+        listShown.removeAll(QString());
+        QCOMPARE(listShown.join(' '), strShown);
+        QCOMPARE(m_listEvents, listEvents);
+    }
+
+    void counts_data()
+    {
+        QTest::addColumn<QList<int>>("listCounts");
+        QTest::addColumn<QStringList>("listFromPage");
+        QTest::addColumn<QString>("strCounts");
+
+        const QList<int> listNone;
+        const QString strNone = QStringLiteral("Downloading 0, Done 0, dots -, ");
+        QTest::newRow("none") << listNone << QStringList() << strNone + "-";
+        QTest::newRow("9") << QList<int>{9} << QStringList() << "Downloading 9, Done 9, dots 9 16x16, -";
+        QTest::newRow("10") << QList<int>{10} << QStringList() << "Downloading 10, Done 10, dots 10 26x16, -";
+        QTest::newRow("99") << QList<int>{99} << QStringList() << "Downloading 99, Done 99, dots 99 26x16, -";
+        QTest::newRow("100") << QList<int>{100} << QStringList()
+                             << "Downloading 99+, Done 99+, dots 99+ (100) 32x16, -";
+        QTest::newRow("back to 0") << QList<int>{12, 0} << QStringList() << strNone + "-";
+        // The page's own count only sets the file tab's dot; anything but a whole number is none.
+        QTest::newRow("page 10") << listNone << QStringList{"10"} << strNone + "10 26x16";
+        QTest::newRow("page 100") << listNone << QStringList{"100"} << strNone + "99+ (100) 32x16";
+        QTest::newRow("page negative") << listNone << QStringList{"-4"} << strNone + "-";
+        QTest::newRow("page text") << listNone << QStringList{"\"7\""} << strNone + "-";
+        QTest::newRow("page without count") << listNone << QStringList{"12", ""} << strNone + "12 26x16";
+    }
+
+    void counts()
+    {
+        QFETCH(QList<int>, listCounts);
+        QFETCH(QStringList, listFromPage);
+        QFETCH(QString, strCounts);
+
+        // The counts both lists report, in order.
+        for (int nCount : listCounts) {
+            emit child<QDownloadingWidget>("wgtDownloading")->sgnDownloadingItemNumChanaged(nCount);
+            emit done()->sgnDoneItemNumChanged(nCount);
+        }
+        for (const QString& strCount : listFromPage) {
+            const QString strParams = QStringLiteral(R"({"downloadingFileNum":%1})").arg(strCount);
+            emit m_pBrowser->request(m_pBrowser,
+                                     request(QStringLiteral("notifyDownloadingFileNum"),
+                                             strCount.isEmpty() ? QStringLiteral("{}") : strParams));
+        }
+        QCOMPARE(shownCounts(), strCounts);
+        QCOMPARE(m_listEvents, QStringList());
+    }
+
+    void finishedTasksAndDeviceEvents()
+    {
+        emit m_pWindow->sgnAddDownloadTask(probe::recordTask(QStringLiteral("front door.mp4")));
+        emit m_pWindow->sgnAddDownloadTask(probe::recordTask(QStringLiteral("back door.mp4")));
+        emit m_pWindow->sgnAddPicDownloadTask(probe::picTask(QStringLiteral("pictures.zip")));
+        QCOMPARE(shownCounts(), QStringLiteral("Downloading 3, Done 0, dots 3 16x16, -"));
+
+        emit CRecordDownloadManager::getInstance().sgnDownloadStateNotify(1, true,
+                                                                          ScriptedEngine::heldRecordInfo(1));
+        emit CPicDownloadManager::getInstance().sgnPicFinishedDowndload();
+        QCOMPARE(doneNames(), QStringList({"pictures.zip", "front door.mp4"}));
+        QCOMPARE(shownCounts(), QStringLiteral("Downloading 1, Done 2, dots 1 16x16, -"));
+
+        // Only the deletion of the tasks' own device takes them away.
+        ScriptedEngine::clearCalls();
+        m_pWindow->notifyDeviceStatus({{"deviceId", "device-2"}, {"channelId", "3"}, {"event", "delete"}});
+        m_pWindow->notifyDeviceStatus({{"deviceId", "device-1"}, {"channelId", "3"}, {"event", "offline"}});
+        QCOMPARE(shownCounts(), QStringLiteral("Downloading 1, Done 2, dots 1 16x16, -"));
+        m_pWindow->notifyDeviceStatus({{"deviceId", "device-1"}, {"channelId", "3"}, {"event", "delete"}});
+        QCOMPARE(ScriptedEngine::record().calls({QStringLiteral("stopDownload")}),
+                 QStringList{"stopDownload(2,2,true)"});
+        QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 2, dots -, -"));
+
+        m_pWindow->clearDownloadData();
+        QCOMPARE(doneNames(), QStringList());
+        QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 0, dots -, -"));
+    }
+
+    void pageRequests_data()
+    {
+        QTest::addColumn<QStringList>("listRequests");
+        QTest::addColumn<QStringList>("listEvents");
+        QTest::addColumn<QStringList>("listLogged");
+
+        const QStringList listNone;
+        QTest::newRow("open folder") << QStringList{request("openDownloadFiledir")}
+                                     << QStringList{"open " +
+                                                    QUrl::fromLocalFile(m_dirFiles.path()).toString()}
+                                     << listNone;
+        // An address the jobs refuse at once: no transfer, a failed job the status lists.
+        QTest::newRow("add, then status")
+            << QStringList{request(
+                               "AddDownloadTasksByPublicUrl",
+                               R"({"downloadTasks":[{"taskId":"t-1","url":"ftp:a.bin","fileName":"a.bin"}]})"),
+                           request("getDownloadTasksByPublicUrlStatus", R"({"downloadTasks":["t-1"]})")}
+            << QStringList{"page responseDownloadTasksByPublicUrlStatus t-1"}
+            << QStringList{"6 rejected address [ftp:a.bin] of task [t-1]: not an http or https address"};
+        QTest::newRow("log-out") << QStringList{request("NotifyLoginOut")}
+                                 << QStringList{"main notifyWebLoginOut"} << listNone;
+        QTest::newRow("unknown or miscased")
+            << QStringList{request("getDownloadTasks"), request("notifyLoginOut"),
+                           request("OpenDownloadFiledir")}
+            << listNone << listNone;
+
+        // Malformed requests are logged as warnings and get no answer.
+        const QString strTruncated = QStringLiteral(R"({"method":"NotifyLoginOut","id":1,"async")");
+        QJsonParseError error;
+        QJsonDocument::fromJson(strTruncated.toUtf8(), &error);
+        QTest::newRow("truncated") << QStringList{strTruncated} << listNone
+                                   << QStringList{"6 Json error[" + error.errorString() + "]"};
+        const QString strArray = QStringLiteral(R"([{"method":"NotifyLoginOut"}])");
+        QTest::newRow("array") << QStringList{strArray} << listNone
+                               << QStringList{"6 Json format error[" + strArray + "]"};
+        const QString strNoId = QStringLiteral(R"({"method":"NotifyLoginOut","async":false,"params":{}})");
+        QTest::newRow("no id") << QStringList{strNoId} << listNone
+                               << QStringList{"6 Json context error[" + strNoId + "]"};
+        // Percent signs reach the log as they came.
+        const QString strPercent = QStringLiteral(R"({"method":"%s%n","id":"%1%2","async":"%%"})");
+        QTest::newRow("percent signs")
+            << QStringList{strPercent} << listNone << QStringList{"6 Json context error[" + strPercent + "]"};
+    }
+
+    void pageRequests()
+    {
+        QFETCH(QStringList, listRequests);
+        QFETCH(QStringList, listEvents);
+        QFETCH(QStringList, listLogged);
+
+        LogCapture capture;
+        for (const QString& strRequest : listRequests) {
+            emit m_pBrowser->request(m_pBrowser, strRequest);
+        }
+        QCoreApplication::processEvents();
+        QTRY_COMPARE(m_listEvents, listEvents);
+        QStringList listRecords;
+        for (const ncl::NLogRecord& record : capture.records()) {
+            listRecords << QStringLiteral("%1 %2").arg(record.nLevel).arg(record.strMessage);
+        }
+        QCOMPARE(listRecords, listLogged);
+    }
+
+    void messageNumbersAndLogOut()
+    {
+        // Each message the window sends takes the next number of its own counter.
+        QSignalSpy spySent(m_pBrowser.data(), &CBrowser::sgnResponseSent);
+        child<QPushButton>("btnFileDownload")->click();
+        child<QPushButton>("btnFileDownload")->click();
+        const int nFirst = parse(spySent.value(0).value(0).toString()).value("id").toInt();
+        QCOMPARE(spySent.value(1).value(0).toString(),
+                 QStringLiteral(R"({"async":false,"id":%1,"method":"notifyWebRefreshDownloadFilePage",)"
+                                R"("params":{},"result":true})")
+                     .arg(nFirst + 1));
+
+        emit m_pBrowser->request(m_pBrowser, request(QStringLiteral("NotifyLoginOut")));
+        QTRY_COMPARE(m_listToMain.size(), 1);
+        QCOMPARE(QJsonDocument(m_listToMain.first()).toJson(QJsonDocument::Compact),
+                 QStringLiteral(
+                     R"({"async":false,"id":%1,"method":"notifyWebLoginOut","params":{},"result":true})")
+                     .arg(nFirst + 2)
+                     .toUtf8());
+        // The page outlives the window, which the host destroys next, and goes with it.
+        QVERIFY(!m_pBrowser->parent());
+        QDownloadCenter::destroyInstance();
+        QTRY_VERIFY(m_pBrowser.isNull());
+    }
+
+    void doneRows_data()
+    {
+        QTest::addColumn<int>("nSourceKind");
+        QTest::addColumn<int>("nDownloadMode");
+        QTest::addColumn<qint64>("nFileSize");
+        QTest::addColumn<QString>("strRow");
+
+        const QString strRecord =
+            QStringLiteral("r|Channel of r|Shop of r|2024-03-01 08:00:00|2024-03-01 09:00:00|");
+        QTest::newRow("record") << 0 << 0 << qint64(1536) << strRecord + "1.5KB";
+        QTest::newRow("no size reported") << 0 << 0 << qint64(0) << strRecord + "unknown size";
+        QTest::newRow("kind 2, mode 0") << 2 << 0 << qint64(5000) << strRecord + "unknown size";
+        QTest::newRow("kind 2, mode 2") << 2 << 2 << qint64(5000) << strRecord + "4.9KB";
+        QTest::newRow("kind 23, mode 2") << 23 << 2 << qint64(5000) << strRecord + "unknown size";
+        QTest::newRow("kind 23, mode 1") << 23 << 1 << qint64(5000) << strRecord + "4.9KB";
+        // A picture package always has a size, even 0, and no channel or shop.
+        QTest::newRow("picture") << -1 << 0 << qint64(0)
+                                 << "p|--|--|2024-03-01 08:00:00|2024-03-01 09:00:00|0B";
+    }
+
+    void doneRows()
+    {
+        QFETCH(int, nSourceKind);
+        QFETCH(int, nDownloadMode);
+        QFETCH(qint64, nFileSize);
+        QFETCH(QString, strRow);
+
+        // Started an hour, a minute and a second ago.
+        const qint32 nStart = static_cast<qint32>(QDateTime::currentSecsSinceEpoch()) - 3661;
+        DownloadInfo record = probe::recordTask(QStringLiteral("r"), nSourceKind, nDownloadMode, nFileSize);
+        record.strFilePath = QStringLiteral("/srv/records/r");
+        DownloadPicInfo picture = probe::picTask(QStringLiteral("p"));
+        record.nStartDownloadTime = picture.nStartDownloadTime = nStart;
+        nSourceKind < 0 ? done()->onPicDownloadFinished(picture) : done()->onDownloadFinished(record);
+        QStringList listCells;
+        for (int nColumn = 1; nColumn <= QDownloadDoneWidget::DoneColumnFileSize; ++nColumn) {
+            listCells << doneModel()->index(0, nColumn).data().toString();
+        }
+        QCOMPARE(listCells.join('|'), strRow);
+        // A name cut short shows where the file is.
+        QCOMPARE(doneModel()->index(0, 1).data(Qt::ToolTipRole).toString(),
+                 nSourceKind < 0 ? "" : record.strFilePath);
+        // How long it took, read within a few seconds.
+        const QString strTook =
+            doneModel()->index(0, QDownloadDoneWidget::DoneColumnDoneTime).data().toString();
+        QVERIFY2(QRegularExpression("^1 h 1 min [1-5] s$").match(strTook).hasMatch(), qPrintable(strTook));
+        QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 1, dots -, -"));
+    }
+
+    void deleteRows_data()
+    {
+        QTest::addColumn<QList<int>>("listChecked");
+        QTest::addColumn<int>("nIconSlot");
+        QTest::addColumn<int>("nAnswer");
+        QTest::addColumn<int>("nMeanwhile");  // while the box is open: 1 a row arrives, 2 the host logs out
+        QTest::addColumn<QStringList>("listLeft");
+
+        // Top to bottom: row 5 to row 0. "Delete" takes the checked rows, the icon slot (-1: none) of
+        // the third row that row.
+        const QStringList listAll{"row 5", "row 4", "row 3", "row 2", "row 1", "row 0"};
+        const QList<int> listChecked{1, 3, 4};
+        const QList<int> listThird{2};
+        QTest::newRow("OK") << listChecked << -1 << int(Box::Ok) << 0
+                            << QStringList{"row 5", "row 3", "row 0"};
+        QTest::newRow("Cancel") << listChecked << -1 << int(Box::Cancel) << 0 << listAll;
+        QTest::newRow("a row arrives above meanwhile")
+            << listChecked << -1 << int(Box::Ok) << 1 << QStringList{"new", "row 5", "row 3", "row 0"};
+        QTest::newRow("logged out meanwhile") << listChecked << -1 << int(Box::Ok) << 2 << QStringList();
+        QTest::newRow("nothing checked") << QList<int>() << -1 << 0 << 0 << listAll;
+        QTest::newRow("icon, OK") << listThird << 0 << int(Box::Ok) << 0
+                                  << QStringList{"row 5", "row 4", "row 2", "row 1", "row 0"};
+        QTest::newRow("icon, Cancel") << listThird << 0 << int(Box::Cancel) << 0 << listAll;
+        QTest::newRow("icon, a row arrives above meanwhile")
+            << listThird << 0 << int(Box::Ok) << 1
+            << QStringList{"new", "row 5", "row 4", "row 2", "row 1", "row 0"};
+        QTest::newRow("icon, logged out meanwhile") << listThird << 0 << int(Box::Ok) << 2 << QStringList();
+        QTest::newRow("another icon slot") << listThird << 1 << int(Box::Ok) << 0 << listAll;
+    }
+
+    void deleteRows()
+    {
+        QFETCH(QList<int>, listChecked);
+        QFETCH(int, nIconSlot);
+        QFETCH(int, nAnswer);
+        QFETCH(int, nMeanwhile);
+        QFETCH(QStringList, listLeft);
+
+        for (int i = 0; i < 6; ++i) {
+            done()->onDownloadFinished(probe::recordTask(QStringLiteral("row %1").arg(i)));
+        }
+        if (nAnswer) {
+            ModalAnswerer::answerNext(nAnswer, [this, nMeanwhile] {
+                if (nMeanwhile == 2) {
+                    QDownloadCenter::destroyInstance();
+                } else if (nMeanwhile == 1) {
+                    done()->onPicDownloadFinished(probe::picTask(QStringLiteral("new")));
+                }
+            });
+        }
+        NotificationCapture notifications;
+        if (nIconSlot < 0) {
+            for (int nRow : listChecked) {
+                doneModel()->setData(doneModel()->index(nRow, 0), Qt::Checked, Qt::CheckStateRole);
+            }
+            done()->findChild<QPushButton*>(QStringLiteral("btnDelete"))->click();
+        } else {
+            emit done()->findChild<ORBGUI::OrbTableView*>()->SignalPixmapClicked(
+                doneModel()->index(listChecked.first(), QDownloadDoneWidget::DoneColumnOperate),
+                static_cast<Role::OrbItemDataRole>(Role::PixmapRole0 + nIconSlot));
+        }
+        const QString strAsked =
+            nIconSlot >= 0 ? QStringLiteral("Are you sure you want to delete the selected file?")
+            : nAnswer      ? QStringLiteral("Are you sure you want to delete the selected files?")
+                           : QStringLiteral("No record selected.");
+        QCOMPARE(ModalAnswerer::questions() + notifications.texts(), QStringList{strAsked});
+        if (nMeanwhile == 2) {
+            return;
+        }
+        QCOMPARE(doneNames(), listLeft);
+        QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done %1, dots -, -").arg(listLeft.size()));
+    }
+
+    // The button, then the row's context menu: its entries, and what "Open file" and "Open folder" open.
+    void openFolder()
+    {
+        done()->findChild<QPushButton*>(QStringLiteral("btnFolder"))->click();
+        DownloadInfo record = probe::recordTask(QStringLiteral("r"));
+        record.strFilePath = m_dirRecords.filePath(QStringLiteral("r.mp4"));
+        done()->onDownloadFinished(record);
+        m_pHost->show();
+        m_pWindow->show();
+        auto* pView = done()->findChild<ORBGUI::OrbTableView*>();
+        QStringList listEntries;
+        for (const QString strEntry : {"Open file", "Open folder"}) {
+            emit pView->customContextMenuRequested(pView->visualRect(doneModel()->index(0, 1)).center());
+            QMenu* pMenu = done()->findChild<QMenu*>();
+            pMenu->hide();
+            listEntries.clear();
+            for (QAction* pAction : pMenu->actions()) {
+                listEntries << pAction->text();
+                pAction->text() == strEntry ? pAction->trigger() : void();
+            }
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        QCOMPARE(listEntries, QStringList({"Open file", "Delete", "Open folder", "Select all"}));
+        const QString strFolder =
+            "open " + QUrl("file:///" + m_dirRecords.path(), QUrl::TolerantMode).toString();
+        QCOMPARE(m_listEvents,
+                 QStringList(
+                     {strFolder, "open " + QUrl::fromLocalFile(record.strFilePath).toString(), strFolder}));
+    }
 
 private:
     template <typename T = QWidget>
@@ -79,7 +507,26 @@ private:
         return m_pWindow->findChild<T*>(QLatin1String(szName));
     }
     // The two list buttons and the two red dots, as the user reads them.
-    QString shownCounts() const;
+    QString shownCounts() const
+    {
+        const auto dot = [this](const char* szDot, const char* szLabel) {
+            const auto* pLabel = child<QRedDotLabel>(szLabel);
+            // The whole count for screen readers, in brackets where the dot cuts it.
+            const QString strSpoken = pLabel->accessibleDescription();
+            return child(szDot)->isVisibleTo(m_pWindow)
+                       ? QStringLiteral("%1%4 %2x%3")
+                             .arg(pLabel->text())
+                             .arg(pLabel->width())
+                             .arg(pLabel->height())
+                             .arg(strSpoken == pLabel->text() ? QString() : " (" + strSpoken + ")")
+                       : QStringLiteral("-");
+        };
+        return QStringLiteral("%1, %2, dots %3, %4")
+            .arg(child<QPushButton>("btnDownloading")->text().remove('&'),
+                 child<QPushButton>("btnDone")->text().remove('&'),
+                 dot("wgtRecordDownloadNum", "labRecordDownloadNum"),
+                 dot("wgtFileDownloadNum", "labFileDownloadNum"));
+    }
     QDownloadDoneWidget* done() const { return child<QDownloadDoneWidget>("wgtDone"); }
     QStandardItemModel* doneModel() const { return probe::doneModel(*m_pWindow); }
     QStringList doneNames() const
@@ -97,465 +544,6 @@ private:
     QStringList m_listEvents;
     QList<QJsonObject> m_listToMain;
 };
-
-void tst_QDownloadCenter::initTestCase()
-{
-    // A language the module has no translation for: it falls back to English.
-    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
-    QVERIFY(m_dirRecords.isValid() && m_dirFiles.isValid());
-    // Nothing listens there: the page never loads, so only the test talks to the window.
-    probe::setClientSetting(QStringLiteral("Local/WebUrl"), QStringLiteral("http://127.0.0.1:9/web"));
-    probe::setClientSetting(QStringLiteral("Download/DownloadPath"), m_dirRecords.path());
-    probe::setClientSetting(QStringLiteral("Download/FileDownloadPath"), m_dirFiles.path());
-    // Files of the rows' names: taking rows off the list never touches them.
-    for (int i = 0; i < 6; ++i) {
-        QFile file(m_dirRecords.filePath(QStringLiteral("row %1").arg(i)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-}
-
-void tst_QDownloadCenter::init()
-{
-    ScriptedEngine::reset();
-    ModalAnswerer::reset();
-    m_listEvents.clear();
-    m_listToMain.clear();
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
-    WebNotifyBus::registerReceiver(QStringLiteral("Main"), &m_busContext, [this](const QJsonObject& message) {
-        m_listToMain << message;
-        m_listEvents << "main " + message.value("method").toString();
-    });
-    m_pHost = std::make_unique<QWidget>();
-    m_pHost->resize(1100, 800);
-    m_pWindow = QDownloadCenter::instance();
-    m_pWindow->initWidget(m_pHost.get());
-    m_pBrowser = m_pWindow->findChild<CBrowser*>();
-    QVERIFY(m_pBrowser);
-    connect(m_pBrowser, &CBrowser::sgnResponseSent, this, [this](const QString& strText) {
-        // The method, and the jobs of a status message.
-        const QJsonObject message = parse(strText);
-        QString strEvent = "page " + message.value("method").toString();
-        for (const QJsonValue& task :
-             message.value("params").toObject().value("downloadTasksStatus").toArray()) {
-            strEvent += ' ' + task.toObject().value("taskId").toString();
-        }
-        m_listEvents << strEvent;
-    });
-}
-
-void tst_QDownloadCenter::cleanup()
-{
-    QDownloadCenter::destroyInstance();
-    m_pHost.reset();
-    WebNotifyBus::unregisterReceiver(QStringLiteral("Main"));
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    QCOMPARE(ModalAnswerer::problems(), QStringList());
-    QCOMPARE(QDir(m_dirRecords.path()).entryList(QDir::Files).size(), 6);
-}
-
-QString tst_QDownloadCenter::shownCounts() const
-{
-    const auto dot = [this](const char* szDot, const char* szLabel) {
-        const auto* pLabel = child<QRedDotLabel>(szLabel);
-        // The whole count for screen readers, in brackets where the dot cuts it.
-        const QString strSpoken = pLabel->accessibleDescription();
-        return child(szDot)->isVisibleTo(m_pWindow)
-                   ? QStringLiteral("%1%4 %2x%3")
-                         .arg(pLabel->text())
-                         .arg(pLabel->width())
-                         .arg(pLabel->height())
-                         .arg(strSpoken == pLabel->text() ? QString() : " (" + strSpoken + ")")
-                   : QStringLiteral("-");
-    };
-    return QStringLiteral("%1, %2, dots %3, %4")
-        .arg(child<QPushButton>("btnDownloading")->text().remove('&'),
-             child<QPushButton>("btnDone")->text().remove('&'),
-             dot("wgtRecordDownloadNum", "labRecordDownloadNum"),
-             dot("wgtFileDownloadNum", "labFileDownloadNum"));
-}
-
-void tst_QDownloadCenter::embedsAndCoversHost()
-{
-    QCOMPARE(m_pWindow->parentWidget(), m_pHost.get());
-    // The default skin styles the window and both lists (each list has its own sheet).
-    const QList<QWidget*> listStyled = {m_pWindow, m_pWindow->findChild<QDownloadingWidget*>(),
-                                        m_pWindow->findChild<QDownloadDoneWidget*>()};
-    for (const QWidget* pWidget : listStyled) {
-        QVERIFY(pWidget && pWidget->styleSheet().contains(QLatin1Char('{')));
-    }
-    // Showing it is the host's call.
-    QVERIFY(m_pWindow->isHidden());
-    m_pHost->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_pHost.get()));
-    m_pWindow->show();
-    QCOMPARE(probe::cutLabels(*m_pWindow), QString());
-    // Every button has its own accelerator.
-    QCOMPARE(probe::accelerators(*m_pWindow), QString("RIWODFCP"));
-    m_pHost->resize(700, 500);
-    QCOMPARE(m_pWindow->geometry(), QRect(0, 0, 700, 500));
-    // Only the first host counts.
-    QWidget otherHost;
-    m_pWindow->initWidget(&otherHost);
-    QCOMPARE(m_pWindow->parentWidget(), m_pHost.get());
-
-    QPointer<QDownloadCenter> pFirst = m_pWindow;
-    QDownloadCenter::destroyInstance();
-    QVERIFY(!pFirst && m_pHost->findChildren<QWidget*>().isEmpty());
-    // The next use builds a new one, which a missing host does not embed.
-    m_pWindow = QDownloadCenter::instance();
-    m_pWindow->initWidget(nullptr);
-    QVERIFY(!m_pWindow->isInited() && !m_pWindow->parentWidget());
-}
-
-void tst_QDownloadCenter::tabs_data()
-{
-    QTest::addColumn<QStringList>("listClicks");
-    QTest::addColumn<QString>("strShown");
-    QTest::addColumn<QStringList>("listEvents");
-
-    // Opening the file tab asks the page to reload its lists.
-    const QStringList listRefresh{QStringLiteral("page notifyWebRefreshDownloadFilePage")};
-    QTest::newRow("start") << QStringList() << "0 wgtDownloading btnRecordDownload btnDownloading"
-                           << QStringList();
-    QTest::newRow("done list") << QStringList{"btnDone"} << "0 wgtDone btnRecordDownload btnDone"
-                               << QStringList();
-    QTest::newRow("file tab") << QStringList{"btnFileDownload"} << "1 btnFileDownload btnDownloading"
-                              << listRefresh;
-    QTest::newRow("back keeps the list") << QStringList{"btnDone", "btnFileDownload", "btnRecordDownload"}
-                                         << "0 wgtDone btnRecordDownload btnDone" << listRefresh;
-    QTest::newRow("back to downloading")
-        << QStringList{"btnDone", "btnDownloading"} << "0 wgtDownloading btnRecordDownload btnDownloading"
-        << QStringList();
-    QTest::newRow("file tab twice") << QStringList{"btnFileDownload", "btnFileDownload"}
-                                    << "1 btnFileDownload btnDownloading" << listRefresh + listRefresh;
-}
-
-void tst_QDownloadCenter::tabs()
-{
-    QFETCH(QStringList, listClicks);
-    QFETCH(QString, strShown);
-    QFETCH(QStringList, listEvents);
-
-    for (const QString& strButton : listClicks) {
-        child<QPushButton>(qPrintable(strButton))->click();
-    }
-    // The page of the stack, the list shown and the buttons checked.
-    QStringList listShown{QString::number(child<QStackedWidget>("DownloadCenterStacked")->currentIndex())};
-    for (const char* szName : {"wgtDownloading", "wgtDone"}) {
-        listShown << (child(szName)->isVisibleTo(m_pWindow) ? QString(szName) : QString());
-    }
-    for (const char* szName : {"btnRecordDownload", "btnFileDownload", "btnDownloading", "btnDone"}) {
-        listShown << (child<QPushButton>(szName)->isChecked() ? QString(szName) : QString());
-    }
-    listShown.removeAll(QString());
-    QCOMPARE(listShown.join(' '), strShown);
-    QCOMPARE(m_listEvents, listEvents);
-}
-
-void tst_QDownloadCenter::counts_data()
-{
-    QTest::addColumn<QList<int>>("listCounts");
-    QTest::addColumn<QStringList>("listFromPage");
-    QTest::addColumn<QString>("strCounts");
-
-    const QList<int> listNone;
-    const QString strNone = QStringLiteral("Downloading 0, Done 0, dots -, ");
-    QTest::newRow("none") << listNone << QStringList() << strNone + "-";
-    QTest::newRow("9") << QList<int>{9} << QStringList() << "Downloading 9, Done 9, dots 9 16x16, -";
-    QTest::newRow("10") << QList<int>{10} << QStringList() << "Downloading 10, Done 10, dots 10 26x16, -";
-    QTest::newRow("99") << QList<int>{99} << QStringList() << "Downloading 99, Done 99, dots 99 26x16, -";
-    QTest::newRow("100") << QList<int>{100} << QStringList()
-                         << "Downloading 99+, Done 99+, dots 99+ (100) 32x16, -";
-    QTest::newRow("back to 0") << QList<int>{12, 0} << QStringList() << strNone + "-";
-    // The page's own count only sets the file tab's dot; anything but a whole number is none.
-    QTest::newRow("page 10") << listNone << QStringList{"10"} << strNone + "10 26x16";
-    QTest::newRow("page 100") << listNone << QStringList{"100"} << strNone + "99+ (100) 32x16";
-    QTest::newRow("page negative") << listNone << QStringList{"-4"} << strNone + "-";
-    QTest::newRow("page text") << listNone << QStringList{"\"7\""} << strNone + "-";
-    QTest::newRow("page without count") << listNone << QStringList{"12", ""} << strNone + "12 26x16";
-}
-
-void tst_QDownloadCenter::counts()
-{
-    QFETCH(QList<int>, listCounts);
-    QFETCH(QStringList, listFromPage);
-    QFETCH(QString, strCounts);
-
-    // The counts both lists report, in order.
-    for (int nCount : listCounts) {
-        emit child<QDownloadingWidget>("wgtDownloading")->sgnDownloadingItemNumChanaged(nCount);
-        emit done()->sgnDoneItemNumChanged(nCount);
-    }
-    for (const QString& strCount : listFromPage) {
-        const QString strParams = QStringLiteral(R"({"downloadingFileNum":%1})").arg(strCount);
-        emit m_pBrowser->request(m_pBrowser, request(QStringLiteral("notifyDownloadingFileNum"),
-                                                     strCount.isEmpty() ? QStringLiteral("{}") : strParams));
-    }
-    QCOMPARE(shownCounts(), strCounts);
-    QCOMPARE(m_listEvents, QStringList());
-}
-
-void tst_QDownloadCenter::finishedTasksAndDeviceEvents()
-{
-    emit m_pWindow->sgnAddDownloadTask(probe::recordTask(QStringLiteral("front door.mp4")));
-    emit m_pWindow->sgnAddDownloadTask(probe::recordTask(QStringLiteral("back door.mp4")));
-    emit m_pWindow->sgnAddPicDownloadTask(probe::picTask(QStringLiteral("pictures.zip")));
-    QCOMPARE(shownCounts(), QStringLiteral("Downloading 3, Done 0, dots 3 16x16, -"));
-
-    emit CRecordDownloadManager::getInstance().sgnDownloadStateNotify(1, true,
-                                                                      ScriptedEngine::heldRecordInfo(1));
-    emit CPicDownloadManager::getInstance().sgnPicFinishedDowndload();
-    QCOMPARE(doneNames(), QStringList({"pictures.zip", "front door.mp4"}));
-    QCOMPARE(shownCounts(), QStringLiteral("Downloading 1, Done 2, dots 1 16x16, -"));
-
-    // Only the deletion of the tasks' own device takes them away.
-    ScriptedEngine::clearCalls();
-    m_pWindow->notifyDeviceStatus({{"deviceId", "device-2"}, {"channelId", "3"}, {"event", "delete"}});
-    m_pWindow->notifyDeviceStatus({{"deviceId", "device-1"}, {"channelId", "3"}, {"event", "offline"}});
-    QCOMPARE(shownCounts(), QStringLiteral("Downloading 1, Done 2, dots 1 16x16, -"));
-    m_pWindow->notifyDeviceStatus({{"deviceId", "device-1"}, {"channelId", "3"}, {"event", "delete"}});
-    QCOMPARE(ScriptedEngine::record().calls({QStringLiteral("stopDownload")}),
-             QStringList{"stopDownload(2,2,true)"});
-    QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 2, dots -, -"));
-
-    m_pWindow->clearDownloadData();
-    QCOMPARE(doneNames(), QStringList());
-    QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 0, dots -, -"));
-}
-
-void tst_QDownloadCenter::pageRequests_data()
-{
-    QTest::addColumn<QStringList>("listRequests");
-    QTest::addColumn<QStringList>("listEvents");
-    QTest::addColumn<QStringList>("listLogged");
-
-    const QStringList listNone;
-    QTest::newRow("open folder") << QStringList{request("openDownloadFiledir")}
-                                 << QStringList{"open " + QUrl::fromLocalFile(m_dirFiles.path()).toString()}
-                                 << listNone;
-    // An address the jobs refuse at once: no transfer, a failed job the status lists.
-    QTest::newRow("add, then status")
-        << QStringList{request(
-                           "AddDownloadTasksByPublicUrl",
-                           R"({"downloadTasks":[{"taskId":"t-1","url":"ftp:a.bin","fileName":"a.bin"}]})"),
-                       request("getDownloadTasksByPublicUrlStatus", R"({"downloadTasks":["t-1"]})")}
-        << QStringList{"page responseDownloadTasksByPublicUrlStatus t-1"}
-        << QStringList{"6 rejected address [ftp:a.bin] of task [t-1]: not an http or https address"};
-    QTest::newRow("log-out") << QStringList{request("NotifyLoginOut")}
-                             << QStringList{"main notifyWebLoginOut"} << listNone;
-    QTest::newRow("unknown or miscased")
-        << QStringList{request("getDownloadTasks"), request("notifyLoginOut"), request("OpenDownloadFiledir")}
-        << listNone << listNone;
-
-    // Malformed requests are logged as warnings and get no answer.
-    const QString strTruncated = QStringLiteral(R"({"method":"NotifyLoginOut","id":1,"async")");
-    QJsonParseError error;
-    QJsonDocument::fromJson(strTruncated.toUtf8(), &error);
-    QTest::newRow("truncated") << QStringList{strTruncated} << listNone
-                               << QStringList{"6 Json error[" + error.errorString() + "]"};
-    const QString strArray = QStringLiteral(R"([{"method":"NotifyLoginOut"}])");
-    QTest::newRow("array") << QStringList{strArray} << listNone
-                           << QStringList{"6 Json format error[" + strArray + "]"};
-    const QString strNoId = QStringLiteral(R"({"method":"NotifyLoginOut","async":false,"params":{}})");
-    QTest::newRow("no id") << QStringList{strNoId} << listNone
-                           << QStringList{"6 Json context error[" + strNoId + "]"};
-    // Percent signs reach the log as they came.
-    const QString strPercent = QStringLiteral(R"({"method":"%s%n","id":"%1%2","async":"%%"})");
-    QTest::newRow("percent signs") << QStringList{strPercent} << listNone
-                                   << QStringList{"6 Json context error[" + strPercent + "]"};
-}
-
-void tst_QDownloadCenter::pageRequests()
-{
-    QFETCH(QStringList, listRequests);
-    QFETCH(QStringList, listEvents);
-    QFETCH(QStringList, listLogged);
-
-    LogCapture capture;
-    for (const QString& strRequest : listRequests) {
-        emit m_pBrowser->request(m_pBrowser, strRequest);
-    }
-    QCoreApplication::processEvents();
-    QTRY_COMPARE(m_listEvents, listEvents);
-    QStringList listRecords;
-    for (const ncl::NLogRecord& record : capture.records()) {
-        listRecords << QStringLiteral("%1 %2").arg(record.nLevel).arg(record.strMessage);
-    }
-    QCOMPARE(listRecords, listLogged);
-}
-
-void tst_QDownloadCenter::messageNumbersAndLogOut()
-{
-    // Each message the window sends takes the next number of its own counter.
-    QSignalSpy spySent(m_pBrowser.data(), &CBrowser::sgnResponseSent);
-    child<QPushButton>("btnFileDownload")->click();
-    child<QPushButton>("btnFileDownload")->click();
-    const int nFirst = parse(spySent.value(0).value(0).toString()).value("id").toInt();
-    QCOMPARE(spySent.value(1).value(0).toString(),
-             QStringLiteral(R"({"async":false,"id":%1,"method":"notifyWebRefreshDownloadFilePage",)"
-                            R"("params":{},"result":true})")
-                 .arg(nFirst + 1));
-
-    emit m_pBrowser->request(m_pBrowser, request(QStringLiteral("NotifyLoginOut")));
-    QTRY_COMPARE(m_listToMain.size(), 1);
-    QCOMPARE(
-        QJsonDocument(m_listToMain.first()).toJson(QJsonDocument::Compact),
-        QStringLiteral(R"({"async":false,"id":%1,"method":"notifyWebLoginOut","params":{},"result":true})")
-            .arg(nFirst + 2)
-            .toUtf8());
-    // The page outlives the window, which the host destroys next, and goes with it.
-    QVERIFY(!m_pBrowser->parent());
-    QDownloadCenter::destroyInstance();
-    QTRY_VERIFY(m_pBrowser.isNull());
-}
-
-void tst_QDownloadCenter::doneRows_data()
-{
-    QTest::addColumn<int>("nSourceKind");
-    QTest::addColumn<int>("nDownloadMode");
-    QTest::addColumn<qint64>("nFileSize");
-    QTest::addColumn<QString>("strRow");
-
-    const QString strRecord =
-        QStringLiteral("r|Channel of r|Shop of r|2024-03-01 08:00:00|2024-03-01 09:00:00|");
-    QTest::newRow("record") << 0 << 0 << qint64(1536) << strRecord + "1.5KB";
-    QTest::newRow("no size reported") << 0 << 0 << qint64(0) << strRecord + "unknown size";
-    QTest::newRow("kind 2, mode 0") << 2 << 0 << qint64(5000) << strRecord + "unknown size";
-    QTest::newRow("kind 2, mode 2") << 2 << 2 << qint64(5000) << strRecord + "4.9KB";
-    QTest::newRow("kind 23, mode 2") << 23 << 2 << qint64(5000) << strRecord + "unknown size";
-    QTest::newRow("kind 23, mode 1") << 23 << 1 << qint64(5000) << strRecord + "4.9KB";
-    // A picture package always has a size, even 0, and no channel or shop.
-    QTest::newRow("picture") << -1 << 0 << qint64(0) << "p|--|--|2024-03-01 08:00:00|2024-03-01 09:00:00|0B";
-}
-
-void tst_QDownloadCenter::doneRows()
-{
-    QFETCH(int, nSourceKind);
-    QFETCH(int, nDownloadMode);
-    QFETCH(qint64, nFileSize);
-    QFETCH(QString, strRow);
-
-    // Started an hour, a minute and a second ago.
-    const qint32 nStart = static_cast<qint32>(QDateTime::currentSecsSinceEpoch()) - 3661;
-    DownloadInfo record = probe::recordTask(QStringLiteral("r"), nSourceKind, nDownloadMode, nFileSize);
-    record.strFilePath = QStringLiteral("/srv/records/r");
-    DownloadPicInfo picture = probe::picTask(QStringLiteral("p"));
-    record.nStartDownloadTime = picture.nStartDownloadTime = nStart;
-    nSourceKind < 0 ? done()->onPicDownloadFinished(picture) : done()->onDownloadFinished(record);
-    QStringList listCells;
-    for (int nColumn = 1; nColumn <= QDownloadDoneWidget::DoneColumnFileSize; ++nColumn) {
-        listCells << doneModel()->index(0, nColumn).data().toString();
-    }
-    QCOMPARE(listCells.join('|'), strRow);
-    // A name cut short shows where the file is.
-    QCOMPARE(doneModel()->index(0, 1).data(Qt::ToolTipRole).toString(),
-             nSourceKind < 0 ? "" : record.strFilePath);
-    // How long it took, read within a few seconds.
-    const QString strTook = doneModel()->index(0, QDownloadDoneWidget::DoneColumnDoneTime).data().toString();
-    QVERIFY2(QRegularExpression("^1 h 1 min [1-5] s$").match(strTook).hasMatch(), qPrintable(strTook));
-    QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 1, dots -, -"));
-}
-
-void tst_QDownloadCenter::deleteRows_data()
-{
-    QTest::addColumn<QList<int>>("listChecked");
-    QTest::addColumn<int>("nIconSlot");
-    QTest::addColumn<int>("nAnswer");
-    QTest::addColumn<int>("nMeanwhile");  // while the box is open: 1 a row arrives, 2 the host logs out
-    QTest::addColumn<QStringList>("listLeft");
-
-    // Top to bottom: row 5 to row 0. "Delete" takes the checked rows, the icon slot (-1: none) of
-    // the third row that row.
-    const QStringList listAll{"row 5", "row 4", "row 3", "row 2", "row 1", "row 0"};
-    const QList<int> listChecked{1, 3, 4};
-    const QList<int> listThird{2};
-    QTest::newRow("OK") << listChecked << -1 << int(Box::Ok) << 0 << QStringList{"row 5", "row 3", "row 0"};
-    QTest::newRow("Cancel") << listChecked << -1 << int(Box::Cancel) << 0 << listAll;
-    QTest::newRow("a row arrives above meanwhile")
-        << listChecked << -1 << int(Box::Ok) << 1 << QStringList{"new", "row 5", "row 3", "row 0"};
-    QTest::newRow("logged out meanwhile") << listChecked << -1 << int(Box::Ok) << 2 << QStringList();
-    QTest::newRow("nothing checked") << QList<int>() << -1 << 0 << 0 << listAll;
-    QTest::newRow("icon, OK") << listThird << 0 << int(Box::Ok) << 0
-                              << QStringList{"row 5", "row 4", "row 2", "row 1", "row 0"};
-    QTest::newRow("icon, Cancel") << listThird << 0 << int(Box::Cancel) << 0 << listAll;
-    QTest::newRow("icon, a row arrives above meanwhile")
-        << listThird << 0 << int(Box::Ok) << 1
-        << QStringList{"new", "row 5", "row 4", "row 2", "row 1", "row 0"};
-    QTest::newRow("icon, logged out meanwhile") << listThird << 0 << int(Box::Ok) << 2 << QStringList();
-    QTest::newRow("another icon slot") << listThird << 1 << int(Box::Ok) << 0 << listAll;
-}
-
-void tst_QDownloadCenter::deleteRows()
-{
-    QFETCH(QList<int>, listChecked);
-    QFETCH(int, nIconSlot);
-    QFETCH(int, nAnswer);
-    QFETCH(int, nMeanwhile);
-    QFETCH(QStringList, listLeft);
-
-    for (int i = 0; i < 6; ++i) {
-        done()->onDownloadFinished(probe::recordTask(QStringLiteral("row %1").arg(i)));
-    }
-    if (nAnswer) {
-        ModalAnswerer::answerNext(nAnswer, [this, nMeanwhile] {
-            if (nMeanwhile == 2) {
-                QDownloadCenter::destroyInstance();
-            } else if (nMeanwhile == 1) {
-                done()->onPicDownloadFinished(probe::picTask(QStringLiteral("new")));
-            }
-        });
-    }
-    NotificationCapture notifications;
-    if (nIconSlot < 0) {
-        for (int nRow : listChecked) {
-            doneModel()->setData(doneModel()->index(nRow, 0), Qt::Checked, Qt::CheckStateRole);
-        }
-        done()->findChild<QPushButton*>(QStringLiteral("btnDelete"))->click();
-    } else {
-        emit done()->findChild<ORBGUI::OrbTableView*>()->SignalPixmapClicked(
-            doneModel()->index(listChecked.first(), QDownloadDoneWidget::DoneColumnOperate),
-            static_cast<Role::OrbItemDataRole>(Role::PixmapRole0 + nIconSlot));
-    }
-    const QString strAsked = nIconSlot >= 0
-                                 ? QStringLiteral("Are you sure you want to delete the selected file?")
-                             : nAnswer ? QStringLiteral("Are you sure you want to delete the selected files?")
-                                       : QStringLiteral("No record selected.");
-    QCOMPARE(ModalAnswerer::questions() + notifications.texts(), QStringList{strAsked});
-    if (nMeanwhile == 2) {
-        return;
-    }
-    QCOMPARE(doneNames(), listLeft);
-    QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done %1, dots -, -").arg(listLeft.size()));
-}
-
-// The button, then the row's context menu: its entries, and what "Open file" and "Open folder" open.
-void tst_QDownloadCenter::openFolder()
-{
-    done()->findChild<QPushButton*>(QStringLiteral("btnFolder"))->click();
-    DownloadInfo record = probe::recordTask(QStringLiteral("r"));
-    record.strFilePath = m_dirRecords.filePath(QStringLiteral("r.mp4"));
-    done()->onDownloadFinished(record);
-    m_pHost->show();
-    m_pWindow->show();
-    auto* pView = done()->findChild<ORBGUI::OrbTableView*>();
-    QStringList listEntries;
-    for (const QString strEntry : {"Open file", "Open folder"}) {
-        emit pView->customContextMenuRequested(pView->visualRect(doneModel()->index(0, 1)).center());
-        QMenu* pMenu = done()->findChild<QMenu*>();
-        pMenu->hide();
-        listEntries.clear();
-        for (QAction* pAction : pMenu->actions()) {
-            listEntries << pAction->text();
-            pAction->text() == strEntry ? pAction->trigger() : void();
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    QCOMPARE(listEntries, QStringList({"Open file", "Delete", "Open folder", "Select all"}));
-    const QString strFolder = "open " + QUrl("file:///" + m_dirRecords.path(), QUrl::TolerantMode).toString();
-    QCOMPARE(
-        m_listEvents,
-        QStringList({strFolder, "open " + QUrl::fromLocalFile(record.strFilePath).toString(), strFolder}));
-}
 
 QTEST_MAIN(tst_QDownloadCenter)
 #include "tst_QDownloadCenter.moc"
