@@ -97,253 +97,6 @@ struct Event
 // user, the engine and the window cause them ("+3": three record tasks come; "fail2": the engine
 // reports task 2 failed; "x2 ok press": the user checks task 2, presses Delete and confirms), and
 // of what can be seen afterwards: the rows ("1D 2W 3F", see probe::rows) and the engine calls.
-class tst_QDownloadingWidget : public QObject
-{
-    Q_OBJECT
-
-public slots:
-    // The desktop's handler for file URLs while a test runs.
-    void openFileUrl(const QUrl& url) { m_listOpenedUrls.append(url); }
-
-private slots:
-    void init();
-    void cleanup();
-
-    void recordRoad_data();
-    void recordRoad() { check(); }
-    void removal_data();
-    void removal() { check(); }
-    void rowsMoveWhileAsked_data();
-    void rowsMoveWhileAsked() { check(); }
-    void pictures_data();
-    void pictures() { check(); }
-    void rowLooks_data();
-    void rowLooks();
-    void timeLeft_data();
-    void timeLeft();
-    void spoken_data();
-    void spoken();
-    void rowMenu_data();
-    void rowMenu();
-    void notices_data();
-    void notices();
-    void frame();
-
-private:
-    // Runs events separated by blanks (see init() and kAnswers).
-    void run(const QString& strEvents);
-    // Runs the row's events, those after "|" as the action, then compares the tables with the
-    // rows expected and the engine calls of the action with the calls expected.
-    void check();
-    // Record rows, then " / " and picture rows, as probe::rows() writes them.
-    QString tables() const;
-    // A cell of a record task's row; of a picture task's row for a negative nTask.
-    QModelIndex cell(int nTask, int nRecordColumn, int nPicColumn) const;
-    void click(int nTask, Role::OrbItemDataRole eRole);
-    // Chooses the entry named strEntry of the task's context menu (submenus included).
-    void chooseFromMenu(int nTask, const QString& strEntry);
-    // Makes the task's row current and presses the key ("space", "delete" or "enter").
-    void pressKey(int nTask, const QString& strKey);
-
-    std::unique_ptr<QDownloadingWidget> m_pWidget;
-    QHash<QString, std::function<void(const Event&)>> m_hashEvents;
-    DownloadInfo m_nextRecord;
-    int m_nPictures = 0;
-    QStringList m_listFinished;
-    QList<QUrl> m_listOpenedUrls;
-};
-
-void tst_QDownloadingWidget::init()
-{
-    ScriptedEngine::reset();
-    ModalAnswerer::reset();
-    probe::setClientSetting("Base/OpenOSD", false);
-    m_pWidget = std::make_unique<QDownloadingWidget>();
-    // The engine completes the record it is given: rows show the completed one.
-    ScriptedEngine::setPrepareTransform(
-        [](int nIndex, DownloadInfo& info) { info.strFileName += QString(" %1").arg(nIndex); });
-    m_nextRecord = probe::recordTask("r.mp4");
-    m_nPictures = 0;
-    // What the "Done" list is handed, by name and size.
-    connect(m_pWidget.get(), &W::sgnPicDownloadFinished, this, [this](const DownloadPicInfo& info) {
-        m_listFinished << QString("%1:%2").arg(info.strFileName).arg(info.nFileSize);
-    });
-    m_nextRecord.strDeviceId = "device-a";
-    const auto checkRow = [](QStandardItemModel* pModel, int nTask) {
-        pModel->setData(pModel->index(probe::tasks(pModel).indexOf(nTask), 0), Qt::Checked,
-                        Qt::CheckStateRole);
-    };
-    m_hashEvents = {
-        // Tasks come: "+3" adds three records (of "size=", "kind=", "mode=", "dev="), "*2" two pictures.
-        {"+", [this](auto) { m_pWidget->onAddDownloadTask(m_nextRecord); }},
-        {"*",
-         [this](const Event& e) {
-             m_pWidget->onAddPicDownloadTask(probe::picTask(QString("p%1.zip").arg(++m_nPictures), e.s));
-         }},
-        {"size", [this](const Event& e) { m_nextRecord.stRecordFile.nFileSize = e.s.toLongLong(); }},
-        {"kind", [this](const Event& e) { m_nextRecord.nSourceKind = e.s.toInt(); }},
-        {"mode", [this](const Event& e) { m_nextRecord.nDownloadMode = e.s.toInt(); }},
-        // Rows 1 waiting (never given a slot), 2 downloading, 3 failed, 4 downloading, 5 waiting.
-        {"mixed", [this](auto) { run("s1=-2 +4 fail3 slot=0 +1 slot="); }},
-        {"dev", [this](const Event& e) { m_nextRecord.strDeviceId = "device-" + e.s; }},
-        {"p", [](const Event& e) { ScriptedEngine::setProgress(e.n, e.s.toFloat(), "7KB/s"); }},
-        {"bytes", [](const Event& e) { ScriptedEngine::setSecondDownloadSize(e.s.toLong()); }},
-        // The engine's notices.
-        {"done", [](const Event& e) { emit rec().sgnDownloadStateNotify(e.n, true, DownloadInfo()); }},
-        {"fail", [](const Event& e) { emit rec().sgnDownloadStateNotify(e.n, false, DownloadInfo()); }},
-        {"decode", [](const Event& e) { emit rec().sgnBeginDecodeNotify(e.n); }},
-        {"pdone", [](auto) { emit pic().sgnPicFinishedDowndload(); }},
-        {"perr", [](auto) { emit pic().sgnPicDownloadError("corrupt"); }},
-        {"pp", [](const Event& e) { emit pic().sgnPicDownloadProgress(e.s.toLongLong()); }},
-        {"pzip", [](const Event& e) { emit pic().sgnPicGetDownloadZipInfo(e.s.toInt()); }},
-        // The user: Operate icons (delete, continue or again, speed), check boxes, buttons.
-        {"del", [this](const Event& e) { click(e.n, Role::PixmapRole0); }},
-        {"cont", [this](const Event& e) { click(e.n, Role::PixmapRole1); }},
-        {"speed", [this](const Event& e) { click(e.n, Role::PixmapRole2); }},
-        {"pdel", [this](const Event& e) { click(-e.n, Role::PixmapRole0); }},
-        {"pagain", [this](const Event& e) { click(-e.n, Role::PixmapRole1); }},
-        // The row's context menu: "menu2=Select_all" (blanks written as _).
-        {"menu", [this](const Event& e) { chooseFromMenu(e.n, QString(e.s).replace('_', ' ')); }},
-        {"pmenu", [this](const Event& e) { chooseFromMenu(-e.n, QString(e.s).replace('_', ' ')); }},
-        // Keys on the task's row: "key2=space", "pkey1=enter".
-        {"key", [this](const Event& e) { pressKey(e.n, e.s); }},
-        {"pkey", [this](const Event& e) { pressKey(-e.n, e.s); }},
-        {"x", [this, checkRow](const Event& e) { checkRow(probe::recordModel(*m_pWidget), e.n); }},
-        {"px", [this, checkRow](const Event& e) { checkRow(probe::picModel(*m_pWidget), e.n); }},
-        {"pview", [this](auto) { m_pWidget->findChild<QAbstractButton*>("btnPictureDownloading")->click(); }},
-        {"press", [this](auto) { m_pWidget->findChild<QAbstractButton*>("btnDelete")->click(); }},
-        {"delete", [this](auto) { m_pWidget->onDelete(); }},
-        // The window: a device deleted, the lists cleared, the widget destroyed, the timer.
-        {"gone", [this](const Event& e) { m_pWidget->onDeviceDeleteNotify("device-" + e.s, 7); }},
-        {"clear", [this](auto) { m_pWidget->clearDownloadingList(); }},
-        {"quit", [this](auto) { m_pWidget.reset(); }},
-        {"tick", [this](auto) { m_pWidget->onTimeOut(); }},
-        {"osd", [](const Event& e) { probe::setClientSetting("Base/OpenOSD", e.s == "1"); }},
-    };
-    ScriptedEngine::clearCalls();
-}
-
-void tst_QDownloadingWidget::cleanup()
-{
-    m_pWidget.reset();
-    QCOMPARE(ModalAnswerer::problems(), QStringList());
-}
-
-void tst_QDownloadingWidget::run(const QString& strEvents)
-{
-    static const QRegularExpression reEvent("^([a-z+*]+)(\\d*)(?:=(.*))?$");
-    for (const QString& strEvent : strEvents.split(' ', Qt::SkipEmptyParts)) {
-        // "ok{e1,e2}" answers the next question with OK, running e1 and e2 while it is open;
-        // "stop{...}" runs them during the wait after the next stop, "idx{...}" while the engine
-        // is asked which tasks it holds.
-        const int nBrace = strEvent.indexOf('{');
-        const QString strHead = strEvent.left(nBrace);
-        const QString strInner =
-            nBrace < 0 ? QString() : strEvent.mid(nBrace + 1).chopped(1).replace(',', ' ');
-        const std::function<void()> fnInner = [this, strInner] { run(strInner); };
-        const int nButton = QStringList{"close", "ok", "cancel"}.indexOf(strHead);
-        const QRegularExpressionMatch match = reEvent.match(strEvent);
-        const QString strName = match.captured(1);
-        if (strHead == "stop") {
-            ScriptedEngine::record().onNextCall("stopDownload",
-                                                [=] { QTimer::singleShot(10, this, fnInner); });
-        } else if (strHead == "idx") {
-            ScriptedEngine::record().onNextCall("getCurDownloadIndexs", fnInner);
-        } else if (nButton >= 0) {
-            ModalAnswerer::answerNext(
-                QList<int>{0, ORBGUI::OrbMessageBox::Ok, ORBGUI::OrbMessageBox::Cancel}.at(nButton),
-                nBrace < 0 ? std::function<void()>() : fnInner);
-        } else if (kAnswers.contains(strName)) {
-            QString strMethod = kAnswers.value(strName);
-            ScriptedEngine& engine =
-                strMethod.startsWith("pic.") ? ScriptedEngine::pic() : ScriptedEngine::record();
-            strMethod.remove("pic.");
-            const QString strValue = match.captured(3);
-            const QVariant varValue = strValue.isEmpty()       ? QVariant()
-                                      : strValue.contains(',') ? QVariant(strValue.split(','))
-                                                               : QVariant(strValue);
-            match.captured(2).isEmpty() ? engine.setAnswer(strMethod, varValue)
-                                        : engine.setAnswer(strMethod, match.captured(2).toInt(), varValue);
-        } else {
-            QVERIFY2(m_hashEvents.contains(strName), qPrintable(strEvent));
-            // "+3" adds three tasks.
-            for (int i = strName == "+" || strName == "*" ? match.captured(2).toInt() : 1; i > 0; --i) {
-                m_hashEvents.value(strName)(Event{match.captured(2).toInt(), match.captured(3)});
-            }
-        }
-    }
-}
-
-QString tst_QDownloadingWidget::tables() const
-{
-    if (!m_pWidget) {
-        return QString();
-    }
-    const QString strPics = probe::rows(probe::picModel(*m_pWidget), W::PicColumnStatus);
-    return QString(probe::rows(probe::recordModel(*m_pWidget), W::RecordColumnStatus) + " / " + strPics)
-        .remove(QRegularExpression(" / $"))
-        .trimmed();
-}
-
-QModelIndex tst_QDownloadingWidget::cell(int nTask, int nRecordColumn, int nPicColumn) const
-{
-    QStandardItemModel* pModel = nTask > 0 ? probe::recordModel(*m_pWidget) : probe::picModel(*m_pWidget);
-    return pModel->index(probe::tasks(pModel).indexOf(qAbs(nTask)), nTask > 0 ? nRecordColumn : nPicColumn);
-}
-
-void tst_QDownloadingWidget::click(int nTask, Role::OrbItemDataRole eRole)
-{
-    ORBGUI::OrbTableView* pView = nTask > 0 ? probe::recordView(*m_pWidget) : probe::picView(*m_pWidget);
-    emit pView->SignalPixmapClicked(cell(nTask, W::RecordColumnOperate, W::PicColumnOperate), eRole);
-}
-
-void tst_QDownloadingWidget::chooseFromMenu(int nTask, const QString& strEntry)
-{
-    m_pWidget->show();
-    m_pWidget->findChild<QAbstractButton*>(nTask > 0 ? "btnRecordDownloading" : "btnPictureDownloading")
-        ->click();
-    ORBGUI::OrbTableView* pView = nTask > 0 ? probe::recordView(*m_pWidget) : probe::picView(*m_pWidget);
-    emit pView->customContextMenuRequested(pView->visualRect(cell(nTask, 1, 1)).center());
-    QMenu* pMenu = m_pWidget->findChild<QMenu*>();
-    pMenu->hide();  // as choosing does, before the entry acts
-    for (QAction* pAction : pMenu->findChildren<QAction*>()) {
-        pAction->text() == strEntry ? pAction->trigger() : void();
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-void tst_QDownloadingWidget::pressKey(int nTask, const QString& strKey)
-{
-    ORBGUI::OrbTableView* pView = nTask > 0 ? probe::recordView(*m_pWidget) : probe::picView(*m_pWidget);
-    pView->setCurrentIndex(cell(nTask, 2, 2));
-    const QHash<QString, Qt::Key> hashKeys{
-        {"space", Qt::Key_Space}, {"delete", Qt::Key_Delete}, {"enter", Qt::Key_Return}};
-    QTest::keyClick(pView, hashKeys.value(strKey));
-}
-
-void tst_QDownloadingWidget::check()
-{
-    QFETCH(QString, strEvents);
-    QFETCH(QString, strRows);
-    QFETCH(QString, strCalls);
-
-    run(strEvents.section('|', 0, 0));
-    QSignalSpy spyCount(m_pWidget.get(), &W::sgnDownloadingItemNumChanaged);
-    ScriptedEngine::clearCalls();
-    m_listFinished.clear();
-    run(strEvents.section('|', 1));
-    QCOMPARE(tables(), strRows);
-    // Then "=>" and the pictures handed to the "Done" list.
-    QCOMPARE(
-        QString(calls() + " => " + m_listFinished.join(' ')).remove(QRegularExpression(" => $")).trimmed(),
-        strCalls);
-    // The window's counter, when told, counts the rows of both tables.
-    if (m_pWidget && !spyCount.isEmpty()) {
-        QCOMPARE(spyCount.last().at(0).toInt(),
-                 probe::recordTasks(*m_pWidget).size() + probe::tasks(probe::picModel(*m_pWidget)).size());
-    }
-}
-
 // The columns of the tables check() runs, and a row of them.
 static void addColumns()
 {
@@ -362,410 +115,641 @@ static void look(const char* szName, const QString& strEvents, int nTask, const 
     QTest::newRow(szName) << strEvents << nTask << strLook;
 }
 
-void tst_QDownloadingWidget::recordRoad_data()
+class tst_QDownloadingWidget : public QObject
 {
-    addColumns();
-    row("five slots", "| +6", "1D 2D 3D 4D 5D 6W", "start(1) start(2) start(3) start(4) start(5)");
-    row("a slot freed", "+6 | done3", "1D 2D 4D 5D 6D", "done(3) start(6)");
-    row("no free slot", "slot=0 +3 slot= s1=-2 s2=-2 | +1", "1W 2W 3D 4W", "start(1) start(2) start(3)");
-    row("start refused", "slot=0 +2 slot= s1=5 | +1", "1F 2D 3W", "start(1) start(2)");
-    row("start failed", "slot=0 +2 slot= s1=-1 | +1", "1F 2D 3W", "start(1) start(2)");
-    row("unknown task done", "slot=0 +1 slot= | done42", "1D", "start(1)");
-    row("failed", "+2 | fail1", "1F 2D", "stop(1,1,false)");
-    row("unknown task failed", "slot=0 +1 slot= | fail42", "1D", "stop(42,1,false) start(1)");
-    row("continue", "+1 fail1 | cont1", "1D", "start(1)");
-    row("continue, no slot", "+7 fail2 | cont2", "1D 2W 3D 4D 5D 6D 7W", "");
-    row("continued keeps its place", "+7 fail2 cont2 | done4", "1D 2D 3D 5D 6D 7W", "done(4) start(2)");
-    row("continue without icon", "+1 | cont1", "1D", "");
-    row("speed cycle", "+1 | speed1 speed1 speed1 speed1", "1D",
-        "speed(1,2) speed(1,4) speed(1,1) speed(1,2)");
-    row("speed refused", "+1 speed1 v=0 | speed1 speed1", "1D", "speed(1,4) speed(1,4)");
-    row("no speed icon", "kind=2 +1 | speed1", "1D", "");
-    row("tick, engine runs 3", "s1=-1 +7 n=3 | tick", "1F 2D 3D 4D 5D 6D 7W", "poll(2) poll(3) poll(4)");
-    row("tick, engine holds 7", "s1=-1 +7 n=7 | tick", "1F 2D 3D 4D 5D 6D 7W",
-        "poll(2) poll(3) poll(4) poll(5) poll(6)");
-    row("notices in the stop wait", "+7 | stop{done1,decode4} fail3", "2D 3F 4D 5D 6D 7D",
-        "stop(3,1,false) done(1) start(6) start(7)");
-    row("disk full", "disk=0 | ok +1", "", "");
-    row("disk full, kind 2", "disk=0 kind=2 | +1", "1D", "start(1)");
-    row("disk full, kind 23", "disk=0 kind=23 | +1", "1D", "start(1)");
-    row("refused task takes no index", "disk=0 cancel +1 disk= | +2", "1D 2D", "start(1) start(2)");
-}
+    Q_OBJECT
 
-void tst_QDownloadingWidget::removal_data()
-{
-    addColumns();
-    // Checked: 1 waiting, 2 started and listed, 3 failed, 4 started and not listed.
-    row("checked rows", "mixed listed=1,2,3,5 | x1 x2 x3 x4 ok press", "4D 5D",
-        "destroy(1) gone(2) destroy(3) start(5)");
-    row("checked rows, open-OSD", "mixed listed=1,2,3,5 osd=1 | x1 x2 x3 x4 ok press", "4D 5D",
-        "gone(1) gone(2) gone(3) start(5)");
-    row("each freed slot steps", "+7 | x2 x4 ok press", "1D 3D 5D 6D 7D",
-        "gone(2) gone(4) start(6) start(7)");
-    row("checked with gaps", "slot=0 +10 | x1 x3 x4 x7 x8 x9 ok press", "2W 5W 6W 10W",
-        "destroy(1) destroy(3) destroy(4) destroy(7) destroy(8) destroy(9)");
-    row("checked with gaps, open-OSD", "slot=0 +5 osd=1 | x1 x3 x4 ok press", "2W 5W",
-        "gone(1) gone(3) gone(4)");
-    row("declined", "mixed osd=1 | x1 x2 x3 x4 x5 cancel press", "1W 2D 3F 4D 5W", "");
-    row("box closed", "mixed | x2 close press", "1W 2D 3F 4D 5W", "");
-    row("icon, waiting", "mixed osd=1 | ok del1", "2D 3F 4D 5W", "destroy(1)");
-    row("icon, started", "mixed | ok del2", "1W 3F 4D 5D", "gone(2) start(1) start(5)");
-    row("icon, failed", "mixed | ok del3", "1W 2D 4D 5D", "gone(3) start(1) start(5)");
-    row("icon, started, not listed", "mixed listed=1,4,5 | ok del2", "1W 2D 3F 4D 5W", "");
-    row("icon, failed, not listed", "mixed listed=1,4,5 | ok del3", "1W 2D 3F 4D 5W", "");
-    row("icon, declined", "mixed | cancel del2", "1W 2D 3F 4D 5W", "");
-    row("device", "s6=-2 dev=b +1 dev=a +3 dev=b +1 fail4 slot=0 dev=a +1 dev=b +1 | gone=a", "1D 5D 6W 7D",
-        "gone(2) gone(3) gone(4) start(6) start(7) start(6) start(6)");
-    row("unknown device", "+2 | gone=A gone=", "1D 2D", "");
-    row("clear", "mixed *3 osd=1 | clear", "",
-        "stop(1,2,false) destroy(1) stop(2,2,false) destroy(2) stop(3,2,false) destroy(3) stop(4,2,false) "
-        "destroy(4) stop(5,2,false) destroy(5) pic.remove(1,true) pic.remove(2,true) pic.remove(3,true)");
-    row("clear, engine counts fewer", "+3 *2 n=2 pn=1 | clear", "3D / 2W",
-        "stop(1,2,false) destroy(1) stop(2,2,false) destroy(2) pic.remove(1,true)");
-    row("clear, engine counts more", "+1 *1 n=7 pn=4 | clear", "",
-        "stop(1,2,false) destroy(1) pic.remove(1,true)");
-    row("cleared, numbering goes on", "+1 *1 clear | +1 *1", "2D / 2D", "start(2) pic.start(2)");
-    row("shutdown", "mixed *2 listed=1,2,3,5 s1= | quit", "",
-        "destroy(1) stop(2,2,true) destroy(2) destroy(3) destroy(5) pic.clear()");
-    row("shutdown, open-OSD", "mixed listed=1,2,3,5 osd=1 | quit", "",
-        "gone(1) gone(2) gone(3) gone(5) pic.clear()");
-    // Task 1 runs but is not the engine's; it finishes while the engine is asked about task 2.
-    row("shutdown, done while asked", "+3 listed=2,3 | idx{idx{done1}} quit", "",
-        "done(1) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear()");
-    row("shutdown, done in the wait", "osd=1 +3 | stop{done2} quit", "",
-        "stop(1,2,true) done(2) file(1) destroy(1) gone(3) pic.clear()");
-    row("destroyed in the wait", "+3 | x1 x2 ok stop{quit} delete", "",
-        "stop(1,2,true) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear() file(1) destroy(1)");
-    row("destroyed in the icon's wait", "+3 | ok stop{quit} del2", "",
-        "stop(2,2,true) stop(1,2,true) destroy(1) stop(3,2,true) destroy(3) pic.clear() file(2) destroy(2)");
-    row("destroyed in the device's wait", "dev=a +2 dev=b +1 | stop{quit} gone=a", "",
-        "stop(1,2,true) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear() file(1) destroy(1)");
-}
+public slots:
+    // The desktop's handler for file URLs while a test runs.
+    void openFileUrl(const QUrl& url) { m_listOpenedUrls.append(url); }
 
-void tst_QDownloadingWidget::rowsMoveWhileAsked_data()
-{
-    addColumns();
-    // A row is clicked or checked; while the question is open the engine reports on rows above
-    // it, or a click queued before the box opened arrives. Exactly the tasks chosen go.
-    row("last row, one above done", "+5 | ok{done4} del5", "1D 2D 3D", "done(4) gone(5)");
-    row("last row waiting, one above done", "+7 | ok{done5} del7", "1D 2D 3D 4D 6D",
-        "done(5) start(6) destroy(7)");
-    row("last row, one above failed", "+5 | ok{fail4} del5", "1D 2D 3D 4F", "stop(4,1,false) gone(5)");
-    row("last row, one above removed", "dev=b +1 dev=a +2 | ok{gone=b} del3", "2D", "gone(1) gone(3)");
-    row("two above done", "+5 | ok{done1,done2} del3", "4D 5D", "done(1) done(2) gone(3)");
-    row("clicked task done", "+5 | ok{done4} del4", "1D 2D 3D 5D", "done(4)");
-    row("checked last row", "+5 | x5 ok{done4} press", "1D 2D 3D", "done(4) gone(5)");
-    row("checked rows, others done and failed", "+7 | x3 x6 ok{done1,fail2} press", "2F 4D 5D 7D",
-        "done(1) start(6) stop(2,1,false) start(7) gone(3) gone(6)");
-    row("in the stop wait", "+6 | x2 x4 ok stop{done1,fail5,x3,+1} press", "3D 5F 6D 7D",
-        "stop(2,2,true) done(1) start(6) stop(5,1,false) start(7) file(2) destroy(2) gone(4)");
-    row("while the engine answers", "+5 | x3 x4 ok idx{done1,idx{done2}} press", "5D",
-        "done(1) gone(3) done(2) gone(4)");
-    row("device, done in the wait", "dev=b +1 dev=a +2 dev=b +1 | stop{done1} gone=a", "4D",
-        "stop(2,2,true) done(1) file(2) destroy(2) gone(3)");
-    // The host logs out while a question is open: the shutdown takes every task once, and the
-    // answer changes nothing more.
-    row("logged out, checked rows", "+2 | x2 ok{quit} delete", "",
-        "stop(1,2,true) destroy(1) stop(2,2,true) destroy(2) pic.clear()");
-    row("logged out, icon", "+2 | ok{quit} del2", "",
-        "stop(1,2,true) destroy(1) stop(2,2,true) destroy(2) pic.clear()");
-    row("logged out, picture icon", "*2 | ok{quit} pdel1", "", "pic.clear()");
-    row("picture, last row, one above removed", "*3 perr perr | ok{pdel2} pdel3", "/ 1F",
-        "pic.remove(2,false) pic.remove(3,true)");
-    row("picture, clicked one done", "*3 perr | ok{pdone} pdel2", "/ 1F 3D",
-        "pic.remove(2,false) pic.start(3) => p2.zip:0");
-    row("picture, clicked one failed", "*3 perr | ok{perr,*1} pdel2", "/ 1F 3D 4W",
-        "pic.start(3) pic.remove(2,false)");
-    row("pictures checked, last row", "*3 | px1 px3 pview ok{pdone} press", "/ 2D",
-        "pic.remove(1,false) pic.start(2) pic.remove(3,false) => p1.zip:0");
-    row("pictures checked, next one asks", "*3 | px1 px2 pview ok{pdone} cancel press", "/ 2D 3W",
-        "pic.remove(1,false) pic.start(2) => p1.zip:0");
-}
+private slots:
+    void recordRoad() { check(); }
+    void removal() { check(); }
+    void rowsMoveWhileAsked() { check(); }
+    void pictures() { check(); }
 
-void tst_QDownloadingWidget::pictures_data()
-{
-    addColumns();
-    row("one at a time", "| *3", "/ 1D 2W 3W", "pic.start(1)");
-    row("done", "*3 pzip=1536 | pdone", "/ 2D 3W", "pic.remove(1,false) pic.start(2) => p1.zip:1536");
-    row("package size", "*2 | pzip=1536", "/ 1D 2W", "pic.size(1,1536)");
-    row("failed", "*2 | perr", "/ 1F 2D", "pic.start(2)");
-    row("again, one running", "*3 perr | pagain1", "/ 1W 2D 3W", "");
-    row("again, first in line", "*3 perr pagain1 | pdone", "/ 1D 3W",
-        "pic.remove(2,false) pic.start(1) => p2.zip:0");
-    row("again, none running", "*2 perr perr | pagain2", "/ 1F 2D", "pic.start(2)");
-    row("again without icon", "*2 | pagain1 pagain2", "/ 1D 2W", "");
-    row("start refused", "pbusy=1 *3 pbusy= ps1=0 | perr", "/ 1F 2W 3W", "pic.start(1)");
-    row("refused, a new task steps", "pbusy=1 *3 pbusy= ps1=0 perr | *1", "/ 1F 2D 3W 4W", "pic.start(2)");
-    row("notices, none running", "pbusy=1 *2 pbusy= | pp=50 pzip=4096 pdone", "/ 1D 2W", "pic.start(1)");
-    row("numbering", "*2 pdone | *1 +1", "1D / 2D 3W", "start(1)");
-    row("icon, waiting", "*3 perr | pdel3", "/ 1F 2D", "pic.remove(3,false)");
-    row("icon, failed", "*3 perr | pdel1", "/ 2D 3W", "pic.remove(1,false)");
-    row("icon, running", "*3 perr | ok pdel2", "/ 1F 3D", "pic.remove(2,true) pic.start(3)");
-    row("icon, engine keeps it", "*3 perr pr2=0 | ok pdel2", "/ 1F 2D 3W", "pic.remove(2,true)");
-    row("icon, declined", "*3 perr | cancel pdel2", "/ 1F 2D 3W", "");
-    row("icon, box closed", "*3 perr | close pdel2", "/ 1F 2D 3W", "");
-    row("checked", "+1 x1 *3 | px1 px2 pview ok press", "1D / 3D",
-        "pic.remove(1,true) pic.remove(2,false) pic.start(3)");
-    row("checked, engine keeps it", "+1 x1 *3 pr1=0 | px1 px2 pview ok press", "1D / 1D 3W",
-        "pic.remove(1,true) pic.remove(2,false)");
-    row("checked, declined", "+1 x1 *3 | px1 px2 pview cancel press", "1D / 1D 3W", "pic.remove(2,false)");
-}
-
-void tst_QDownloadingWidget::rowLooks_data()
-{
-    QTest::addColumn<QString>("strEvents");
-    QTest::addColumn<int>("nTask");  // a record task; a picture task negated
-    // Size, status text and icon, speed, percent, continue (again) and speed icons.
-    QTest::addColumn<QString>("strLook");
-
-    look("waiting", "slot=0 +1", 1, "1.5KB|Waiting|waiting|--|0||1x_normal");
-    look("ticked", "+1 p1=0.5 tick", 1, "1.5KB|Downloading|downloading|7KB/s|50||1x_normal");
-    look("truncated", "+1 p1=0.999 tick", 1, "1.5KB|Downloading|downloading|7KB/s|99||1x_normal");
-    look("negative", "+1 p1=-0.5 tick", 1, "1.5KB|Downloading|downloading|7KB/s|0||1x_normal");
-    look("bytes, kind 22", "size=1000 kind=22 +1", 1, "1000B|Downloading|downloading|--|0||1x_normal");
-    look("GB, mode 1", "size=1073741824 mode=1 +1", 1, "1.000GB|Downloading|downloading|--|0||");
-    look("no size", "size=0 +1", 1, "unkown size|Downloading|downloading|--|0||1x_normal");
-    look("kind 2", "kind=2 +1", 1, "unkown size|Downloading|downloading|--|0||");
-    look("kind 2, mode 2", "kind=2 mode=2 +1", 1, "1.5KB|Downloading|downloading|--|0||");
-    look("failed", "+1 p1=0.42 tick fail1", 1, "1.5KB|Failed|failed|--|42|n|");
-    look("continued", "+1 p1=0.42 tick fail1 cont1", 1, "1.5KB|Downloading|downloading|--|0||1x_normal");
-    look("continued, waiting", "+7 fail2 cont2", 2, "1.5KB|Waiting|waiting|--|0||");
-    look("start refused", "slot=0 +1 s1=-1 slot= +1", 1, "1.5KB|Failed|failed.png|--|0||1x_normal");
-    look("speed 4x", "+1 speed1 speed1", 1, "1.5KB|Downloading|downloading|--|0||4x_normal");
-    look("speed 4x from the menu", "+1 menu1=4x", 1, "1.5KB|Downloading|downloading|--|0||4x_normal");
-    look("speed refused", "+1 speed1 v=-1 speed1", 1, "1.5KB|Downloading|downloading|--|0||2x_normal");
-    look("decoding", "+2 speed1 decode1", 1, "1.5KB|Decoding|downloading|--|0||");
-    look("decoding, ticked", "+1 decode1 p1=0.9 tick", 1, "1.5KB|Decoding|downloading|7KB/s|90||");
-    look("decoding another", "+2 decode1", 2, "1.5KB|Downloading|downloading|--|0||1x_normal");
-    look("picture waiting", "*2", -2, "--|Waiting|waiting|--|0||");
-    look("picture ticked", "*1 pp=150 pzip=1536 bytes=2048 tick", -1,
-         "1.5KB|Downloading|downloading|2.0KB/s|150||");
-    look("picture failed", "*2 pp=37 bytes=500 tick perr", -1, "--|Failed|failed|--|37|n|");
-    look("picture again", "*2 pp=60 perr pagain1", -1, "--|Waiting|waiting|--|0||");
-    look("picture refused", "pbusy=1 *1 pbusy= ps1=0 perr", -1, "--|Failed|failed|--|0|n|");
-}
-
-void tst_QDownloadingWidget::rowLooks()
-{
-    QFETCH(QString, strEvents);
-    QFETCH(int, nTask);
-    QFETCH(QString, strLook);
-
-    run(strEvents);
-    const auto at = [&](int nRecordColumn, int nPicColumn) { return cell(nTask, nRecordColumn, nPicColumn); };
-    const QModelIndex status = at(W::RecordColumnStatus, W::PicColumnStatus);
-    const QModelIndex operate = at(W::RecordColumnOperate, W::PicColumnOperate);
-    const QModelIndex percent = at(W::RecordColumnPercent, W::PicColumnPercent);
-    const QStringList listLook = {at(W::RecordColumnFileSize, W::PicColumnFileSize).data().toString(),
-                                  status.data().toString(),
-                                  image(status, Role::PixmapRole0),
-                                  at(W::RecordColumnSpeed, W::PicColumnSpeed).data().toString(),
-                                  percent.data(CDownloadCenterTableDelegate::ProgressValueRole).toString(),
-                                  image(operate, Role::PixmapRole1),
-                                  image(operate, Role::PixmapRole2)};
-    QCOMPARE(listLook.join('|'), strLook);
-    // The bar is painted in the colour of the row's state.
-    QCOMPARE(percent.data(Qt::UserRole), status.data(Qt::UserRole));
-    // Every row: a check box the user can tick, a bar, centred icons, and the speed factor of
-    // the speed icon shown.
-    const QModelIndex check = at(0, 0);
-    QVERIFY(check.data(Qt::CheckStateRole) == Qt::Unchecked && check.flags() & Qt::ItemIsUserCheckable);
-    QVERIFY(percent.data(CDownloadCenterTableDelegate::ProgressBarRole).toBool());
-    QCOMPARE(operate.data(Role::PixmapAlignmentRole).toInt(), Qt::AlignCenter);
-    QVERIFY(listLook.last().isEmpty() || operate.data(Qt::UserRole) == listLook.last().section('x', 0, 0));
-    // Operate is wide enough for all its icons.
-    const ORBGUI::OrbTableView* pView =
-        nTask < 0 ? probe::picView(*m_pWidget) : probe::recordView(*m_pWidget);
-    QVERIFY(pView->sizeHintForIndex(operate).width() <= pView->header()->sectionSize(operate.column()));
-}
-
-void tst_QDownloadingWidget::timeLeft_data()
-{
-    QTest::addColumn<QString>("strEvents");
-    QTest::addColumn<QString>("strTip");  // of task 1's Speed cell, from the speed of the last ticks
-    const auto row = [](const char* pTag, const char* pEvents, const char* pTip) {
-        QTest::newRow(pTag) << QString(pEvents) << QString(pTip);
-    };
-    row("one tick", "+1 p1=0.25 tick", "--");
-    row("seconds", "+1 p1=0.25 tick p1=0.5 tick", "less than a minute left");
-    row("minutes", "+1 p1=0.001 tick p1=0.002 tick", "about 17 min left");
-    row("hours, smoothed", "+1 p1=0.0001 tick p1=0.0002 tick p1=0.00025 tick", "about 3 h left");
-    row("stalled", "+1 p1=0.5 tick tick", "--");
-    row("failed", "+1 p1=0.25 tick p1=0.5 tick fail1", "");
-}
-
-void tst_QDownloadingWidget::timeLeft()
-{
-    QFETCH(QString, strEvents);
-    QFETCH(QString, strTip);
-    run(strEvents);
-    QCOMPARE(cell(1, W::RecordColumnSpeed, -1).data(Qt::ToolTipRole).toString(), strTip);
-}
-
-void tst_QDownloadingWidget::spoken_data()
-{
-    QTest::addColumn<QString>("strEvents");
-    QTest::addColumn<QString>("strSpoken");  // task 1's row, cell by cell from Percent on
-    const auto row = [](const char* pTag, const char* pEvents, const char* pSpoken) {
-        QTest::newRow(pTag) << QString(pEvents) << QString(pSpoken);
-    };
-    row("downloading", "+1 p1=0.52 tick", "52 percent|7KB/s|Downloading|delete, Speed-download 1x");
-    row("failed", "+2 fail1", "0 percent|--|Failed|delete, Contiue-download");
-    row("picture", "*1", "0 percent|--|Downloading|delete");
-}
-
-// As a screen reader reads a row: through the table's accessible interface.
-void tst_QDownloadingWidget::spoken()
-{
-    QFETCH(QString, strEvents);
-    QFETCH(QString, strSpoken);
-    run(strEvents);
-    const bool bPicture = strEvents.startsWith('*');
-    ORBGUI::OrbTableView* pView = bPicture ? probe::picView(*m_pWidget) : probe::recordView(*m_pWidget);
-    m_pWidget->show();
-    m_pWidget->findChild<QAbstractButton*>(bPicture ? "btnPictureDownloading" : "btnRecordDownloading")
-        ->click();
-    QVERIFY(QTest::qWaitForWindowExposed(m_pWidget.get()));
-    QAccessibleTableInterface* pTable = QAccessible::queryAccessibleInterface(pView)->tableInterface();
-    const QModelIndex percent = cell(bPicture ? -1 : 1, W::RecordColumnPercent, W::PicColumnPercent);
-    QStringList listSpoken;
-    for (int nColumn = percent.column(); nColumn < percent.model()->columnCount(); ++nColumn) {
-        listSpoken << pTable->cellAt(percent.row(), nColumn)->text(QAccessible::Name);
+    void init()
+    {
+        ScriptedEngine::reset();
+        ModalAnswerer::reset();
+        probe::setClientSetting("Base/OpenOSD", false);
+        m_pWidget = std::make_unique<QDownloadingWidget>();
+        // The engine completes the record it is given: rows show the completed one.
+        ScriptedEngine::setPrepareTransform(
+            [](int nIndex, DownloadInfo& info) { info.strFileName += QString(" %1").arg(nIndex); });
+        m_nextRecord = probe::recordTask("r.mp4");
+        m_nPictures = 0;
+        // What the "Done" list is handed, by name and size.
+        connect(m_pWidget.get(), &W::sgnPicDownloadFinished, this, [this](const DownloadPicInfo& info) {
+            m_listFinished << QString("%1:%2").arg(info.strFileName).arg(info.nFileSize);
+        });
+        m_nextRecord.strDeviceId = "device-a";
+        const auto checkRow = [](QStandardItemModel* pModel, int nTask) {
+            pModel->setData(pModel->index(probe::tasks(pModel).indexOf(nTask), 0), Qt::Checked,
+                            Qt::CheckStateRole);
+        };
+        m_hashEvents = {
+            // Tasks come: "+3" adds three records (of "size=", "kind=", "mode=", "dev="), "*2" two pictures.
+            {"+", [this](auto) { m_pWidget->onAddDownloadTask(m_nextRecord); }},
+            {"*",
+             [this](const Event& e) {
+                 m_pWidget->onAddPicDownloadTask(probe::picTask(QString("p%1.zip").arg(++m_nPictures), e.s));
+             }},
+            {"size", [this](const Event& e) { m_nextRecord.stRecordFile.nFileSize = e.s.toLongLong(); }},
+            {"kind", [this](const Event& e) { m_nextRecord.nSourceKind = e.s.toInt(); }},
+            {"mode", [this](const Event& e) { m_nextRecord.nDownloadMode = e.s.toInt(); }},
+            // Rows 1 waiting (never given a slot), 2 downloading, 3 failed, 4 downloading, 5 waiting.
+            {"mixed", [this](auto) { run("s1=-2 +4 fail3 slot=0 +1 slot="); }},
+            {"dev", [this](const Event& e) { m_nextRecord.strDeviceId = "device-" + e.s; }},
+            {"p", [](const Event& e) { ScriptedEngine::setProgress(e.n, e.s.toFloat(), "7KB/s"); }},
+            {"bytes", [](const Event& e) { ScriptedEngine::setSecondDownloadSize(e.s.toLong()); }},
+            // The engine's notices.
+            {"done", [](const Event& e) { emit rec().sgnDownloadStateNotify(e.n, true, DownloadInfo()); }},
+            {"fail", [](const Event& e) { emit rec().sgnDownloadStateNotify(e.n, false, DownloadInfo()); }},
+            {"decode", [](const Event& e) { emit rec().sgnBeginDecodeNotify(e.n); }},
+            {"pdone", [](auto) { emit pic().sgnPicFinishedDowndload(); }},
+            {"perr", [](auto) { emit pic().sgnPicDownloadError("corrupt"); }},
+            {"pp", [](const Event& e) { emit pic().sgnPicDownloadProgress(e.s.toLongLong()); }},
+            {"pzip", [](const Event& e) { emit pic().sgnPicGetDownloadZipInfo(e.s.toInt()); }},
+            // The user: Operate icons (delete, continue or again, speed), check boxes, buttons.
+            {"del", [this](const Event& e) { click(e.n, Role::PixmapRole0); }},
+            {"cont", [this](const Event& e) { click(e.n, Role::PixmapRole1); }},
+            {"speed", [this](const Event& e) { click(e.n, Role::PixmapRole2); }},
+            {"pdel", [this](const Event& e) { click(-e.n, Role::PixmapRole0); }},
+            {"pagain", [this](const Event& e) { click(-e.n, Role::PixmapRole1); }},
+            // The row's context menu: "menu2=Select_all" (blanks written as _).
+            {"menu", [this](const Event& e) { chooseFromMenu(e.n, QString(e.s).replace('_', ' ')); }},
+            {"pmenu", [this](const Event& e) { chooseFromMenu(-e.n, QString(e.s).replace('_', ' ')); }},
+            // Keys on the task's row: "key2=space", "pkey1=enter".
+            {"key", [this](const Event& e) { pressKey(e.n, e.s); }},
+            {"pkey", [this](const Event& e) { pressKey(-e.n, e.s); }},
+            {"x", [this, checkRow](const Event& e) { checkRow(probe::recordModel(*m_pWidget), e.n); }},
+            {"px", [this, checkRow](const Event& e) { checkRow(probe::picModel(*m_pWidget), e.n); }},
+            {"pview",
+             [this](auto) { m_pWidget->findChild<QAbstractButton*>("btnPictureDownloading")->click(); }},
+            {"press", [this](auto) { m_pWidget->findChild<QAbstractButton*>("btnDelete")->click(); }},
+            {"delete", [this](auto) { m_pWidget->onDelete(); }},
+            // The window: a device deleted, the lists cleared, the widget destroyed, the timer.
+            {"gone", [this](const Event& e) { m_pWidget->onDeviceDeleteNotify("device-" + e.s, 7); }},
+            {"clear", [this](auto) { m_pWidget->clearDownloadingList(); }},
+            {"quit", [this](auto) { m_pWidget.reset(); }},
+            {"tick", [this](auto) { m_pWidget->onTimeOut(); }},
+            {"osd", [](const Event& e) { probe::setClientSetting("Base/OpenOSD", e.s == "1"); }},
+        };
+        ScriptedEngine::clearCalls();
     }
-    QCOMPARE(listSpoken.join('|'), strSpoken);
-}
 
-void tst_QDownloadingWidget::rowMenu_data()
-{
-    QTest::addColumn<QString>("strBefore");
-    QTest::addColumn<QString>("strByIcon");  // with the icons and check boxes
-    QTest::addColumn<QString>("strByMenu");  // the same through the row's menu or keys
-    const auto row = [](const char* pTag, const char* pBefore, const char* pByIcon, const char* pByMenu) {
-        QTest::newRow(pTag) << QString(pBefore) << QString(pByIcon) << QString(pByMenu);
-    };
-    row("delete", "+2", "ok del1", "ok menu1=delete");
-    row("continue", "+2 fail1", "cont1", "menu1=Contiue-download");
-    row("speed", "+1", "speed1", "menu1=2x");
-    row("speed back", "+1 speed1 speed1", "speed1", "menu1=1x");
-    row("picture delete", "*2", "ok pdel1", "ok pmenu1=delete");
-    row("picture again", "*2 perr", "pagain1", "pmenu1=Re-download");
-    row("select all", "+3 *1", "x1 x2 x3", "menu2=Select_all");
-    row("space ticks", "+2", "x1", "key1=space");
-    row("delete presses Delete", "+2 x1", "ok press", "ok key2=delete");
-    row("enter continues", "+2 fail1", "cont1", "key1=enter");
-    row("enter downloads again", "*2 perr", "pagain1", "pkey1=enter");
-}
+    void cleanup()
+    {
+        m_pWidget.reset();
+        QCOMPARE(ModalAnswerer::problems(), QStringList());
+    }
 
-void tst_QDownloadingWidget::rowMenu()
-{
-    QFETCH(QString, strBefore);
-    QFETCH(QString, strByIcon);
-    QFETCH(QString, strByMenu);
-    // Rows, engine calls, check boxes and speed icons.
-    const auto seen = [this] {
-        QStringList list{tables(), calls()};
-        for (QStandardItemModel* pModel : {probe::recordModel(*m_pWidget), probe::picModel(*m_pWidget)}) {
-            for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
-                list << pModel->index(nRow, 0).data(Qt::CheckStateRole).toString() +
-                            image(pModel->index(nRow, pModel->columnCount() - 1), Role::PixmapRole2);
+    void recordRoad_data()
+    {
+        addColumns();
+        row("five slots", "| +6", "1D 2D 3D 4D 5D 6W", "start(1) start(2) start(3) start(4) start(5)");
+        row("a slot freed", "+6 | done3", "1D 2D 4D 5D 6D", "done(3) start(6)");
+        row("no free slot", "slot=0 +3 slot= s1=-2 s2=-2 | +1", "1W 2W 3D 4W", "start(1) start(2) start(3)");
+        row("start refused", "slot=0 +2 slot= s1=5 | +1", "1F 2D 3W", "start(1) start(2)");
+        row("start failed", "slot=0 +2 slot= s1=-1 | +1", "1F 2D 3W", "start(1) start(2)");
+        row("unknown task done", "slot=0 +1 slot= | done42", "1D", "start(1)");
+        row("failed", "+2 | fail1", "1F 2D", "stop(1,1,false)");
+        row("unknown task failed", "slot=0 +1 slot= | fail42", "1D", "stop(42,1,false) start(1)");
+        row("continue", "+1 fail1 | cont1", "1D", "start(1)");
+        row("continue, no slot", "+7 fail2 | cont2", "1D 2W 3D 4D 5D 6D 7W", "");
+        row("continued keeps its place", "+7 fail2 cont2 | done4", "1D 2D 3D 5D 6D 7W", "done(4) start(2)");
+        row("continue without icon", "+1 | cont1", "1D", "");
+        row("speed cycle", "+1 | speed1 speed1 speed1 speed1", "1D",
+            "speed(1,2) speed(1,4) speed(1,1) speed(1,2)");
+        row("speed refused", "+1 speed1 v=0 | speed1 speed1", "1D", "speed(1,4) speed(1,4)");
+        row("no speed icon", "kind=2 +1 | speed1", "1D", "");
+        row("tick, engine runs 3", "s1=-1 +7 n=3 | tick", "1F 2D 3D 4D 5D 6D 7W", "poll(2) poll(3) poll(4)");
+        row("tick, engine holds 7", "s1=-1 +7 n=7 | tick", "1F 2D 3D 4D 5D 6D 7W",
+            "poll(2) poll(3) poll(4) poll(5) poll(6)");
+        row("notices in the stop wait", "+7 | stop{done1,decode4} fail3", "2D 3F 4D 5D 6D 7D",
+            "stop(3,1,false) done(1) start(6) start(7)");
+        row("disk full", "disk=0 | ok +1", "", "");
+        row("disk full, kind 2", "disk=0 kind=2 | +1", "1D", "start(1)");
+        row("disk full, kind 23", "disk=0 kind=23 | +1", "1D", "start(1)");
+        row("refused task takes no index", "disk=0 cancel +1 disk= | +2", "1D 2D", "start(1) start(2)");
+    }
+
+    void removal_data()
+    {
+        addColumns();
+        // Checked: 1 waiting, 2 started and listed, 3 failed, 4 started and not listed.
+        row("checked rows", "mixed listed=1,2,3,5 | x1 x2 x3 x4 ok press", "4D 5D",
+            "destroy(1) gone(2) destroy(3) start(5)");
+        row("checked rows, open-OSD", "mixed listed=1,2,3,5 osd=1 | x1 x2 x3 x4 ok press", "4D 5D",
+            "gone(1) gone(2) gone(3) start(5)");
+        row("each freed slot steps", "+7 | x2 x4 ok press", "1D 3D 5D 6D 7D",
+            "gone(2) gone(4) start(6) start(7)");
+        row("checked with gaps", "slot=0 +10 | x1 x3 x4 x7 x8 x9 ok press", "2W 5W 6W 10W",
+            "destroy(1) destroy(3) destroy(4) destroy(7) destroy(8) destroy(9)");
+        row("checked with gaps, open-OSD", "slot=0 +5 osd=1 | x1 x3 x4 ok press", "2W 5W",
+            "gone(1) gone(3) gone(4)");
+        row("declined", "mixed osd=1 | x1 x2 x3 x4 x5 cancel press", "1W 2D 3F 4D 5W", "");
+        row("box closed", "mixed | x2 close press", "1W 2D 3F 4D 5W", "");
+        row("icon, waiting", "mixed osd=1 | ok del1", "2D 3F 4D 5W", "destroy(1)");
+        row("icon, started", "mixed | ok del2", "1W 3F 4D 5D", "gone(2) start(1) start(5)");
+        row("icon, failed", "mixed | ok del3", "1W 2D 4D 5D", "gone(3) start(1) start(5)");
+        row("icon, started, not listed", "mixed listed=1,4,5 | ok del2", "1W 2D 3F 4D 5W", "");
+        row("icon, failed, not listed", "mixed listed=1,4,5 | ok del3", "1W 2D 3F 4D 5W", "");
+        row("icon, declined", "mixed | cancel del2", "1W 2D 3F 4D 5W", "");
+        row("device", "s6=-2 dev=b +1 dev=a +3 dev=b +1 fail4 slot=0 dev=a +1 dev=b +1 | gone=a",
+            "1D 5D 6W 7D", "gone(2) gone(3) gone(4) start(6) start(7) start(6) start(6)");
+        row("unknown device", "+2 | gone=A gone=", "1D 2D", "");
+        row("clear", "mixed *3 osd=1 | clear", "",
+            "stop(1,2,false) destroy(1) stop(2,2,false) destroy(2) stop(3,2,false) destroy(3) "
+            "stop(4,2,false) "
+            "destroy(4) stop(5,2,false) destroy(5) pic.remove(1,true) pic.remove(2,true) pic.remove(3,true)");
+        row("clear, engine counts fewer", "+3 *2 n=2 pn=1 | clear", "3D / 2W",
+            "stop(1,2,false) destroy(1) stop(2,2,false) destroy(2) pic.remove(1,true)");
+        row("clear, engine counts more", "+1 *1 n=7 pn=4 | clear", "",
+            "stop(1,2,false) destroy(1) pic.remove(1,true)");
+        row("cleared, numbering goes on", "+1 *1 clear | +1 *1", "2D / 2D", "start(2) pic.start(2)");
+        row("shutdown", "mixed *2 listed=1,2,3,5 s1= | quit", "",
+            "destroy(1) stop(2,2,true) destroy(2) destroy(3) destroy(5) pic.clear()");
+        row("shutdown, open-OSD", "mixed listed=1,2,3,5 osd=1 | quit", "",
+            "gone(1) gone(2) gone(3) gone(5) pic.clear()");
+        // Task 1 runs but is not the engine's; it finishes while the engine is asked about task 2.
+        row("shutdown, done while asked", "+3 listed=2,3 | idx{idx{done1}} quit", "",
+            "done(1) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear()");
+        row("shutdown, done in the wait", "osd=1 +3 | stop{done2} quit", "",
+            "stop(1,2,true) done(2) file(1) destroy(1) gone(3) pic.clear()");
+        row("destroyed in the wait", "+3 | x1 x2 ok stop{quit} delete", "",
+            "stop(1,2,true) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear() file(1) "
+            "destroy(1)");
+        row("destroyed in the icon's wait", "+3 | ok stop{quit} del2", "",
+            "stop(2,2,true) stop(1,2,true) destroy(1) stop(3,2,true) destroy(3) pic.clear() file(2) "
+            "destroy(2)");
+        row("destroyed in the device's wait", "dev=a +2 dev=b +1 | stop{quit} gone=a", "",
+            "stop(1,2,true) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear() file(1) "
+            "destroy(1)");
+    }
+
+    void rowsMoveWhileAsked_data()
+    {
+        addColumns();
+        // A row is clicked or checked; while the question is open the engine reports on rows above
+        // it, or a click queued before the box opened arrives. Exactly the tasks chosen go.
+        row("last row, one above done", "+5 | ok{done4} del5", "1D 2D 3D", "done(4) gone(5)");
+        row("last row waiting, one above done", "+7 | ok{done5} del7", "1D 2D 3D 4D 6D",
+            "done(5) start(6) destroy(7)");
+        row("last row, one above failed", "+5 | ok{fail4} del5", "1D 2D 3D 4F", "stop(4,1,false) gone(5)");
+        row("last row, one above removed", "dev=b +1 dev=a +2 | ok{gone=b} del3", "2D", "gone(1) gone(3)");
+        row("two above done", "+5 | ok{done1,done2} del3", "4D 5D", "done(1) done(2) gone(3)");
+        row("clicked task done", "+5 | ok{done4} del4", "1D 2D 3D 5D", "done(4)");
+        row("checked last row", "+5 | x5 ok{done4} press", "1D 2D 3D", "done(4) gone(5)");
+        row("checked rows, others done and failed", "+7 | x3 x6 ok{done1,fail2} press", "2F 4D 5D 7D",
+            "done(1) start(6) stop(2,1,false) start(7) gone(3) gone(6)");
+        row("in the stop wait", "+6 | x2 x4 ok stop{done1,fail5,x3,+1} press", "3D 5F 6D 7D",
+            "stop(2,2,true) done(1) start(6) stop(5,1,false) start(7) file(2) destroy(2) gone(4)");
+        row("while the engine answers", "+5 | x3 x4 ok idx{done1,idx{done2}} press", "5D",
+            "done(1) gone(3) done(2) gone(4)");
+        row("device, done in the wait", "dev=b +1 dev=a +2 dev=b +1 | stop{done1} gone=a", "4D",
+            "stop(2,2,true) done(1) file(2) destroy(2) gone(3)");
+        // The host logs out while a question is open: the shutdown takes every task once, and the
+        // answer changes nothing more.
+        row("logged out, checked rows", "+2 | x2 ok{quit} delete", "",
+            "stop(1,2,true) destroy(1) stop(2,2,true) destroy(2) pic.clear()");
+        row("logged out, icon", "+2 | ok{quit} del2", "",
+            "stop(1,2,true) destroy(1) stop(2,2,true) destroy(2) pic.clear()");
+        row("logged out, picture icon", "*2 | ok{quit} pdel1", "", "pic.clear()");
+        row("picture, last row, one above removed", "*3 perr perr | ok{pdel2} pdel3", "/ 1F",
+            "pic.remove(2,false) pic.remove(3,true)");
+        row("picture, clicked one done", "*3 perr | ok{pdone} pdel2", "/ 1F 3D",
+            "pic.remove(2,false) pic.start(3) => p2.zip:0");
+        row("picture, clicked one failed", "*3 perr | ok{perr,*1} pdel2", "/ 1F 3D 4W",
+            "pic.start(3) pic.remove(2,false)");
+        row("pictures checked, last row", "*3 | px1 px3 pview ok{pdone} press", "/ 2D",
+            "pic.remove(1,false) pic.start(2) pic.remove(3,false) => p1.zip:0");
+        row("pictures checked, next one asks", "*3 | px1 px2 pview ok{pdone} cancel press", "/ 2D 3W",
+            "pic.remove(1,false) pic.start(2) => p1.zip:0");
+    }
+
+    void pictures_data()
+    {
+        addColumns();
+        row("one at a time", "| *3", "/ 1D 2W 3W", "pic.start(1)");
+        row("done", "*3 pzip=1536 | pdone", "/ 2D 3W", "pic.remove(1,false) pic.start(2) => p1.zip:1536");
+        row("package size", "*2 | pzip=1536", "/ 1D 2W", "pic.size(1,1536)");
+        row("failed", "*2 | perr", "/ 1F 2D", "pic.start(2)");
+        row("again, one running", "*3 perr | pagain1", "/ 1W 2D 3W", "");
+        row("again, first in line", "*3 perr pagain1 | pdone", "/ 1D 3W",
+            "pic.remove(2,false) pic.start(1) => p2.zip:0");
+        row("again, none running", "*2 perr perr | pagain2", "/ 1F 2D", "pic.start(2)");
+        row("again without icon", "*2 | pagain1 pagain2", "/ 1D 2W", "");
+        row("start refused", "pbusy=1 *3 pbusy= ps1=0 | perr", "/ 1F 2W 3W", "pic.start(1)");
+        row("refused, a new task steps", "pbusy=1 *3 pbusy= ps1=0 perr | *1", "/ 1F 2D 3W 4W",
+            "pic.start(2)");
+        row("notices, none running", "pbusy=1 *2 pbusy= | pp=50 pzip=4096 pdone", "/ 1D 2W", "pic.start(1)");
+        row("numbering", "*2 pdone | *1 +1", "1D / 2D 3W", "start(1)");
+        row("icon, waiting", "*3 perr | pdel3", "/ 1F 2D", "pic.remove(3,false)");
+        row("icon, failed", "*3 perr | pdel1", "/ 2D 3W", "pic.remove(1,false)");
+        row("icon, running", "*3 perr | ok pdel2", "/ 1F 3D", "pic.remove(2,true) pic.start(3)");
+        row("icon, engine keeps it", "*3 perr pr2=0 | ok pdel2", "/ 1F 2D 3W", "pic.remove(2,true)");
+        row("icon, declined", "*3 perr | cancel pdel2", "/ 1F 2D 3W", "");
+        row("icon, box closed", "*3 perr | close pdel2", "/ 1F 2D 3W", "");
+        row("checked", "+1 x1 *3 | px1 px2 pview ok press", "1D / 3D",
+            "pic.remove(1,true) pic.remove(2,false) pic.start(3)");
+        row("checked, engine keeps it", "+1 x1 *3 pr1=0 | px1 px2 pview ok press", "1D / 1D 3W",
+            "pic.remove(1,true) pic.remove(2,false)");
+        row("checked, declined", "+1 x1 *3 | px1 px2 pview cancel press", "1D / 1D 3W",
+            "pic.remove(2,false)");
+    }
+
+    void rowLooks_data()
+    {
+        QTest::addColumn<QString>("strEvents");
+        QTest::addColumn<int>("nTask");  // a record task; a picture task negated
+        // Size, status text and icon, speed, percent, continue (again) and speed icons.
+        QTest::addColumn<QString>("strLook");
+
+        look("waiting", "slot=0 +1", 1, "1.5KB|Waiting|waiting|--|0||1x_normal");
+        look("ticked", "+1 p1=0.5 tick", 1, "1.5KB|Downloading|downloading|7KB/s|50||1x_normal");
+        look("truncated", "+1 p1=0.999 tick", 1, "1.5KB|Downloading|downloading|7KB/s|99||1x_normal");
+        look("negative", "+1 p1=-0.5 tick", 1, "1.5KB|Downloading|downloading|7KB/s|0||1x_normal");
+        look("bytes, kind 22", "size=1000 kind=22 +1", 1, "1000B|Downloading|downloading|--|0||1x_normal");
+        look("GB, mode 1", "size=1073741824 mode=1 +1", 1, "1.000GB|Downloading|downloading|--|0||");
+        look("no size", "size=0 +1", 1, "unkown size|Downloading|downloading|--|0||1x_normal");
+        look("kind 2", "kind=2 +1", 1, "unkown size|Downloading|downloading|--|0||");
+        look("kind 2, mode 2", "kind=2 mode=2 +1", 1, "1.5KB|Downloading|downloading|--|0||");
+        look("failed", "+1 p1=0.42 tick fail1", 1, "1.5KB|Failed|failed|--|42|n|");
+        look("continued", "+1 p1=0.42 tick fail1 cont1", 1, "1.5KB|Downloading|downloading|--|0||1x_normal");
+        look("continued, waiting", "+7 fail2 cont2", 2, "1.5KB|Waiting|waiting|--|0||");
+        look("start refused", "slot=0 +1 s1=-1 slot= +1", 1, "1.5KB|Failed|failed.png|--|0||1x_normal");
+        look("speed 4x", "+1 speed1 speed1", 1, "1.5KB|Downloading|downloading|--|0||4x_normal");
+        look("speed 4x from the menu", "+1 menu1=4x", 1, "1.5KB|Downloading|downloading|--|0||4x_normal");
+        look("speed refused", "+1 speed1 v=-1 speed1", 1, "1.5KB|Downloading|downloading|--|0||2x_normal");
+        look("decoding", "+2 speed1 decode1", 1, "1.5KB|Decoding|downloading|--|0||");
+        look("decoding, ticked", "+1 decode1 p1=0.9 tick", 1, "1.5KB|Decoding|downloading|7KB/s|90||");
+        look("decoding another", "+2 decode1", 2, "1.5KB|Downloading|downloading|--|0||1x_normal");
+        look("picture waiting", "*2", -2, "--|Waiting|waiting|--|0||");
+        look("picture ticked", "*1 pp=150 pzip=1536 bytes=2048 tick", -1,
+             "1.5KB|Downloading|downloading|2.0KB/s|150||");
+        look("picture failed", "*2 pp=37 bytes=500 tick perr", -1, "--|Failed|failed|--|37|n|");
+        look("picture again", "*2 pp=60 perr pagain1", -1, "--|Waiting|waiting|--|0||");
+        look("picture refused", "pbusy=1 *1 pbusy= ps1=0 perr", -1, "--|Failed|failed|--|0|n|");
+    }
+
+    void rowLooks()
+    {
+        QFETCH(QString, strEvents);
+        QFETCH(int, nTask);
+        QFETCH(QString, strLook);
+
+        run(strEvents);
+        const auto at = [&](int nRecordColumn, int nPicColumn) {
+            return cell(nTask, nRecordColumn, nPicColumn);
+        };
+        const QModelIndex status = at(W::RecordColumnStatus, W::PicColumnStatus);
+        const QModelIndex operate = at(W::RecordColumnOperate, W::PicColumnOperate);
+        const QModelIndex percent = at(W::RecordColumnPercent, W::PicColumnPercent);
+        const QStringList listLook = {
+            at(W::RecordColumnFileSize, W::PicColumnFileSize).data().toString(),
+            status.data().toString(),
+            image(status, Role::PixmapRole0),
+            at(W::RecordColumnSpeed, W::PicColumnSpeed).data().toString(),
+            percent.data(CDownloadCenterTableDelegate::ProgressValueRole).toString(),
+            image(operate, Role::PixmapRole1),
+            image(operate, Role::PixmapRole2)};
+        QCOMPARE(listLook.join('|'), strLook);
+        // The bar is painted in the colour of the row's state.
+        QCOMPARE(percent.data(Qt::UserRole), status.data(Qt::UserRole));
+        // Every row: a check box the user can tick, a bar, centred icons, and the speed factor of
+        // the speed icon shown.
+        const QModelIndex check = at(0, 0);
+        QVERIFY(check.data(Qt::CheckStateRole) == Qt::Unchecked && check.flags() & Qt::ItemIsUserCheckable);
+        QVERIFY(percent.data(CDownloadCenterTableDelegate::ProgressBarRole).toBool());
+        QCOMPARE(operate.data(Role::PixmapAlignmentRole).toInt(), Qt::AlignCenter);
+        QVERIFY(listLook.last().isEmpty() ||
+                operate.data(Qt::UserRole) == listLook.last().section('x', 0, 0));
+        // Operate is wide enough for all its icons.
+        const ORBGUI::OrbTableView* pView =
+            nTask < 0 ? probe::picView(*m_pWidget) : probe::recordView(*m_pWidget);
+        QVERIFY(pView->sizeHintForIndex(operate).width() <= pView->header()->sectionSize(operate.column()));
+    }
+
+    void timeLeft_data()
+    {
+        QTest::addColumn<QString>("strEvents");
+        QTest::addColumn<QString>("strTip");  // of task 1's Speed cell, from the speed of the last ticks
+        const auto row = [](const char* pTag, const char* pEvents, const char* pTip) {
+            QTest::newRow(pTag) << QString(pEvents) << QString(pTip);
+        };
+        row("one tick", "+1 p1=0.25 tick", "--");
+        row("seconds", "+1 p1=0.25 tick p1=0.5 tick", "less than a minute left");
+        row("minutes", "+1 p1=0.001 tick p1=0.002 tick", "about 17 min left");
+        row("hours, smoothed", "+1 p1=0.0001 tick p1=0.0002 tick p1=0.00025 tick", "about 3 h left");
+        row("stalled", "+1 p1=0.5 tick tick", "--");
+        row("failed", "+1 p1=0.25 tick p1=0.5 tick fail1", "");
+    }
+
+    void timeLeft()
+    {
+        QFETCH(QString, strEvents);
+        QFETCH(QString, strTip);
+        run(strEvents);
+        QCOMPARE(cell(1, W::RecordColumnSpeed, -1).data(Qt::ToolTipRole).toString(), strTip);
+    }
+
+    void spoken_data()
+    {
+        QTest::addColumn<QString>("strEvents");
+        QTest::addColumn<QString>("strSpoken");  // task 1's row, cell by cell from Percent on
+        const auto row = [](const char* pTag, const char* pEvents, const char* pSpoken) {
+            QTest::newRow(pTag) << QString(pEvents) << QString(pSpoken);
+        };
+        row("downloading", "+1 p1=0.52 tick", "52 percent|7KB/s|Downloading|delete, Speed-download 1x");
+        row("failed", "+2 fail1", "0 percent|--|Failed|delete, Contiue-download");
+        row("picture", "*1", "0 percent|--|Downloading|delete");
+    }
+
+    // As a screen reader reads a row: through the table's accessible interface.
+    void spoken()
+    {
+        QFETCH(QString, strEvents);
+        QFETCH(QString, strSpoken);
+        run(strEvents);
+        const bool bPicture = strEvents.startsWith('*');
+        ORBGUI::OrbTableView* pView = bPicture ? probe::picView(*m_pWidget) : probe::recordView(*m_pWidget);
+        m_pWidget->show();
+        m_pWidget->findChild<QAbstractButton*>(bPicture ? "btnPictureDownloading" : "btnRecordDownloading")
+            ->click();
+        QVERIFY(QTest::qWaitForWindowExposed(m_pWidget.get()));
+        QAccessibleTableInterface* pTable = QAccessible::queryAccessibleInterface(pView)->tableInterface();
+        const QModelIndex percent = cell(bPicture ? -1 : 1, W::RecordColumnPercent, W::PicColumnPercent);
+        QStringList listSpoken;
+        for (int nColumn = percent.column(); nColumn < percent.model()->columnCount(); ++nColumn) {
+            listSpoken << pTable->cellAt(percent.row(), nColumn)->text(QAccessible::Name);
+        }
+        QCOMPARE(listSpoken.join('|'), strSpoken);
+    }
+
+    void rowMenu_data()
+    {
+        QTest::addColumn<QString>("strBefore");
+        QTest::addColumn<QString>("strByIcon");  // with the icons and check boxes
+        QTest::addColumn<QString>("strByMenu");  // the same through the row's menu or keys
+        const auto row = [](const char* pTag, const char* pBefore, const char* pByIcon, const char* pByMenu) {
+            QTest::newRow(pTag) << QString(pBefore) << QString(pByIcon) << QString(pByMenu);
+        };
+        row("delete", "+2", "ok del1", "ok menu1=delete");
+        row("continue", "+2 fail1", "cont1", "menu1=Contiue-download");
+        row("speed", "+1", "speed1", "menu1=2x");
+        row("speed back", "+1 speed1 speed1", "speed1", "menu1=1x");
+        row("picture delete", "*2", "ok pdel1", "ok pmenu1=delete");
+        row("picture again", "*2 perr", "pagain1", "pmenu1=Re-download");
+        row("select all", "+3 *1", "x1 x2 x3", "menu2=Select_all");
+        row("space ticks", "+2", "x1", "key1=space");
+        row("delete presses Delete", "+2 x1", "ok press", "ok key2=delete");
+        row("enter continues", "+2 fail1", "cont1", "key1=enter");
+        row("enter downloads again", "*2 perr", "pagain1", "pkey1=enter");
+    }
+
+    void rowMenu()
+    {
+        QFETCH(QString, strBefore);
+        QFETCH(QString, strByIcon);
+        QFETCH(QString, strByMenu);
+        // Rows, engine calls, check boxes and speed icons.
+        const auto seen = [this] {
+            QStringList list{tables(), calls()};
+            for (QStandardItemModel* pModel : {probe::recordModel(*m_pWidget), probe::picModel(*m_pWidget)}) {
+                for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
+                    list << pModel->index(nRow, 0).data(Qt::CheckStateRole).toString() +
+                                image(pModel->index(nRow, pModel->columnCount() - 1), Role::PixmapRole2);
+                }
+            }
+            return list.join('|');
+        };
+        run(strBefore + " " + strByIcon);
+        const QString strSeen = seen();
+        cleanup();
+        init();
+        run(strBefore + " " + strByMenu);
+        QCOMPARE(seen(), strSeen);
+    }
+
+    void notices_data()
+    {
+        QTest::addColumn<QString>("strEvents");
+        QTest::addColumn<QString>("strNotices");
+        QTest::addColumn<QString>("strQuestions");
+
+        const QString strRecord = "are you sure to delete this downEvent?";
+        const QString strPicture = "This file being downloading, are you sure to delete?";
+        row("new pictures", "| *1 *1=12%1pictures",
+            "you have new picture download task,please check for it!|12%1pictures", "");
+        row("nothing checked", "+2 *2 | press", "no record selected!", "");
+        row("no picture checked", "+2 x1 *2 | pview press", "no file selected!", "");
+        row("record questions", "+2 | x1 ok press ok del2", "", strRecord + "|" + strRecord);
+        row("picture questions", "*2 | px1 pview ok press ok pdel2", "", strPicture + "|" + strPicture);
+        row("disk full", "disk=0 | ok +1", "", "the disk free space is not enough,please cheak for it");
+    }
+
+    void notices()
+    {
+        QFETCH(QString, strEvents);
+        QFETCH(QString, strNotices);
+        QFETCH(QString, strQuestions);
+
+        run(strEvents.section('|', 0, 0));
+        NotificationCapture notices;
+        run(strEvents.section('|', 1));
+        QCOMPARE(notices.texts().join('|'), strNotices);
+        QCOMPARE(ModalAnswerer::questions().join('|'), strQuestions);
+    }
+
+    void frame()
+    {
+        const auto texts = [this](int nRow, QStandardItemModel* pModel) {
+            QStringList listTexts;
+            for (int nColumn = 0; nColumn < pModel->columnCount(); ++nColumn) {
+                listTexts << (nRow < 0 ? pModel->headerData(nColumn, Qt::Horizontal)
+                                       : pModel->index(nRow, nColumn).data())
+                                 .toString();
+            }
+            return listTexts.join('|');
+        };
+        QCOMPARE(texts(-1, probe::recordModel(*m_pWidget)),
+                 QStringLiteral(
+                     "|File name|Channel|Shop|Begin time|End time|File Size|Percent|Speed|Status|Operate"));
+        QCOMPARE(texts(-1, probe::picModel(*m_pWidget)),
+                 QStringLiteral("|File name|Begin time|End time|File Size|Percent|Speed|Status|Operate"));
+        // The user widens text columns, the file name takes the rest, check box and icons stay.
+        const QHeaderView* pHeader = probe::recordView(*m_pWidget)->header();
+        QCOMPARE(
+            QList<int>({pHeader->sectionResizeMode(0), pHeader->sectionResizeMode(1),
+                        pHeader->sectionResizeMode(2), pHeader->sectionResizeMode(W::RecordColumnOperate)}),
+            QList<int>(
+                {QHeaderView::Fixed, QHeaderView::Stretch, QHeaderView::Interactive, QHeaderView::Fixed}));
+        m_pWidget->onAddDownloadTask(probe::recordTask("front door.mp4"));
+        QCOMPARE(
+            texts(0, probe::recordModel(*m_pWidget)),
+            QStringLiteral("|front door.mp4 1|Channel of front door.mp4|Shop of front door.mp4|2024-03-01 "
+                           "08:00:00|2024-03-01 09:00:00|1.5KB||--|Downloading|"));
+
+        // One table at a time, records first; the counters on the switch buttons.
+        m_pWidget->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_pWidget.get()));
+        const auto shown = [this] {
+            return QString("%1 %2, %3 %4")
+                .arg(m_pWidget->findChild<QAbstractButton*>("btnRecordDownloading")->text())
+                .arg(probe::recordView(*m_pWidget)->isVisible())
+                .arg(m_pWidget->findChild<QAbstractButton*>("btnPictureDownloading")->text())
+                .arg(probe::picView(*m_pWidget)->isVisible());
+        };
+        QCOMPARE(shown(), QStringLiteral("record 1 1, picture 0 0"));
+        run("slot=0 +98 *3 pview");
+        QCOMPARE(shown(), QStringLiteral("record 99 0, picture 3 1"));
+        m_pWidget->findChild<QAbstractButton*>("btnRecordDownloading")->click();
+        run("+1");
+        QCOMPARE(shown(), QStringLiteral("record 99+ 1, picture 3 0"));
+
+        // "Open folder" opens the engine's download folder.
+        QDesktopServices::setUrlHandler("file", this, "openFileUrl");
+        ScriptedEngine::setDownloadDir("/srv/records/my folder");
+        m_pWidget->findChild<QAbstractButton*>("btnFolder")->click();
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(m_listOpenedUrls, QList<QUrl>{QUrl("file:////srv/records/my folder", QUrl::TolerantMode)});
+
+        // The progress timer runs on its own from the first task on.
+        run("p1=0.25");
+        QTRY_COMPARE_WITH_TIMEOUT(cell(1, W::RecordColumnSpeed, -1).data().toString(),
+                                  QStringLiteral("7KB/s"), 10000);
+    }
+
+private:
+    // Runs events separated by blanks (see init() and kAnswers).
+    void run(const QString& strEvents)
+    {
+        static const QRegularExpression reEvent("^([a-z+*]+)(\\d*)(?:=(.*))?$");
+        for (const QString& strEvent : strEvents.split(' ', Qt::SkipEmptyParts)) {
+            // "ok{e1,e2}" answers the next question with OK, running e1 and e2 while it is open;
+            // "stop{...}" runs them during the wait after the next stop, "idx{...}" while the engine
+            // is asked which tasks it holds.
+            const int nBrace = strEvent.indexOf('{');
+            const QString strHead = strEvent.left(nBrace);
+            const QString strInner =
+                nBrace < 0 ? QString() : strEvent.mid(nBrace + 1).chopped(1).replace(',', ' ');
+            const std::function<void()> fnInner = [this, strInner] { run(strInner); };
+            const int nButton = QStringList{"close", "ok", "cancel"}.indexOf(strHead);
+            const QRegularExpressionMatch match = reEvent.match(strEvent);
+            const QString strName = match.captured(1);
+            if (strHead == "stop") {
+                ScriptedEngine::record().onNextCall("stopDownload",
+                                                    [=] { QTimer::singleShot(10, this, fnInner); });
+            } else if (strHead == "idx") {
+                ScriptedEngine::record().onNextCall("getCurDownloadIndexs", fnInner);
+            } else if (nButton >= 0) {
+                ModalAnswerer::answerNext(
+                    QList<int>{0, ORBGUI::OrbMessageBox::Ok, ORBGUI::OrbMessageBox::Cancel}.at(nButton),
+                    nBrace < 0 ? std::function<void()>() : fnInner);
+            } else if (kAnswers.contains(strName)) {
+                QString strMethod = kAnswers.value(strName);
+                ScriptedEngine& engine =
+                    strMethod.startsWith("pic.") ? ScriptedEngine::pic() : ScriptedEngine::record();
+                strMethod.remove("pic.");
+                const QString strValue = match.captured(3);
+                const QVariant varValue = strValue.isEmpty()       ? QVariant()
+                                          : strValue.contains(',') ? QVariant(strValue.split(','))
+                                                                   : QVariant(strValue);
+                match.captured(2).isEmpty()
+                    ? engine.setAnswer(strMethod, varValue)
+                    : engine.setAnswer(strMethod, match.captured(2).toInt(), varValue);
+            } else {
+                QVERIFY2(m_hashEvents.contains(strName), qPrintable(strEvent));
+                // "+3" adds three tasks.
+                for (int i = strName == "+" || strName == "*" ? match.captured(2).toInt() : 1; i > 0; --i) {
+                    m_hashEvents.value(strName)(Event{match.captured(2).toInt(), match.captured(3)});
+                }
             }
         }
-        return list.join('|');
-    };
-    run(strBefore + " " + strByIcon);
-    const QString strSeen = seen();
-    cleanup();
-    init();
-    run(strBefore + " " + strByMenu);
-    QCOMPARE(seen(), strSeen);
-}
+    }
+    // Runs the row's events, those after "|" as the action, then compares the tables with the
+    // rows expected and the engine calls of the action with the calls expected.
+    void check()
+    {
+        QFETCH(QString, strEvents);
+        QFETCH(QString, strRows);
+        QFETCH(QString, strCalls);
 
-void tst_QDownloadingWidget::notices_data()
-{
-    QTest::addColumn<QString>("strEvents");
-    QTest::addColumn<QString>("strNotices");
-    QTest::addColumn<QString>("strQuestions");
-
-    const QString strRecord = "are you sure to delete this downEvent?";
-    const QString strPicture = "This file being downloading, are you sure to delete?";
-    row("new pictures", "| *1 *1=12%1pictures",
-        "you have new picture download task,please check for it!|12%1pictures", "");
-    row("nothing checked", "+2 *2 | press", "no record selected!", "");
-    row("no picture checked", "+2 x1 *2 | pview press", "no file selected!", "");
-    row("record questions", "+2 | x1 ok press ok del2", "", strRecord + "|" + strRecord);
-    row("picture questions", "*2 | px1 pview ok press ok pdel2", "", strPicture + "|" + strPicture);
-    row("disk full", "disk=0 | ok +1", "", "the disk free space is not enough,please cheak for it");
-}
-
-void tst_QDownloadingWidget::notices()
-{
-    QFETCH(QString, strEvents);
-    QFETCH(QString, strNotices);
-    QFETCH(QString, strQuestions);
-
-    run(strEvents.section('|', 0, 0));
-    NotificationCapture notices;
-    run(strEvents.section('|', 1));
-    QCOMPARE(notices.texts().join('|'), strNotices);
-    QCOMPARE(ModalAnswerer::questions().join('|'), strQuestions);
-}
-
-void tst_QDownloadingWidget::frame()
-{
-    const auto texts = [this](int nRow, QStandardItemModel* pModel) {
-        QStringList listTexts;
-        for (int nColumn = 0; nColumn < pModel->columnCount(); ++nColumn) {
-            listTexts << (nRow < 0 ? pModel->headerData(nColumn, Qt::Horizontal)
-                                   : pModel->index(nRow, nColumn).data())
-                             .toString();
+        run(strEvents.section('|', 0, 0));
+        QSignalSpy spyCount(m_pWidget.get(), &W::sgnDownloadingItemNumChanaged);
+        ScriptedEngine::clearCalls();
+        m_listFinished.clear();
+        run(strEvents.section('|', 1));
+        QCOMPARE(tables(), strRows);
+        // Then "=>" and the pictures handed to the "Done" list.
+        QCOMPARE(QString(calls() + " => " + m_listFinished.join(' '))
+                     .remove(QRegularExpression(" => $"))
+                     .trimmed(),
+                 strCalls);
+        // The window's counter, when told, counts the rows of both tables.
+        if (m_pWidget && !spyCount.isEmpty()) {
+            QCOMPARE(spyCount.last().at(0).toInt(), probe::recordTasks(*m_pWidget).size() +
+                                                        probe::tasks(probe::picModel(*m_pWidget)).size());
         }
-        return listTexts.join('|');
-    };
-    QCOMPARE(
-        texts(-1, probe::recordModel(*m_pWidget)),
-        QStringLiteral("|File name|Channel|Shop|Begin time|End time|File Size|Percent|Speed|Status|Operate"));
-    QCOMPARE(texts(-1, probe::picModel(*m_pWidget)),
-             QStringLiteral("|File name|Begin time|End time|File Size|Percent|Speed|Status|Operate"));
-    // The user widens text columns, the file name takes the rest, check box and icons stay.
-    const QHeaderView* pHeader = probe::recordView(*m_pWidget)->header();
-    QCOMPARE(
-        QList<int>({pHeader->sectionResizeMode(0), pHeader->sectionResizeMode(1),
-                    pHeader->sectionResizeMode(2), pHeader->sectionResizeMode(W::RecordColumnOperate)}),
-        QList<int>({QHeaderView::Fixed, QHeaderView::Stretch, QHeaderView::Interactive, QHeaderView::Fixed}));
-    m_pWidget->onAddDownloadTask(probe::recordTask("front door.mp4"));
-    QCOMPARE(texts(0, probe::recordModel(*m_pWidget)),
-             QStringLiteral("|front door.mp4 1|Channel of front door.mp4|Shop of front door.mp4|2024-03-01 "
-                            "08:00:00|2024-03-01 09:00:00|1.5KB||--|Downloading|"));
+    }
+    // Record rows, then " / " and picture rows, as probe::rows() writes them.
+    QString tables() const
+    {
+        if (!m_pWidget) {
+            return QString();
+        }
+        const QString strPics = probe::rows(probe::picModel(*m_pWidget), W::PicColumnStatus);
+        return QString(probe::rows(probe::recordModel(*m_pWidget), W::RecordColumnStatus) + " / " + strPics)
+            .remove(QRegularExpression(" / $"))
+            .trimmed();
+    }
+    // A cell of a record task's row; of a picture task's row for a negative nTask.
+    QModelIndex cell(int nTask, int nRecordColumn, int nPicColumn) const
+    {
+        QStandardItemModel* pModel = nTask > 0 ? probe::recordModel(*m_pWidget) : probe::picModel(*m_pWidget);
+        return pModel->index(probe::tasks(pModel).indexOf(qAbs(nTask)),
+                             nTask > 0 ? nRecordColumn : nPicColumn);
+    }
+    void click(int nTask, Role::OrbItemDataRole eRole)
+    {
+        ORBGUI::OrbTableView* pView = nTask > 0 ? probe::recordView(*m_pWidget) : probe::picView(*m_pWidget);
+        emit pView->SignalPixmapClicked(cell(nTask, W::RecordColumnOperate, W::PicColumnOperate), eRole);
+    }
+    // Chooses the entry named strEntry of the task's context menu (submenus included).
+    void chooseFromMenu(int nTask, const QString& strEntry)
+    {
+        m_pWidget->show();
+        m_pWidget->findChild<QAbstractButton*>(nTask > 0 ? "btnRecordDownloading" : "btnPictureDownloading")
+            ->click();
+        ORBGUI::OrbTableView* pView = nTask > 0 ? probe::recordView(*m_pWidget) : probe::picView(*m_pWidget);
+        emit pView->customContextMenuRequested(pView->visualRect(cell(nTask, 1, 1)).center());
+        QMenu* pMenu = m_pWidget->findChild<QMenu*>();
+        pMenu->hide();  // as choosing does, before the entry acts
+        for (QAction* pAction : pMenu->findChildren<QAction*>()) {
+            pAction->text() == strEntry ? pAction->trigger() : void();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    // Makes the task's row current and presses the key ("space", "delete" or "enter").
+    void pressKey(int nTask, const QString& strKey)
+    {
+        ORBGUI::OrbTableView* pView = nTask > 0 ? probe::recordView(*m_pWidget) : probe::picView(*m_pWidget);
+        pView->setCurrentIndex(cell(nTask, 2, 2));
+        const QHash<QString, Qt::Key> hashKeys{
+            {"space", Qt::Key_Space}, {"delete", Qt::Key_Delete}, {"enter", Qt::Key_Return}};
+        QTest::keyClick(pView, hashKeys.value(strKey));
+    }
 
-    // One table at a time, records first; the counters on the switch buttons.
-    m_pWidget->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_pWidget.get()));
-    const auto shown = [this] {
-        return QString("%1 %2, %3 %4")
-            .arg(m_pWidget->findChild<QAbstractButton*>("btnRecordDownloading")->text())
-            .arg(probe::recordView(*m_pWidget)->isVisible())
-            .arg(m_pWidget->findChild<QAbstractButton*>("btnPictureDownloading")->text())
-            .arg(probe::picView(*m_pWidget)->isVisible());
-    };
-    QCOMPARE(shown(), QStringLiteral("record 1 1, picture 0 0"));
-    run("slot=0 +98 *3 pview");
-    QCOMPARE(shown(), QStringLiteral("record 99 0, picture 3 1"));
-    m_pWidget->findChild<QAbstractButton*>("btnRecordDownloading")->click();
-    run("+1");
-    QCOMPARE(shown(), QStringLiteral("record 99+ 1, picture 3 0"));
-
-    // "Open folder" opens the engine's download folder.
-    QDesktopServices::setUrlHandler("file", this, "openFileUrl");
-    ScriptedEngine::setDownloadDir("/srv/records/my folder");
-    m_pWidget->findChild<QAbstractButton*>("btnFolder")->click();
-    QDesktopServices::unsetUrlHandler("file");
-    QCOMPARE(m_listOpenedUrls, QList<QUrl>{QUrl("file:////srv/records/my folder", QUrl::TolerantMode)});
-
-    // The progress timer runs on its own from the first task on.
-    run("p1=0.25");
-    QTRY_COMPARE_WITH_TIMEOUT(cell(1, W::RecordColumnSpeed, -1).data().toString(), QStringLiteral("7KB/s"),
-                              10000);
-}
+    std::unique_ptr<QDownloadingWidget> m_pWidget;
+    QHash<QString, std::function<void(const Event&)>> m_hashEvents;
+    DownloadInfo m_nextRecord;
+    int m_nPictures = 0;
+    QStringList m_listFinished;
+    QList<QUrl> m_listOpenedUrls;
+};
 
 QTEST_MAIN(tst_QDownloadingWidget)
 #include "tst_QDownloadingWidget.moc"
