@@ -144,6 +144,7 @@ void CPicTaskList::onError()
     const int nRow = m_pTable->firstRowIn(CTaskTable::Downloading);
     if (nRow >= 0) {
         // The engine keeps the task, so that it can be downloaded again.
+        emit sgnFailed(m_pTable->item(nRow, 1)->text());
         setFailed(nRow);
     }
     startNext();

@@ -44,6 +44,8 @@ public:
     void clear();
 
 signals:
+    // A package failed; its file name.
+    void sgnFailed(const QString& strName);
     void sgnRowsChanged();
     // A package finished: the engine's final record, before its row goes.
     void sgnFinished(const DownloadPicInfo& info);

@@ -175,6 +175,10 @@ void QDownloadingWidget::initTableViews()
     m_pPictures = new CPicTaskList(pPicModel, m_pPicDownloadMgr, this);
     connect(m_pPictures, &CPicTaskList::sgnRowsChanged, this, &QDownloadingWidget::updateDownloadingItemNum);
     connect(m_pPictures, &CPicTaskList::sgnFinished, this, &QDownloadingWidget::sgnPicDownloadFinished);
+    m_pNotices = new CFinishNotices([this] { onOpenFolder(); }, this);
+    connect(m_pPictures, &CPicTaskList::sgnFinished, m_pNotices,
+            [this](const DownloadPicInfo& info) { m_pNotices->finished(info.strFileName); });
+    connect(m_pPictures, &CPicTaskList::sgnFailed, m_pNotices, &CFinishNotices::failed);
     connect(pPicView,
             SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)), this,
             SLOT(onPicPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));
@@ -541,6 +545,8 @@ void QDownloadingWidget::onDownloadStateNotify(int downloadId, bool succeed, con
         // The finished list takes the engine's final record before the row goes.
         emit sgnDownloadFinished(info);
         const int nRow = m_pRecordTable->findRow(downloadId);
+        m_pNotices->finished(nRow >= 0 ? m_pRecordTable->item(nRow, RecordColumnFileName)->text()
+                                       : info.strFileName);
         if (nRow >= 0) {
             m_pRecordTable->removeRow(nRow);
             m_pRecordDownloadMgr->stopDownload(downloadId, StopReason_Finished, false);
@@ -553,6 +559,7 @@ void QDownloadingWidget::onDownloadStateNotify(int downloadId, bool succeed, con
 
     const int nRow = m_pRecordTable->findRow(downloadId);
     if (nRow >= 0) {
+        m_pNotices->failed(m_pRecordTable->item(nRow, RecordColumnFileName)->text());
         m_pRecordTable->setFailed(nRow, ORBGUI::GetSkinVersion(), "down-failed.svg", tr("Contiue-download"));
         setSpeedButton(m_pRecordTable->item(nRow, RecordColumnOperate), 1, false);
     }

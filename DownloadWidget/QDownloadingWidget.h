@@ -7,6 +7,7 @@
 #include <downloadengine/DownloadInfo.h>
 #include <orbgui/OrbItemDataRole.h>
 
+#include "CFinishNotices.h"
 #include "CTaskTable.h"
 #include "CTimeLeft.h"
 #include "QDownloadListBase.h"
@@ -150,6 +151,7 @@ private:
     int m_nPicDownloadIndex = 0;
     std::unique_ptr<CTaskTable> m_pRecordTable;
     CTimeLeft m_timeLeft;
+    CFinishNotices* m_pNotices = nullptr;
     CPicTaskList* m_pPictures = nullptr;
     CRecordRemoval* m_pRemoval = nullptr;
     CRecordDownloadManager* m_pRecordDownloadMgr = nullptr;

@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>CFinishNotices</name>
+    <message>
+        <source>%1 downloaded</source>
+        <translation>%1 heruntergeladen</translation>
+    </message>
+    <message>
+        <source>%1 downloads finished</source>
+        <translation>%1 Downloads fertig</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>Ordner öffnen</translation>
+    </message>
+    <message>
+        <source>%1 failed to download</source>
+        <translation>%1 konnte nicht heruntergeladen werden</translation>
+    </message>
+    <message>
+        <source>%1 downloads failed</source>
+        <translation>%1 Downloads fehlgeschlagen</translation>
+    </message>
+</context>
+<context>
     <name>CTaskCell</name>
     <message>
         <source>%1 bytes</source>

@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>CFinishNotices</name>
+    <message>
+        <source>%1 downloaded</source>
+        <translation>%1 downloaded</translation>
+    </message>
+    <message>
+        <source>%1 downloads finished</source>
+        <translation>%1 downloads finished</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>Open folder</translation>
+    </message>
+    <message>
+        <source>%1 failed to download</source>
+        <translation>%1 failed to download</translation>
+    </message>
+    <message>
+        <source>%1 downloads failed</source>
+        <translation>%1 downloads failed</translation>
+    </message>
+</context>
+<context>
     <name>CTaskCell</name>
     <message>
         <source>%1 bytes</source>

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QList>
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -20,6 +22,10 @@ class OrbMessageNotify : public QObject
 
 public:
     void AddTextNotification(const QString& strText);
+    // The same with one action the user can click (a link after the text); fnAction runs on the
+    // GUI thread. Signals SignalTextNotificationAdded with the text.
+    void AddActionNotification(const QString& strText, const QString& strAction,
+                               std::function<void()> fnAction);
 
     // The notifications on screen now, oldest first.
     QList<QWidget*> visibleNotifications() const;
@@ -35,6 +41,7 @@ private:
     ~OrbMessageNotify() override;
 
     void relayout();
+    void addToast(const QString& strText, const QString& strAction, const std::function<void()>& fnAction);
 
     QList<QPointer<QWidget>> m_listToasts;
 };

@@ -49,13 +49,26 @@ OrbMessageNotify::~OrbMessageNotify() = default;
 
 void OrbMessageNotify::AddTextNotification(const QString& strText)
 {
+    addToast(strText, QString(), {});
+}
+
+void OrbMessageNotify::AddActionNotification(const QString& strText, const QString& strAction,
+                                             std::function<void()> fnAction)
+{
+    addToast(strText, strAction, fnAction);
+}
+
+void OrbMessageNotify::addToast(const QString& strText, const QString& strAction,
+                                const std::function<void()>& fnAction)
+{
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
         qWarning("orbgui: text notification without a QApplication dropped");
         return;
     }
     if (QThread::currentThread() != thread()) {
         QMetaObject::invokeMethod(
-            this, [this, strText] { AddTextNotification(strText); }, Qt::QueuedConnection);
+            this, [this, strText, strAction, fnAction] { addToast(strText, strAction, fnAction); },
+            Qt::QueuedConnection);
         return;
     }
     if (strText.trimmed().isEmpty()) {
@@ -67,6 +80,18 @@ void OrbMessageNotify::AddTextNotification(const QString& strText)
     auto* pToast = new QLabel(
         strText, nullptr,
         Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
+    if (fnAction) {
+        // The text stays plain; the action is a link after it.
+        pToast->setTextFormat(Qt::RichText);
+        pToast->setText(strText.toHtmlEscaped() +
+                        QStringLiteral(" &nbsp;<a href=\"action\" style=\"color: #8cc4ff;\">") +
+                        strAction.toHtmlEscaped() + QStringLiteral("</a>"));
+        pToast->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+        connect(pToast, &QLabel::linkActivated, this, [fnAction] { fnAction(); });
+    } else {
+        // Texts may come from outside (a page's notice): never read as markup.
+        pToast->setTextFormat(Qt::PlainText);
+    }
     pToast->setObjectName(QStringLiteral("orbTextNotification"));
     pToast->setAttribute(Qt::WA_ShowWithoutActivating);
     pToast->setAttribute(Qt::WA_TranslucentBackground);

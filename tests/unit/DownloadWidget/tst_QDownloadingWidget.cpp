@@ -1,9 +1,13 @@
 #include <QtTest>
 
+#include <orbgui/OrbMessageNotify.h>
+#include <orbgui/OrbSingleton.h>
+
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QDesktopServices>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QTimer>
 
@@ -194,6 +198,8 @@ private slots:
             {"gone", [this](const Event& e) { m_pWidget->onDeviceDeleteNotify("device-" + e.s, 7); }},
             {"clear", [this](auto) { m_pWidget->clearDownloadingList(); }},
             {"quit", [this](auto) { m_pWidget.reset(); }},
+            // Time for the notices of ended downloads to gather.
+            {"later", [](auto) { QTest::qWait(CFinishNotices::kGatherMs + 200); }},
             {"tick", [this](auto) { m_pWidget->onTimeOut(); }},
             {"osd", [](const Event& e) { probe::setClientSetting("Base/OpenOSD", e.s == "1"); }},
         };
@@ -549,6 +555,11 @@ private slots:
         row("record questions", "+2 | x1 ok press ok del2", "", strRecord + "|" + strRecord);
         row("picture questions", "*2 | px1 pview ok press ok pdel2", "", strPicture + "|" + strPicture);
         row("disk full", "disk=0 | ok +1", "", "the disk free space is not enough,please cheak for it");
+        row("one finished", "+2 | done1 later", "r.mp4 1 downloaded", "");
+        row("three finished, a second", "+4 | done1 done2 done3 later", "3 downloads finished", "");
+        row("failed", "+2 | fail1 later", "r.mp4 1 failed to download", "");
+        row("picture finished and failed", "*2 | pdone perr later",
+            "p1.zip downloaded|p2.zip failed to download", "");
     }
 
     void notices()
@@ -614,8 +625,16 @@ private slots:
         QDesktopServices::setUrlHandler("file", this, "openFileUrl");
         ScriptedEngine::setDownloadDir("/srv/records/my folder");
         m_pWidget->findChild<QAbstractButton*>("btnFolder")->click();
+        // The same from the notice of a finished download.
+        run("done3 later");
+        const QList<QWidget*> listNotices =
+            ORBGUI::OrbSingleton<ORBGUI::OrbMessageNotify>::Instance().visibleNotifications();
+        auto* pNotice = qobject_cast<QLabel*>(listNotices.value(listNotices.size() - 1));
+        QVERIFY(pNotice);
+        emit pNotice->linkActivated("action");
         QDesktopServices::unsetUrlHandler("file");
-        QCOMPARE(m_listOpenedUrls, QList<QUrl>{QUrl("file:////srv/records/my folder", QUrl::TolerantMode)});
+        const QUrl folder("file:////srv/records/my folder", QUrl::TolerantMode);
+        QCOMPARE(m_listOpenedUrls, QList<QUrl>({folder, folder}));
 
         // The progress timer runs on its own from the first task on.
         run("p1=0.25");
