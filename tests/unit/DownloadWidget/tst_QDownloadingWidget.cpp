@@ -555,8 +555,8 @@ private slots:
         row("record questions", "+2 | x1 ok press ok del2", "", strRecord + "|" + strRecord);
         row("picture questions", "*2 | px1 pview ok press ok pdel2", "", strPicture + "|" + strPicture);
         row("disk full", "disk=0 | ok +1", "", "the disk free space is not enough,please cheak for it");
-        row("one finished", "+2 | done1 later", "r.mp4 1 downloaded", "");
-        row("three finished, a second", "+4 | done1 done2 done3 later", "3 downloads finished", "");
+        row("one by one", "+4 | done1 later done2 later", "r.mp4 1 downloaded|r.mp4 2 downloaded", "");
+        row("two within a second", "+4 | done1 done2 later", "2 downloads finished", "");
         row("failed", "+2 | fail1 later", "r.mp4 1 failed to download", "");
         row("picture finished and failed", "*2 | pdone perr later",
             "p1.zip downloaded|p2.zip failed to download", "");
