@@ -115,11 +115,6 @@ inline QString statusText(const QDownloadingWidget& widget, int nTask)
     return recordCell(widget, nTask, QDownloadingWidget::RecordColumnStatus).data().toString();
 }
 
-inline QString speedText(const QDownloadingWidget& widget, int nTask)
-{
-    return recordCell(widget, nTask, QDownloadingWidget::RecordColumnSpeed).data().toString();
-}
-
 // The "Done" list's table in a window.
 inline QStandardItemModel* doneModel(const QWidget& window)
 {
