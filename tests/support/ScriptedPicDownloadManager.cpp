@@ -141,4 +141,3 @@ void ScriptedEngine::setSecondDownloadSize(long nBytes)
 {
     CPicDownloadManagerPrivate::instance().m_nSecondDownloadSize = nBytes;
 }
-

@@ -227,4 +227,3 @@ DownloadInfo ScriptedEngine::heldRecordInfo(int nIndex)
 {
     return CRecordDownloadManagerPrivate::instance().m_mapTasks.value(nIndex);
 }
-
