@@ -13,15 +13,18 @@ CFinishNotices::CFinishNotices(std::function<void()> fnOpenFolder, QObject* pare
 
 void CFinishNotices::finished(const QString& strName)
 {
-    m_listFinished << strName;
-    if (!m_timer.isActive()) {
-        m_timer.start();
-    }
+    gather(m_listFinished, strName);
 }
 
 void CFinishNotices::failed(const QString& strName)
 {
-    m_listFailed << strName;
+    gather(m_listFailed, strName);
+}
+
+void CFinishNotices::gather(QStringList& listNames, const QString& strName)
+{
+    listNames << strName;
+    // The first end of a round starts the wait; the others join it.
     if (!m_timer.isActive()) {
         m_timer.start();
     }

@@ -23,6 +23,7 @@ public:
     static constexpr int kGatherMs = 1000;
 
 private:
+    void gather(QStringList& listNames, const QString& strName);
     void notify();
 
     std::function<void()> m_fnOpenFolder;
