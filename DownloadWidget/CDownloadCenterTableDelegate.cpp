@@ -7,7 +7,6 @@ namespace {
 const QColor kTrackColor(226, 229, 232);
 const QColor kFillColor(96, 175, 249);
 const QColor kFailedFillColor(191, 194, 197);
-const QColor kLabelColor(46, 44, 44);
 
 // Track geometry inside the cell: inset on the left, room for the label on the right.
 const int kTrackLeftInset = 8;
@@ -62,8 +61,10 @@ void CDownloadCenterTableDelegate::paint(QPainter* painter, const QStyleOptionVi
     painter->drawRect(rcFill);
 
     const QRect rcLabel(rcCell.right() - kLabelRightOffset, rcCell.y(), kLabelWidth, rcCell.height());
-    painter->setPen(kLabelColor);
-    painter->setBrush(QBrush(kLabelColor));
+    // In the list's text colour, which the skin sets, so that dark skins keep it readable.
+    const QColor colorLabel = option.palette.color(QPalette::Text);
+    painter->setPen(colorLabel);
+    painter->setBrush(QBrush(colorLabel));
     painter->drawText(rcLabel, Qt::AlignLeft | Qt::AlignVCenter,
                       QString::number(nPercent) + QStringLiteral("%"));
 

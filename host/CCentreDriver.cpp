@@ -2,11 +2,14 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTimer>
@@ -131,6 +134,19 @@ bool CCentreDriver::clickIcon(QAbstractItemView* pView, int nRow, int nColumn, i
     }
     pView->horizontalScrollBar()->setValue(nScrolledTo);
     return bOnScreen;
+}
+
+QMenu* CCentreDriver::openRowMenu(QAbstractItemView* pView, int nRow)
+{
+    const QModelIndex index = pView && pView->model() ? pView->model()->index(nRow, 1) : QModelIndex();
+    if (!index.isValid()) {
+        return nullptr;
+    }
+    pView->scrollTo(index);
+    const QPoint pos = pView->visualRect(index).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, pView->viewport()->mapToGlobal(pos));
+    QCoreApplication::sendEvent(pView->viewport(), &event);
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
 }
 
 QWebEngineView* CCentreDriver::webView() const

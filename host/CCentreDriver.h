@@ -8,6 +8,7 @@
 #include <orbgui/OrbItemDataRole.h>
 
 class QAbstractItemView;
+class QMenu;
 class QWebEngineView;
 class QWidget;
 
@@ -51,6 +52,8 @@ public:
     bool clickButton(const QString& strName) const;
     // Clicks the icon of a cell's slot with the mouse; false when the slot shows no icon.
     static bool clickIcon(QAbstractItemView* pView, int nRow, int nColumn, int nRole);
+    // Right-clicks a row's file name; the context menu that opens, or nullptr.
+    static QMenu* openRowMenu(QAbstractItemView* pView, int nRow);
 
     QWebEngineView* webView() const;
     // Runs JavaScript in the page and returns its result; invalid when the page did not answer.

@@ -6,8 +6,12 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
+#include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QTextStream>
 
@@ -72,7 +76,7 @@ void CDemoTour::run()
     }
 
     const bool bCompleted = showCentre() && downloadRecordings() && downloadPictures() && showDoneList() &&
-                            downloadFromWebPage() && deleteDevice() && logOutAndIn();
+                            downloadFromWebPage() && deleteDevice() && logOutAndIn() && darkSkin();
 
     QTextStream out(stdout);
     out << "\n== Tour summary ==\n";
@@ -190,6 +194,12 @@ bool CDemoTour::downloadRecordings()
         30, QStringLiteral("the recordings make progress"));
     screenshot(QStringLiteral("downloading.png"));
 
+    QMenu* pMenu = CCentreDriver::openRowMenu(m_driver.recordTable(), m_driver.recordRow(strDropping));
+    if (check(QStringLiteral("a right click on the failed recording opens its menu"),
+              pMenu && pMenu->actions().size() >= 4)) {
+        screenshot(QStringLiteral("context-menu.png"), pMenu);
+        pMenu->hide();
+    }
     const int nDroppingRow = m_driver.recordRow(strDropping);
     if (!check(QStringLiteral("the continue icon of the failed recording can be clicked"),
                nDroppingRow >= 0 && CCentreDriver::clickIcon(m_driver.recordTable(), nDroppingRow,
@@ -437,6 +447,31 @@ bool CDemoTour::logOutAndIn()
                      m_driver.doneTable() && CCentreDriver::rowCount(m_driver.doneTable()) == 0);
 }
 
+bool CDemoTour::darkSkin()
+{
+    say(QStringLiteral("the dark skin"));
+    const QString strDefaultSheet = m_driver.centre()->styleSheet();
+    m_pWindow->modulesPanel()->setSkin(QStringLiteral("Dark"));
+    m_pWindow->onLogOut();
+    m_pWindow->onLogIn();
+    if (!waitFor([this] { return m_driver.isShown(); }, 30,
+                 QStringLiteral("log-in brings the download centre in the dark skin"))) {
+        return false;
+    }
+    check(QStringLiteral("the dark skin has a sheet of its own"),
+          !m_driver.centre()->styleSheet().isEmpty() && m_driver.centre()->styleSheet() != strDefaultSheet);
+    m_pWindow->modulesPanel()->addRecordDownload(record("NVR-7F3A21", 1, morning(10, 0), 120));
+    m_pWindow->modulesPanel()->addRecordDownload(record(kDroppingDevice, kDroppingChannel, morning(10, 0), 60,
+                                                        CDemoTaskFactory::DeviceLink::DropsHalfWay));
+    if (!waitFor([this] { return m_driver.recordRowsIn(CCentreDriver::kStateFailed) == 1; }, 60,
+                 QStringLiteral("in the dark skin, one recording downloads and one fails"))) {
+        return false;
+    }
+    screenshot(QStringLiteral("downloading-dark.png"));
+    m_pWindow->modulesPanel()->setSkin(QStringLiteral("Default"));
+    return true;
+}
+
 bool CDemoTour::waitFor(const std::function<bool()>& fnDone, int nSeconds, const QString& strWhat)
 {
     const qint64 nLeftMs = m_deadline.remainingTime();
@@ -471,12 +506,22 @@ bool CDemoTour::checkFile(const QString& strWhat, const QString& strPath, const 
                      .arg(QString::fromLatin1(baActual), QString::fromLatin1(baSha256)));
 }
 
-void CDemoTour::screenshot(const QString& strName)
+void CDemoTour::screenshot(const QString& strName, QWidget* pPopup)
 {
-    const QString strPath = QDir(m_strScreenshotFolder).filePath(strName);
+    const QString strLanguage = QLocale().bcp47Name().section(QLatin1Char('-'), 0, 0);
+    const QString strFile =
+        strLanguage == QLatin1String("en") || strLanguage == QLatin1String("C")
+            ? strName
+            : QFileInfo(strName).completeBaseName() + QLatin1Char('-') + strLanguage + QStringLiteral(".png");
+    const QString strPath = QDir(m_strScreenshotFolder).filePath(strFile);
     // Painted now, not whenever the next repaint would have come.
     m_pWindow->repaint();
-    const bool bSaved = m_pWindow->grab().save(strPath, "PNG");
+    QPixmap pixmap = m_pWindow->grab();
+    if (pPopup) {
+        QPainter(&pixmap).drawPixmap(pPopup->mapToGlobal(QPoint()) - m_pWindow->mapToGlobal(QPoint()),
+                                     pPopup->grab());
+    }
+    const bool bSaved = pixmap.save(strPath, "PNG");
     check(QStringLiteral("screenshot %1 saved").arg(strName), bSaved, strPath);
 }
 

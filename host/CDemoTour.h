@@ -47,6 +47,7 @@ private:
     bool downloadFromWebPage();
     bool deleteDevice();
     bool logOutAndIn();
+    bool darkSkin();
 
     // Waits for fnDone within nSeconds and what is left of the tour's time; a timeout is a
     // failed check named after strWhat.
@@ -54,7 +55,9 @@ private:
     bool check(const QString& strWhat, bool bPassed, const QString& strDetail = QString());
     // The file at strPath has the SHA-256 baSha256 (hex).
     bool checkFile(const QString& strWhat, const QString& strPath, const QByteArray& baSha256);
-    void screenshot(const QString& strName);
+    // Saves the window, with pPopup (a menu open on it) painted where it shows, as strName;
+    // in another language than English the name gets the language ("done-de.png").
+    void screenshot(const QString& strName, QWidget* pPopup = nullptr);
     void say(const QString& strText);
     QString pageQuery(const QString& strScript) const;
     static void printLogTail(QTextStream& out);

@@ -1,5 +1,6 @@
 #include "QModulesPanel.h"
 
+#include <QDir>
 #include <QJsonObject>
 #include <QSettings>
 
@@ -48,6 +49,11 @@ QModulesPanel::QModulesPanel(QWidget* parent) : QWidget(parent), ui(new Ui::QMod
     }
     ui->cmbLink->addItem(tr("Normal"), static_cast<int>(CDemoTaskFactory::DeviceLink::Normal));
     ui->cmbLink->addItem(tr("Drops half-way"), static_cast<int>(CDemoTaskFactory::DeviceLink::DropsHalfWay));
+    // The skins next to the binaries, the client's current one chosen.
+    ui->cmbSkin->addItems(QDir(QStringLiteral("Skin")).entryList(QDir::Dirs | QDir::NoDotAndDotDot));
+    ui->cmbSkin->setCurrentText(
+        ConfigInfo::ClientSettings::value(QStringLiteral("Local/SkinVersion"), QStringLiteral("Default"))
+            .toString());
     ui->cmbLink->addItem(tr("Slow"), static_cast<int>(CDemoTaskFactory::DeviceLink::Slow));
 
     connect(ui->cmbDevice, &QComboBox::currentTextChanged, this, &QModulesPanel::onDeviceChanged);
@@ -59,6 +65,7 @@ QModulesPanel::QModulesPanel(QWidget* parent) : QWidget(parent), ui(new Ui::QMod
     connect(ui->btnClearLists, &QPushButton::clicked, this, &QModulesPanel::clearLists);
     connect(ui->btnLogOut, &QPushButton::clicked, this, &QModulesPanel::sgnLogOut);
     connect(ui->btnLogIn, &QPushButton::clicked, this, &QModulesPanel::sgnLogIn);
+    connect(ui->cmbSkin, &QComboBox::textActivated, this, &QModulesPanel::onSkinChosen);
     onDeviceChanged(ui->cmbDevice->currentText());
 }
 
@@ -114,6 +121,21 @@ void QModulesPanel::clearLists()
 {
     CDownloadCenterMgr::instance().clearDownloadData();
     emit sgnActivity(tr("clearDownloadData"));
+}
+
+void QModulesPanel::setSkin(const QString& strSkin)
+{
+    ui->cmbSkin->setCurrentText(strSkin);
+    onSkinChosen(strSkin);
+}
+
+void QModulesPanel::onSkinChosen(const QString& strSkin)
+{
+    // As in the client, a skin applies to windows made after the change.
+    QSettings settings(ConfigInfo::ClientSettings::filePath(), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("Local/SkinVersion"), strSkin);
+    settings.sync();
+    emit sgnActivity(tr("skin %1, from the next log-in").arg(strSkin));
 }
 
 void QModulesPanel::onLoggedInChanged(bool bLoggedIn)

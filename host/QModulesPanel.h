@@ -30,6 +30,8 @@ public:
     void deleteDevice(const QString& strDeviceId, int nChannel);
     void setProductName(const QString& strName);
     void clearLists();
+    // The skin the download centre takes when it opens next (at the next log-in).
+    void setSkin(const QString& strSkin);
 
 public slots:
     // Logged out, nothing but logging in again is offered.
@@ -47,6 +49,7 @@ private slots:
     void onAddPicturesClicked();
     void onDeleteDeviceClicked();
     void onProductNameClicked();
+    void onSkinChosen(const QString& strSkin);
 
 private:
     QString chosenDevice() const;

@@ -61,9 +61,10 @@ int main(int argc, char* argv[])
     const QCommandLineOption tourOption(
         QStringLiteral("tour"),
         QObject::tr("Run the scripted tour, save screenshots and exit with its result."));
-    const QCommandLineOption screenshotsOption(QStringLiteral("screenshots"),
-                                               QObject::tr("Folder for the tour's screenshots."),
-                                               QObject::tr("folder"), QStringLiteral(DC_DEFAULT_SCREENSHOTS));
+    const QCommandLineOption screenshotsOption(
+        QStringLiteral("screenshots"),
+        QObject::tr("Folder for the tour's screenshots (default: a new folder in the temporary folder)."),
+        QObject::tr("folder"));
     const QCommandLineOption timeoutOption(QStringLiteral("timeout"),
                                            QObject::tr("Seconds the tour may take at most."),
                                            QObject::tr("seconds"), QString::number(kDefaultTourSeconds));
@@ -94,7 +95,12 @@ int main(int argc, char* argv[])
     // Before the working folder may change below.
     const QString strSettingsFile =
         parser.isSet(settingsOption) ? QDir(parser.value(settingsOption)).absolutePath() : QString();
-    const QString strScreenshots = QDir(parser.value(screenshotsOption)).absolutePath();
+    // A checkout's tracked pictures change only when asked for (--screenshots docs).
+    const QString strScreenshots =
+        parser.isSet(screenshotsOption)
+            ? QDir(parser.value(screenshotsOption)).absolutePath()
+            : QDir::temp().filePath(
+                  QStringLiteral("dc-demo-screenshots-%1").arg(QCoreApplication::applicationPid()));
     const QString strPlugin = QDir(parser.value(pluginOption)).absolutePath();
     // The module finds its skin under ./Skin, next to the binaries.
     if (!QDir(QStringLiteral("Skin")).exists()) {

@@ -233,7 +233,7 @@
     </message>
     <message>
         <source>Speed</source>
-        <translation>Geschwindigkeit</translation>
+        <translation>Tempo</translation>
     </message>
     <message>
         <source>Status</source>

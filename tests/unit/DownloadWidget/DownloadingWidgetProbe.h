@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QColor>
 #include <QList>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QString>
@@ -15,6 +17,8 @@
 #include <orbgui/OrbPushButton.h>
 #include <orbgui/OrbSkin.h>
 #include <orbgui/OrbTableView.h>
+
+#include <cmath>
 
 #include "CDownloadCenterTableDelegate.h"
 #include "QDownloadDoneWidget.h"
@@ -59,6 +63,48 @@ inline QString accelerators(const QWidget& window)
         }
     }
     return strLetters;
+}
+
+// Text colours of a style sheet that read at less than 4.5:1 (WCAG AA) on their background: the
+// rule's own, else the sheet's first (the widget's), else strBase (what the widget sits on; the
+// first sheet's background is kept there for the next). Disabled texts are exempt.
+inline QStringList lowContrast(QString strSheet, QString& strBase)
+{
+    const auto luminance = [](const QColor& color) {
+        const auto linear = [](qreal v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) +
+               0.0722 * linear(color.blueF()) + 0.05;
+    };
+    const auto colour = [](const QString& strBody, const char* szProperty) {
+        return QRegularExpression(QStringLiteral("(?:^|[;\\s])%1:\\s*(#\\w{6})").arg(szProperty))
+            .match(strBody)
+            .captured(1);
+    };
+    strSheet.remove(
+        QRegularExpression(QStringLiteral("/\\*.*?\\*/"), QRegularExpression::DotMatchesEverythingOption));
+    QStringList listLow;
+    bool bFirst = true;
+    for (auto it = QRegularExpression(QStringLiteral("([^{}]+)\\{([^}]*)\\}")).globalMatch(strSheet);
+         it.hasNext();) {
+        const QRegularExpressionMatch rule = it.next();
+        const QString strBack = colour(rule.captured(2), "background");
+        strBase = bFirst && !strBack.isEmpty() ? strBack : strBase;
+        bFirst = false;
+        const QList<QPair<QString, QString>> listPairs = {
+            {colour(rule.captured(2), "color"), strBack.isEmpty() ? strBase : strBack},
+            {colour(rule.captured(2), "selection-color"),
+             colour(rule.captured(2), "selection-background-color")}};
+        for (const auto& pair : listPairs) {
+            const qreal dRatio = luminance(QColor(pair.first)) / luminance(QColor(pair.second));
+            if (!pair.first.isEmpty() && !rule.captured(1).contains(":disabled") &&
+                qMax(dRatio, 1 / dRatio) < 4.5) {
+                listLow << rule.captured(1).simplified() + ": " + pair.first + " on " + pair.second;
+            }
+        }
+    }
+    return listLow;
 }
 
 inline QStandardItemModel* recordModel(const QDownloadingWidget& widget)

@@ -98,12 +98,14 @@ void tst_DownloadCells::progress()
     image.fill(Qt::white);
     QStyleOptionViewItem option;
     option.rect = image.rect();
+    // The label takes the list's text colour (the skin's).
+    option.palette.setColor(QPalette::Text, QColor(200, 30, 30));
     {
         QPainter painter(&image);
         CDownloadCenterTableDelegate().paint(&painter, option, pItem->index());
     }
     // Along the middle of the track: where its colour runs and how many pixels the fill has of
-    // each colour; then whether dark ink shows right of the track.
+    // each colour; then whether the label's ink shows right of the track.
     QString strTrack = QStringLiteral("-");
     int nTrackStart = -1;
     QMap<QRgb, int> mapCount;
@@ -116,7 +118,7 @@ void tst_DownloadCells::progress()
             strTrack = QStringLiteral("%1-%2").arg(nTrackStart).arg(nX);
         }
         for (int nY = 0; nY < image.height() && nX > 165; ++nY) {
-            bLabel = bLabel || qGray(image.pixel(nX, nY)) < 128;
+            bLabel = bLabel || image.pixel(nX, nY) == qRgb(200, 30, 30);
         }
     }
     const QString strFill = QStringLiteral("blue %1, grey %2")

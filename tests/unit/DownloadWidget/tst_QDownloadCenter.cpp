@@ -165,6 +165,36 @@ private slots:
                                         << "1 btnFileDownload btnDownloading" << listRefresh + listRefresh;
     }
 
+    void skins_data()
+    {
+        QTest::addColumn<QString>("strSkin");
+        QTest::newRow("default") << "Default";
+        QTest::newRow("dark") << "Dark";
+    }
+
+    // Each skin styles every part of the window with its own sheet, and its texts are readable.
+    void skins()
+    {
+        QFETCH(QString, strSkin);
+        probe::setClientSetting(QStringLiteral("Local/SkinVersion"), strSkin);
+        QDownloadCenter::destroyInstance();
+        m_pWindow = QDownloadCenter::instance();
+        m_pWindow->initWidget(m_pHost.get());
+        probe::setClientSetting(QStringLiteral("Local/SkinVersion"), QVariant());
+        const QList<QPair<QString, QWidget*>> listParts = {
+            {"QDownloadCenter", m_pWindow},
+            {"wgtTabBar", m_pWindow->findChild<QWidget*>("wgtTabBar")},
+            {"QDownloadingWidget", m_pWindow->findChild<QDownloadingWidget*>()},
+            {"QDownloadDoneWidget", m_pWindow->findChild<QDownloadDoneWidget*>()}};
+        QString strBackground;
+        for (const auto& part : listParts) {
+            QFile sheet(QStringLiteral("Skin/%1/DownloadApp/QssFile/%2.qss").arg(strSkin, part.first));
+            QVERIFY(sheet.open(QIODevice::ReadOnly) && part.second);
+            QCOMPARE(part.second->styleSheet(), QString::fromUtf8(sheet.readAll()));
+            QCOMPARE(probe::lowContrast(part.second->styleSheet(), strBackground).join("; "), QString());
+        }
+    }
+
     void tabs()
     {
         QFETCH(QStringList, listClicks);
