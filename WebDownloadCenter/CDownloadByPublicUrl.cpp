@@ -27,8 +27,6 @@
 namespace {
 
 const char* const kLogFile = "WebDownloadCenter\\CDownloadByPublicUrl";
-// Free names are looked for up to name(kMaxNumber).ext; beyond that the job fails.
-constexpr int kMaxNumber = 9999;
 // A job writes its file under this suffix and renames it when the transfer ends well.
 const char* const kPartSuffix = ".part";
 // Transfers run at once to one host; the other jobs wait their turn in order.
@@ -87,26 +85,6 @@ bool isTaken(const QString& strPath)
     return info.exists() || info.isSymLink();
 }
 
-// A name is taken by its file or by the partial file of a job on its way to it.
-bool isNameTaken(const QString& strPath)
-{
-    return isTaken(strPath) || isTaken(strPath + QLatin1String(kPartSuffix));
-}
-
-// strPath with "(n)" before the extension of its file name, or at its end without one.
-QString numberedPath(const QString& strPath, int nNumber)
-{
-    const int nSlash = strPath.lastIndexOf(QLatin1Char('/'));
-    const QString strDir = strPath.left(nSlash + 1);
-    const QString strName = strPath.mid(nSlash + 1);
-    int nDot = strName.lastIndexOf(QLatin1Char('.'));
-    if (nDot <= 0) {
-        // No extension; a leading dot starts a hidden name, not an extension.
-        nDot = strName.size();
-    }
-    return strDir + strName.left(nDot) + QStringLiteral("(%1)").arg(nNumber) + strName.mid(nDot);
-}
-
 // Whether strPath lies inside strFolder once links are resolved.
 bool isInside(const QString& strPath, const QString& strFolder)
 {
@@ -153,16 +131,12 @@ QJsonObject CDownloadByPublicUrl::makeRPCObject(const QString& method, bool asyn
 
 QString CDownloadByPublicUrl::getUniqueFilePath(QString strPath, int nIndex)
 {
-    if (!isNameTaken(strPath)) {
-        return strPath;
-    }
-    for (int nNumber = qMax(1, nIndex); nNumber <= kMaxNumber; ++nNumber) {
-        const QString strCandidate = numberedPath(strPath, nNumber);
-        if (!isNameTaken(strCandidate)) {
-            return strCandidate;
-        }
-    }
-    return QString();
+    // A name is taken by its file or by the partial file of a job on its way to it.
+    const QFileInfo info(strPath);
+    const QString strName = ncl::NFileName::freeName(
+        info.path(), info.fileName(),
+        [](const QString& strFree) { return isTaken(strFree + QLatin1String(kPartSuffix)); }, nIndex);
+    return strName.isEmpty() ? QString() : info.path() + QLatin1Char('/') + strName;
 }
 
 QString CDownloadByPublicUrl::downloadFolder()
@@ -198,7 +172,7 @@ QString CDownloadByPublicUrl::reserveFile(const QString& strWanted)
 {
     // Each turn either creates the partial file or finds its free name taken meanwhile, so the
     // next search gets past that name; the bound only guards against names that keep coming back.
-    for (int nTurn = 0; nTurn <= kMaxNumber; ++nTurn) {
+    for (int nTurn = 0; nTurn <= ncl::NFileName::kMaxNumber; ++nTurn) {
         const QString strCandidate = getUniqueFilePath(strWanted, 1);
         if (strCandidate.isEmpty()) {
             break;

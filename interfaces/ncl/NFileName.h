@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace ncl {
 
 // The one rule for names of files written on behalf of someone else (a web page's job, a
@@ -27,6 +29,17 @@ public:
     // invisible ones go, runs of dots shrink to one, leading dots and surrounding blanks go, a
     // reserved device name gets a leading '_'; then normalized. strFallback when nothing is left.
     static QString sanitize(const QString& strName, const QString& strFallback, int nMaxBytes = kMaxBytes);
+
+    // Highest n of a numbered name "base(n).ext".
+    static constexpr int kMaxNumber = 9999;
+
+    // A name for a new file strName (one plain name) in strFolder: strName itself when free, else
+    // "base(n).ext" with the lowest free n from nFirst on (the extension starts at the last dot;
+    // a leading dot starts none). Free means nothing is at the path, not even a link to nowhere
+    // (writing through it would create a file elsewhere), and fnTaken, given the clean absolute
+    // path, does not claim it. Empty when strName is not one plain name or nothing is free.
+    static QString freeName(const QString& strFolder, const QString& strName,
+                            const std::function<bool(const QString& strPath)>& fnTaken, int nFirst = 1);
 };
 
 }  // namespace ncl

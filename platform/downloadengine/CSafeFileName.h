@@ -14,10 +14,9 @@ public:
     // within the usual 255-byte limit of a file name.
     static constexpr int kMaxNameBytes = 200;
 
-    // A name for a new file in strFolder: strName if neither it nor any of its forms with
-    // listSuffixes appended exist there and it is not in setTaken (absolute paths of files that
-    // other tasks are about to write), else "base(1).ext", "base(2).ext", ... Empty when none
-    // is free.
+    // A free name for a new file in strFolder (ncl::NFileName::freeName) that is not in setTaken
+    // (absolute paths of files that other tasks are about to write) and none of whose forms with
+    // listSuffixes appended exist there.
     static QString freeName(const QString& strFolder, const QString& strName, const QSet<QString>& setTaken,
                             const QStringList& listSuffixes);
 

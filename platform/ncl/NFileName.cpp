@@ -1,5 +1,7 @@
 #include <ncl/NFileName.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace ncl {
@@ -102,6 +104,35 @@ QString NFileName::sanitize(const QString& strName, const QString& strFallback, 
     }
     strSafe = normalized(strSafe, nMaxBytes).trimmed();
     return strSafe.isEmpty() ? strFallback : strSafe;
+}
+
+QString NFileName::freeName(const QString& strFolder, const QString& strName,
+                            const std::function<bool(const QString&)>& fnTaken, int nFirst)
+{
+    // Only a single name is placed; anything else would reach into other folders.
+    if (strName.isEmpty() || strName.contains(QLatin1Char('/')) || strName.contains(QLatin1Char('\\')) ||
+        strName == QLatin1String(".") || strName == QLatin1String("..")) {
+        return QString();
+    }
+    const QDir folder(strFolder);
+    const auto isFree = [&](const QString& strCandidate) {
+        const QString strPath = QDir::cleanPath(folder.absoluteFilePath(strCandidate));
+        const QFileInfo info(strPath);
+        return !info.exists() && !info.isSymLink() && !(fnTaken && fnTaken(strPath));
+    };
+    if (isFree(strName)) {
+        return strName;
+    }
+    const int nDot = strName.lastIndexOf(QLatin1Char('.'));
+    const int nSplit = nDot > 0 ? nDot : strName.size();
+    for (int nNumber = qMax(1, nFirst); nNumber <= kMaxNumber; ++nNumber) {
+        const QString strCandidate =
+            strName.left(nSplit) + QStringLiteral("(%1)").arg(nNumber) + strName.mid(nSplit);
+        if (isFree(strCandidate)) {
+            return strCandidate;
+        }
+    }
+    return QString();
 }
 
 }  // namespace ncl

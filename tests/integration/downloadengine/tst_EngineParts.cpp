@@ -66,37 +66,6 @@ private slots:
                  safe);
     }
 
-    void freeName_data()
-    {
-        QTest::addColumn<QStringList>("existing");
-        QTest::addColumn<QString>("taken");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("free");
-        const auto row = [](const char* pTag, const QStringList& listExisting, const char* pTaken,
-                            const char* pName, const char* pFree) {
-            QTest::newRow(pTag) << listExisting << QString(pTaken) << QString(pName) << QString(pFree);
-        };
-        row("free", {}, "", "a.mp4", "a.mp4");
-        row("file and partial file there", {"a.mp4", "a(1).mp4.part"}, "", "a.mp4", "a(2).mp4");
-        row("taken by another task", {"a.tar.gz"}, "a.tar(1).gz", "a.tar.gz", "a.tar(2).gz");
-        row("not a single name", {}, "", "../a.mp4", "");
-    }
-
-    void freeName()
-    {
-        QFETCH(QStringList, existing);
-        QFETCH(QString, taken);
-        QFETCH(QString, name);
-        QFETCH(QString, free);
-        QTemporaryDir dir;
-        for (const QString& strName : existing) {
-            QFile file(dir.filePath(strName));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-        }
-        const QSet<QString> setTaken{dir.filePath(taken)};
-        QCOMPARE(CSafeFileName::freeName(dir.path(), name, setTaken, {QStringLiteral(".part")}), free);
-    }
-
     void isInside_data()
     {
         QTest::addColumn<QString>("folder");
