@@ -11,6 +11,7 @@
 #include <orbgui/OrbSingleton.h>
 #include <orbgui/OrbSkin.h>
 
+#include "CDownloadCenterTableDelegate.h"
 #include "CDownloadTextFormat.h"
 #include "CSkinStyle.h"
 #include "QDownloadingWidget.h"
@@ -169,12 +170,19 @@ void CPicTaskList::onZipInfo(int nSize)
     }
 }
 
-void CPicTaskList::refreshSpeed()
+void CPicTaskList::refreshSpeed(int nIntervalMs)
 {
     const int nRow = m_pTable->firstRowIn(CTaskTable::Downloading);
+    const int nTask = nRow >= 0 ? m_pTable->taskIndex(nRow) : -1;
+    m_timeLeft.keepOnly({nTask});
     if (nRow >= 0) {
         const int nBytes = static_cast<int>(m_pManager->getSecondDownloadSize());
         m_pTable->setSpeedText(nRow, CDownloadTextFormat::pictureSpeedText(nBytes));
+        // From the bar's percent: a package's size may be known only late, or never.
+        const int nPercent = m_pTable->item(nRow, QDownloadingWidget::PicColumnPercent)
+                                 ->data(CDownloadCenterTableDelegate::ProgressValueRole)
+                                 .toInt();
+        m_pTable->setSpeedTip(nRow, m_timeLeft.update(nTask, qBound(0, nPercent, 100), 100, nIntervalMs));
     }
 }
 

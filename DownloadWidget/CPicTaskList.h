@@ -8,6 +8,7 @@
 #include <orbgui/OrbItemDataRole.h>
 
 #include "CTaskTable.h"
+#include "CTimeLeft.h"
 
 class QModelIndex;
 class QStandardItemModel;
@@ -36,8 +37,8 @@ public:
     void onError();
     void onProgress(qint64 nPercent);
     void onZipInfo(int nSize);
-    // The speed of the downloading row, once a second.
-    void refreshSpeed();
+    // The speed and time left of the downloading row, every nIntervalMs.
+    void refreshSpeed(int nIntervalMs);
     // The Delete button while the picture table shows: the rows checked at the press.
     void deleteChecked();
     // Removes every row and its engine task, without questions.
@@ -59,6 +60,7 @@ private:
     void setFailed(int nRow);
 
     std::unique_ptr<CTaskTable> m_pTable;
+    CTimeLeft m_timeLeft;
     CPicDownloadManager* m_pManager;
     QWidget* m_pPage;
 };

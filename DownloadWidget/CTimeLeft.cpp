@@ -20,14 +20,13 @@ QString CTimeLeft::update(int nTask, qint64 nDone, qint64 nTotal, int nIntervalM
     }
     if (nIntervalMs > 0 && nDone >= it->nDone) {
         const double dNow = static_cast<double>(nDone - it->nDone) * 1000.0 / nIntervalMs;
-        it->dBytesPerSecond =
-            it->dBytesPerSecond < 0 ? dNow : kNewWeight * dNow + (1 - kNewWeight) * it->dBytesPerSecond;
+        it->dPerSecond = it->dPerSecond < 0 ? dNow : kNewWeight * dNow + (1 - kNewWeight) * it->dPerSecond;
     }
     it->nDone = nDone;
-    if (nTotal <= 0 || !(it->dBytesPerSecond > 0)) {
+    if (nTotal <= 0 || !(it->dPerSecond > 0)) {
         return text(-1);
     }
-    return text(static_cast<double>(qMax<qint64>(0, nTotal - nDone)) / it->dBytesPerSecond);
+    return text(static_cast<double>(qMax<qint64>(0, nTotal - nDone)) / it->dPerSecond);
 }
 
 void CTimeLeft::keepOnly(const QSet<int>& setRunning)

@@ -9,9 +9,9 @@
 class CTimeLeft
 {
 public:
-    // A tick's progress of a task: nDone of nTotal bytes (nTotal 0 when unknown), nIntervalMs after
-    // the previous tick. Returns what its Speed cell's tooltip says: "about 3 min left", or "--"
-    // while the size or the speed is not known.
+    // A tick's progress of a task: nDone of nTotal (bytes or any other unit; nTotal 0 when
+    // unknown), nIntervalMs after the previous tick. Returns what its Speed cell's tooltip says: "about 3 min
+    // left", or "--" while the size or the speed is not known.
     QString update(int nTask, qint64 nDone, qint64 nTotal, int nIntervalMs);
     // Forgets the tasks not in setRunning (ended, failed, removed).
     void keepOnly(const QSet<int>& setRunning);
@@ -23,7 +23,7 @@ private:
     struct Sample
     {
         qint64 nDone = 0;
-        double dBytesPerSecond = -1;  // below 0 until a second tick
+        double dPerSecond = -1;  // units of nDone a second; below 0 until a second tick
     };
     QHash<int, Sample> m_hashSamples;
 };

@@ -362,7 +362,7 @@ void QDownloadingWidget::onTimeOut()
 
     m_timeLeft.keepOnly(setRunning);
     if (m_pPicDownloadMgr) {
-        m_pPictures->refreshSpeed();
+        m_pPictures->refreshSpeed(kProgressIntervalMs);
     }
 }
 

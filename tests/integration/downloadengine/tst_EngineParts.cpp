@@ -66,6 +66,17 @@ private slots:
                  safe);
     }
 
+    // Names that other tasks are about to write, and partial files, are taken; a hidden name
+    // is numbered at its end.
+    void freeName()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QFile(dir.filePath("a(1).mp4.part")).open(QIODevice::WriteOnly));
+        QCOMPARE(CSafeFileName::freeName(dir.path(), "a.mp4", {dir.filePath("a.mp4")}, {".part"}),
+                 "a(2).mp4");
+        QCOMPARE(CSafeFileName::freeName(dir.path(), ".a", {dir.filePath(".a")}, {}), ".a(1)");
+    }
+
     void isInside_data()
     {
         QTest::addColumn<QString>("folder");

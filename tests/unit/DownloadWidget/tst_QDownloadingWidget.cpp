@@ -452,6 +452,9 @@ private slots:
         row("hours, smoothed", "+1 p1=0.0001 tick p1=0.0002 tick p1=0.00025 tick", "about 3 h left");
         row("stalled", "+1 p1=0.5 tick tick", "--");
         row("failed", "+1 p1=0.25 tick p1=0.5 tick fail1", "");
+        // A picture package's from its bar.
+        row("pictures", "*1 pp=10 tick pp=20 tick pp=30 tick", "less than a minute left");
+        row("pictures, slow", "*1 pp=1 tick pp=1 tick pp=2 tick", "about 5 min left");
     }
 
     void timeLeft()
@@ -459,7 +462,9 @@ private slots:
         QFETCH(QString, strEvents);
         QFETCH(QString, strTip);
         run(strEvents);
-        QCOMPARE(cell(1, W::RecordColumnSpeed, -1).data(Qt::ToolTipRole).toString(), strTip);
+        const int nTask = strEvents.startsWith('*') ? -1 : 1;
+        QCOMPARE(cell(nTask, W::RecordColumnSpeed, W::PicColumnSpeed).data(Qt::ToolTipRole).toString(),
+                 strTip);
     }
 
     void spoken_data()
