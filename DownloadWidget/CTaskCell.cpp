@@ -77,6 +77,21 @@ QVariant CTaskCell::accessibleText() const
         return QCoreApplication::translate("CTaskCell", "%1 percent")
             .arg(data(CDownloadCenterTableDelegate::ProgressValueRole).toInt());
     }
+    if (m_eKind == Check && model()) {
+        // The whole row at the first cell a screen reader meets: what the other cells say,
+        // but the icons.
+        QStringList listTexts;
+        for (int nColumn = column() + 1; nColumn < model()->columnCount(); ++nColumn) {
+            const QStandardItem* pCell = model()->item(row(), nColumn);
+            const bool bIcons =
+                pCell && pCell->type() == type() && static_cast<const CTaskCell*>(pCell)->m_eKind == Icons;
+            const QString strText =
+                pCell && !bIcons ? pCell->data(Qt::AccessibleTextRole).toString() : QString();
+            listTexts << (strText.isEmpty() && pCell && !bIcons ? pCell->text() : strText);
+        }
+        listTexts.removeAll(QString());
+        return listTexts.join(QStringLiteral(", "));
+    }
     if (m_eKind != Icons) {
         return QVariant();
     }

@@ -29,7 +29,8 @@ public:
     static QString shared(const QString& strText);
 
 private:
-    // What a screen reader says: a bar's percent, the names of the icons; else the text.
+    // What a screen reader says: a bar's percent, the names of the icons, for the check box the
+    // row as a whole; else the text.
     QVariant accessibleText() const;
 
     Kind m_eKind;
