@@ -29,8 +29,10 @@ namespace {
 const char* const kLogFile = "WebDownloadCenter\\CDownloadByPublicUrl";
 // A job writes its file under this suffix and renames it when the transfer ends well.
 const char* const kPartSuffix = ".part";
-// Transfers run at once to one host; the other jobs wait their turn in order.
-constexpr int kMaxTransfersPerHost = 6;
+// Transfers handed to the network at once per host; the other jobs wait their turn in order.
+// Twice the connections Qt opens to a host, so that each connection has its next request at
+// hand when a transfer ends instead of waiting for the round trip through this thread.
+constexpr int kMaxTransfersPerHost = 12;
 // Jobs kept for status requests; ended ones make room for new ones, oldest first.
 constexpr int kMaxJobs = 1000;
 // Files of these types are programs or scripts to a desktop, which would run them when opened.

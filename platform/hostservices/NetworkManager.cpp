@@ -9,6 +9,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 
 Q_LOGGING_CATEGORY(lcNetwork, "hostservices.network")
@@ -71,6 +72,9 @@ struct Transfer
     qint64 nUnreported = 0;  // bytes handed over since the last progress report
     qint64 nDelivered = 0;   // bytes handed over in all
     QElapsedTimer lastReport;
+    QElapsedTimer lastData;  // since the request or its last byte
+    bool bAnswered = false;  // headers or bytes have come
+    QString strHost;         // host and port now asked
     int nTimeoutMs = 0;
     int nRedirects = 0;  // redirects followed so far
 };
@@ -84,6 +88,46 @@ public:
     QNetworkAccessManager* m_pAccess = nullptr;
     NetworkManagerListener* m_pListener = nullptr;
     QHash<QNetworkReply*, Transfer> m_hashTransfers;
+    // When each host last sent anything: requests queued inside Qt (more than its connections
+    // per host) are not stalled while their host keeps sending.
+    QHash<QString, QElapsedTimer> m_hashHostActive;
+    QTimer* m_pStallCheck = nullptr;
+
+    void noteData(QNetworkReply* pReply)
+    {
+        const auto it = m_hashTransfers.find(pReply);
+        if (it != m_hashTransfers.end()) {
+            it->bAnswered = true;
+            it->lastData.restart();
+            m_hashHostActive[it->strHost].restart();
+        }
+    }
+
+    // Ends the transfers that have had nothing for their stall time; counted for a request
+    // not yet answered from the last time its host sent anything, if that is later.
+    void checkStalls()
+    {
+        const QList<QNetworkReply*> listReplies = m_hashTransfers.keys();
+        for (QNetworkReply* pReply : listReplies) {
+            const auto it = m_hashTransfers.constFind(pReply);
+            if (it == m_hashTransfers.constEnd()) {
+                continue;
+            }
+            qint64 nIdleMs = it->lastData.elapsed();
+            const auto itHost = m_hashHostActive.constFind(it->strHost);
+            if (!it->bAnswered && itHost != m_hashHostActive.constEnd()) {
+                nIdleMs = qMin(nIdleMs, itHost->elapsed());
+            }
+            if (nIdleMs > it->nTimeoutMs) {
+                // Still connected: the abort ends it through onFinished as a cancelled request.
+                pReply->abort();
+            }
+        }
+        if (m_hashTransfers.isEmpty()) {
+            m_pStallCheck->stop();
+            m_hashHostActive.clear();
+        }
+    }
 
     bool isActive(QNetworkReply* pReply) const { return m_hashTransfers.contains(pReply); }
 
@@ -160,6 +204,7 @@ public:
         if (!isActive(pReply)) {
             return;
         }
+        noteData(pReply);
         // Bodies of error pages and redirects are not the file.
         if (!isSuccessStatus(httpStatus(pReply))) {
             pReply->skip(pReply->bytesAvailable());
@@ -209,10 +254,18 @@ public:
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
         // The file as the server has it: no transparent decompression.
         request.setRawHeader("Accept-Encoding", "identity");
-        request.setTransferTimeout(transfer.nTimeoutMs);
         QNetworkReply* pReply = m_pAccess->get(request);
         pReply->setReadBufferSize(kReadBufferBytes);
-        m_hashTransfers.insert(pReply, transfer);
+        Transfer& started = m_hashTransfers[pReply] = transfer;
+        started.strHost = address.host() + QLatin1Char(':') + QString::number(address.port(0));
+        started.bAnswered = false;
+        started.lastData.start();
+        if (!m_pStallCheck->isActive()) {
+            // A few checks within the stall time, at most one a second.
+            m_pStallCheck->start(qBound(10, transfer.nTimeoutMs / 4, 1000));
+        }
+        QObject::connect(pReply, &QNetworkReply::metaDataChanged, m_pOwner,
+                         [this, pReply] { noteData(pReply); });
         QObject::connect(pReply, &QNetworkReply::readyRead, m_pOwner,
                          [this, pReply] { onReadyRead(pReply); });
         QObject::connect(pReply, &QNetworkReply::finished, m_pOwner, [this, pReply] { onFinished(pReply); });
@@ -311,6 +364,8 @@ NetworkManager::NetworkManager() : d(new NetworkManagerPrivate(this))
 {
     d->m_pAccess = new QNetworkAccessManager(this);
     d->m_pAccess->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    d->m_pStallCheck = new QTimer(this);
+    connect(d->m_pStallCheck, &QTimer::timeout, this, [this] { d->checkStalls(); });
 }
 
 NetworkManager::~NetworkManager()
