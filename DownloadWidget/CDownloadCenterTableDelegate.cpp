@@ -1,6 +1,10 @@
 #include "CDownloadCenterTableDelegate.h"
 
+#include <QAbstractItemView>
+#include <QDir>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace {
 
@@ -25,6 +29,26 @@ CDownloadCenterTableDelegate::CDownloadCenterTableDelegate(QObject* parent)
 }
 
 CDownloadCenterTableDelegate::~CDownloadCenterTableDelegate() = default;
+
+void CDownloadCenterTableDelegate::setFilePathOf(std::function<QString(const QModelIndex&)> fnPathOf)
+{
+    m_fnPathOf = std::move(fnPathOf);
+}
+
+bool CDownloadCenterTableDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                                             const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    if (event && view && event->type() == QEvent::ToolTip && m_fnPathOf && index.column() == 1 &&
+        isTextElided(option, index)) {
+        const QString strPath = m_fnPathOf(index);
+        if (!strPath.isEmpty()) {
+            QToolTip::showText(event->globalPos(), QDir::toNativeSeparators(strPath), view->viewport(),
+                               option.rect);
+            return true;
+        }
+    }
+    return ORBGUI::OrbTableViewItemDelegateSvg::helpEvent(event, view, option, index);
+}
 
 void CDownloadCenterTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                          const QModelIndex& index) const

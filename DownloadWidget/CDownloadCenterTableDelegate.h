@@ -2,6 +2,8 @@
 
 #include <orbgui/OrbTableViewItemDelegateSvg.h>
 
+#include <functional>
+
 // The downloading tables' delegate: paints every cell as the kit does and, in cells marked with
 // ProgressBarRole, a progress track with its fill and a percent label on top.
 class CDownloadCenterTableDelegate : public ORBGUI::OrbTableViewItemDelegateSvg
@@ -22,4 +24,13 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+
+    // Where a row's file goes: the tooltip of its file name (column 1) when the name is cut
+    // short. Asked only then, so that rows need not hold their paths.
+    void setFilePathOf(std::function<QString(const QModelIndex&)> fnPathOf);
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
+private:
+    std::function<QString(const QModelIndex&)> m_fnPathOf;
 };

@@ -141,7 +141,13 @@ void QDownloadingWidget::initTableViews()
 {
     ORBGUI::OrbTableView* pRecordView = ui->tableDownloadingList;
     CSkinStyle::setUpTableView(pRecordView);
-    pRecordView->setItemDelegate(new CDownloadCenterTableDelegate(pRecordView));
+    auto* pRecordDelegate = new CDownloadCenterTableDelegate(pRecordView);
+    pRecordDelegate->setFilePathOf([this](const QModelIndex& index) {
+        return m_pRecordDownloadMgr && m_pRecordTable
+                   ? m_pRecordDownloadMgr->getDownloadInfo(m_pRecordTable->taskIndex(index.row())).strFilePath
+                   : QString();
+    });
+    pRecordView->setItemDelegate(pRecordDelegate);
     auto* pRecordModel = new QStandardItemModel(0, RecordColumnCount, this);
     CSkinStyle::setCheckableHeader(
         pRecordModel,

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QTimer>
+#include <QToolTip>
 
 #include <downloadengine/CPicDownloadManager.h>
 #include <downloadengine/CRecordDownloadManager.h>
@@ -140,8 +141,10 @@ private slots:
         probe::setClientSetting("Base/OpenOSD", false);
         m_pWidget = std::make_unique<QDownloadingWidget>();
         // The engine completes the record it is given: rows show the completed one.
-        ScriptedEngine::setPrepareTransform(
-            [](int nIndex, DownloadInfo& info) { info.strFileName += QString(" %1").arg(nIndex); });
+        ScriptedEngine::setPrepareTransform([](int nIndex, DownloadInfo& info) {
+            info.strFileName += QString(" %1").arg(nIndex);
+            info.strFilePath = "/srv/" + info.strFileName;
+        });
         m_nextRecord = probe::recordTask("r.mp4");
         m_nPictures = 0;
         // What the "Done" list is handed, by name and size.
@@ -465,6 +468,21 @@ private slots:
         const int nTask = strEvents.startsWith('*') ? -1 : 1;
         QCOMPARE(cell(nTask, W::RecordColumnSpeed, W::PicColumnSpeed).data(Qt::ToolTipRole).toString(),
                  strTip);
+    }
+
+    // A name cut short shows, when hovered, where the file goes.
+    void namePath()
+    {
+        run("+1");
+        m_pWidget->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_pWidget.get()));
+        ORBGUI::OrbTableView* pView = probe::recordView(*m_pWidget);
+        pView->header()->resizeSection(W::RecordColumnFileName, 30);
+        const QPoint point = pView->visualRect(cell(1, W::RecordColumnFileName, 0)).center();
+        QHelpEvent event(QEvent::ToolTip, point, pView->viewport()->mapToGlobal(point));
+        QApplication::sendEvent(pView->viewport(), &event);
+        QCOMPARE(QToolTip::text(), QString("/srv/r.mp4 1"));
+        QToolTip::hideText();
     }
 
     void spoken_data()
