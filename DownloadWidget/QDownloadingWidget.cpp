@@ -117,6 +117,7 @@ QDownloadingWidget::~QDownloadingWidget()
         // now must not have its file deleted as if it were removed.
         const QSignalBlocker blocker(this);
         setEnabled(false);
+        keepTasksForNextStart();
         if (m_pRecordDownloadMgr) {
             onDeleteTmpFile();
         }
@@ -291,7 +292,10 @@ void QDownloadingWidget::onAddDownloadTask(const DownloadInfo& task)
     m_pRecordDownloadMgr->addDownloadTask(nIndex, task);
     m_pRecordDownloadMgr->prepareDownloadInfo(nIndex);
     // The engine has completed the record (name, size...): show its copy, not ours.
-    addRecordRow(nIndex, m_pRecordDownloadMgr->getDownloadInfo(nIndex));
+    CDownloadHistory::Entry entry;
+    entry.record = m_pRecordDownloadMgr->getDownloadInfo(nIndex);
+    addRecordRow(nIndex, entry.record);
+    m_pRecordTable->storeLastRow(entry);
     updateDownloadingItemNum();
 
     if (m_pRecordDownloadMgr->canStillDownload()) {
@@ -300,6 +304,73 @@ void QDownloadingWidget::onAddDownloadTask(const DownloadInfo& task)
     if (!m_pTimer->isActive()) {
         m_pTimer->start(kProgressIntervalMs);
     }
+}
+
+void QDownloadingWidget::attachHistory(CDownloadHistory* pHistory)
+{
+    m_pHistory = pHistory;
+    if (!m_pHistory || !m_pRecordDownloadMgr || !m_pPicDownloadMgr) {
+        return;
+    }
+    const QVector<CDownloadHistory::Entry> vecTasks = m_pHistory->taskEntries();
+    for (const CDownloadHistory::Entry& entry : vecTasks) {
+        if (entry.eKind == CDownloadHistory::Picture) {
+            const int nIndex = ++m_nPicDownloadIndex;
+            m_pPicDownloadMgr->appendPicDownloadInfo(nIndex, entry.picture);
+            m_pPictures->restoreRow(nIndex, entry);
+        } else {
+            restoreRecordTask(entry);
+        }
+    }
+    m_pRecordTable->setHistory(m_pHistory, CDownloadHistory::Record);
+    m_pPictures->setHistory(m_pHistory);
+    updateDownloadingItemNum();
+    if (vecTasks.isEmpty()) {
+        return;
+    }
+    // As many as the engine takes, one start per free slot.
+    for (int i = 0; i < kMaxRecordDownloads && m_pRecordDownloadMgr->canStillDownload(); ++i) {
+        startDownload(-1);
+    }
+    startPicDownload(-1);
+    m_pTimer->start(kProgressIntervalMs);
+}
+
+void QDownloadingWidget::restoreRecordTask(const CDownloadHistory::Entry& entry)
+{
+    // The record holds the target the engine chose before: its partial file is taken up again.
+    const int nIndex = ++m_nDownloadIndex;
+    m_pRecordDownloadMgr->addDownloadTask(nIndex, entry.record);
+    addRecordRow(nIndex, entry.record);
+    const int nRow = m_pRecordTable->rowCount() - 1;
+    m_pRecordTable->setHistoryId(nRow, entry.nId);
+    const qint64 nSize = entry.record.stRecordFile.nFileSize;
+    if (nSize > 0) {
+        m_pRecordTable->setProgress(nRow, static_cast<uint>(qBound<qint64>(0, entry.nBytesDone * 100 / nSize, 100)));
+    }
+    if (entry.nState == TaskFailed) {
+        m_pRecordTable->setFailed(nRow, ORBGUI::GetSkinVersion(), "down-failed.svg", tr("Contiue-download"));
+        setSpeedButton(m_pRecordTable->item(nRow, RecordColumnOperate), 1, false);
+    } else if (entry.nSpeed == 2 || entry.nSpeed == 4) {
+        m_hashRestoredSpeed.insert(nIndex, entry.nSpeed);
+    }
+}
+
+void QDownloadingWidget::keepTasksForNextStart()
+{
+    if (!m_pHistory || !m_pRecordTable) {
+        return;
+    }
+    {
+        const CDownloadHistory::Batch batch(m_pHistory);
+        for (const QPersistentModelIndex& rowHandle : m_pRecordTable->downloadingRows()) {
+            m_pHistory->updateTask(m_pRecordTable->historyId(rowHandle.row()), TaskDownloading,
+                                   m_pRecordTable->bytesDone(rowHandle.row()));
+        }
+    }
+    m_pRecordTable->setHistory(nullptr, CDownloadHistory::Record);
+    m_pPictures->setHistory(nullptr);
+    m_pHistory = nullptr;
 }
 
 void QDownloadingWidget::addRecordRow(int nIndex, const DownloadInfo& info)
@@ -398,6 +469,11 @@ void QDownloadingWidget::startDownload(int nIndex)
                 if (offersSpeedChange(m_pRecordDownloadMgr->getDownloadInfo(nTaskIndex)) &&
                     rowHandle.isValid()) {
                     setSpeedButton(m_pRecordTable->item(rowHandle.row(), RecordColumnOperate), 1, true);
+                }
+                // A task restored at 2x or 4x goes on at that speed.
+                const int nRestoredSpeed = m_hashRestoredSpeed.take(nTaskIndex);
+                if (nRestoredSpeed > 1 && rowHandle.isValid()) {
+                    changeRecordSpeed(rowHandle.row(), nRestoredSpeed);
                 }
             }
             // One start per call: each freed slot is filled by its own call.
@@ -536,13 +612,18 @@ void QDownloadingWidget::changeRecordSpeed(int nRow, int nSpeed)
     }
     if (rowHandle.isValid()) {
         setSpeedButton(m_pRecordTable->item(rowHandle.row(), RecordColumnOperate), nNextSpeed, true);
+        if (m_pHistory) {
+            m_pHistory->setTaskSpeed(m_pRecordTable->historyId(rowHandle.row()), nNextSpeed);
+        }
     }
 }
 
 void QDownloadingWidget::onDownloadStateNotify(int downloadId, bool succeed, const DownloadInfo& info)
 {
     if (succeed) {
-        // The finished list takes the engine's final record before the row goes.
+        // The finished list takes the engine's final record before the row goes; stored as one
+        // change.
+        const CDownloadHistory::Batch batch(m_pHistory);
         emit sgnDownloadFinished(info);
         const int nRow = m_pRecordTable->findRow(downloadId);
         m_pNotices->finished(nRow >= 0 ? m_pRecordTable->item(nRow, RecordColumnFileName)->text()
@@ -621,6 +702,10 @@ void QDownloadingWidget::onAddPicDownloadTask(const DownloadPicInfo& strToken)
     const int nIndex = ++m_nPicDownloadIndex;
     m_pPicDownloadMgr->appendPicDownloadInfo(nIndex, strToken);
     addPicRow(nIndex, strToken);
+    CDownloadHistory::Entry entry;
+    entry.eKind = CDownloadHistory::Picture;
+    entry.picture = strToken;
+    m_pPictures->storeLastRow(entry);
     updateDownloadingItemNum();
     showNotification(strToken.strNotifyText.isEmpty()
                          ? tr("you have new picture download task,please check for it!")

@@ -11,7 +11,8 @@
 //
 // Files of a task: the target <name> in the download folder, completed by prepareDownloadInfo
 // (a safe, free name), the framed download <name>.part while it is fetched and kept after a
-// failure or a stop (a later startDownload resumes it with a Range request), and the decoder's
+// failure or a stop (a later startDownload resumes it with a Range request when <name>.part.source
+// beside it names the same source; otherwise it starts over), and the decoder's
 // output, renamed to <name> at the end. A failed decode keeps the checked frames of <name>.part.
 //
 // The record: strFilePath and strFileName are the target's; stRecordFile.nFileSize is the

@@ -40,6 +40,11 @@ public:
     // Ends the task's transfer or decoding, keeping what is on disk; no signal.
     void halt(CRecordTask& task);
     void removeWorkFiles(CRecordTask& task);
+    // Whether the task's partial file is there and was fetched by it from its source: only then
+    // is it continued (with a Range request); otherwise the download starts over.
+    bool isOwnPartial(int nIndex, const CRecordTask& task) const;
+    // Notes the task's source beside its partial file, before a fresh transfer writes it.
+    static bool markSource(const CRecordTask& task);
 
     CRecordDownloadManager* q = nullptr;
     int m_nMaxDownloadNum = kDefaultMaxDownloadNum;

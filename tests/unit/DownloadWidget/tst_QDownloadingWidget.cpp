@@ -278,13 +278,14 @@ private slots:
         row("cleared, numbering goes on", "+1 *1 clear | +1 *1", "2D / 2D", "start(2) pic.start(2)");
         row("shutdown", "mixed *2 listed=1,2,3,5 s1= | quit", "",
             "destroy(1) stop(2,2,true) destroy(2) destroy(3) destroy(5) pic.clear()");
+        // Files are kept for the next start, whatever the client's setting for partial files.
         row("shutdown, open-OSD", "mixed listed=1,2,3,5 osd=1 | quit", "",
-            "gone(1) gone(2) gone(3) gone(5) pic.clear()");
+            "destroy(1) stop(2,2,true) destroy(2) destroy(3) destroy(5) pic.clear()");
         // Task 1 runs but is not the engine's; it finishes while the engine is asked about task 2.
         row("shutdown, done while asked", "+3 listed=2,3 | idx{idx{done1}} quit", "",
             "done(1) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear()");
         row("shutdown, done in the wait", "osd=1 +3 | stop{done2} quit", "",
-            "stop(1,2,true) done(2) file(1) destroy(1) gone(3) pic.clear()");
+            "stop(1,2,true) done(2) destroy(1) stop(3,2,true) destroy(3) pic.clear()");
         row("destroyed in the wait", "+3 | x1 x2 ok stop{quit} delete", "",
             "stop(1,2,true) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear() file(1) "
             "destroy(1)");
