@@ -346,7 +346,9 @@ void QDownloadingWidget::restoreRecordTask(const CDownloadHistory::Entry& entry)
     m_pRecordTable->setHistoryId(nRow, entry.nId);
     const qint64 nSize = entry.record.stRecordFile.nFileSize;
     if (nSize > 0) {
-        m_pRecordTable->setProgress(nRow, static_cast<uint>(qBound<qint64>(0, entry.nBytesDone * 100 / nSize, 100)));
+        // Rounded up: the bytes were rounded down from the percent shown.
+        const qint64 nPercent = (entry.nBytesDone * 100 + nSize - 1) / nSize;
+        m_pRecordTable->setProgress(nRow, static_cast<uint>(qBound<qint64>(0, nPercent, 100)));
     }
     if (entry.nState == TaskFailed) {
         m_pRecordTable->setFailed(nRow, ORBGUI::GetSkinVersion(), "down-failed.svg", tr("Contiue-download"));

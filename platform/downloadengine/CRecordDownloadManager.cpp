@@ -125,8 +125,12 @@ void CRecordDownloadManager::addDownloadTask(int nIndex, const DownloadInfo& inf
     }
     auto pNew = std::make_unique<CRecordTask>();
     pNew->info = info;
-    // Where the file goes and what it hashes to are the engine's to say, never the caller's.
-    pNew->info.strFilePath.clear();
+    // Where the file goes and what it hashes to are the engine's to say, never the caller's: a
+    // target is kept only where the engine's own partial file for this source waits (a task
+    // taken up again after a restart).
+    if (!d->isOwnTarget(nIndex, info)) {
+        pNew->info.strFilePath.clear();
+    }
     pNew->info.stRecordFile.strChecksum.clear();
     d->m_mapTasks[nIndex] = std::move(pNew);
 }

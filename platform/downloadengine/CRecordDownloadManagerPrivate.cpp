@@ -210,13 +210,33 @@ bool CRecordDownloadManagerPrivate::isOwnPartial(int nIndex, const CRecordTask& 
         return false;
     }
     QFile mark(task.sourceMarkPath());
-    const bool bOwn = mark.open(QIODevice::ReadOnly) && QString::fromUtf8(mark.readAll()) == task.info.strSourceUrl;
+    const bool bOwn =
+        mark.open(QIODevice::ReadOnly) && QString::fromUtf8(mark.readAll()) == task.info.strSourceUrl;
     if (!bOwn) {
         ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CRecordDownloadManagerPrivate::isOwnPartial", "",
-                                        kLogWarning, "task %d: %s is not its partial file; starting over", nIndex,
-                                        qUtf8Printable(task.partPath()));
+                                        kLogWarning, "task %d: %s is not its partial file; starting over",
+                                        nIndex, qUtf8Printable(task.partPath()));
     }
     return bOwn;
+}
+
+bool CRecordDownloadManagerPrivate::isOwnTarget(int nIndex, const DownloadInfo& info) const
+{
+    const QFileInfo target(info.strFilePath);
+    if (info.strFilePath.isEmpty() || !target.isAbsolute() ||
+        target.absolutePath() !=
+            QFileInfo(QDir::cleanPath(CEngineSettings::downloadFolder())).absoluteFilePath() ||
+        targetsOfOthers(nIndex).contains(info.strFilePath)) {
+        return false;
+    }
+    CRecordTask candidate;
+    candidate.info = info;
+    // A mark whose partial file is gone marks nothing: it would only keep the name taken.
+    if (!QFileInfo::exists(candidate.partPath())) {
+        QFile::remove(candidate.sourceMarkPath());
+        return false;
+    }
+    return isOwnPartial(nIndex, candidate);
 }
 
 bool CRecordDownloadManagerPrivate::markSource(const CRecordTask& task)
