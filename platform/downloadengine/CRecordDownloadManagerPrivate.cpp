@@ -163,7 +163,9 @@ int CRecordDownloadManagerPrivate::start(int nIndex, CRecordTask& task)
     abortSizeRequest(task);
 
     auto* pTransfer = new CHttpTransfer(access(), q);
-    const bool bResume = isOwnPartial(nIndex, task);
+    // A partial file at the task's target is its own: the name was free when chosen, or was taken
+    // up again as the engine's own (isOwnTarget).
+    const bool bResume = QFileInfo::exists(task.partPath());
     if (!pTransfer->start(url, task.partPath(), bResume, CEngineSettings::stallTimeoutMs())) {
         ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CRecordDownloadManagerPrivate::start", "",
                                         kLogWarning, "task %d cannot write %s: %s", nIndex,
@@ -204,22 +206,6 @@ int CRecordDownloadManagerPrivate::start(int nIndex, CRecordTask& task)
     return Started;
 }
 
-bool CRecordDownloadManagerPrivate::isOwnPartial(int nIndex, const CRecordTask& task) const
-{
-    if (!QFileInfo::exists(task.partPath())) {
-        return false;
-    }
-    QFile mark(task.sourceMarkPath());
-    const bool bOwn =
-        mark.open(QIODevice::ReadOnly) && QString::fromUtf8(mark.readAll()) == task.info.strSourceUrl;
-    if (!bOwn) {
-        ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CRecordDownloadManagerPrivate::isOwnPartial", "",
-                                        kLogWarning, "task %d: %s is not its partial file; starting over",
-                                        nIndex, qUtf8Printable(task.partPath()));
-    }
-    return bOwn;
-}
-
 bool CRecordDownloadManagerPrivate::isOwnTarget(int nIndex, const DownloadInfo& info) const
 {
     const QFileInfo target(info.strFilePath);
@@ -236,7 +222,15 @@ bool CRecordDownloadManagerPrivate::isOwnTarget(int nIndex, const DownloadInfo& 
         QFile::remove(candidate.sourceMarkPath());
         return false;
     }
-    return isOwnPartial(nIndex, candidate);
+    QFile mark(candidate.sourceMarkPath());
+    const bool bOwn =
+        mark.open(QIODevice::ReadOnly) && QString::fromUtf8(mark.readAll()) == info.strSourceUrl;
+    if (!bOwn) {
+        ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CRecordDownloadManagerPrivate::isOwnTarget", "",
+                                        kLogWarning, "task %d: %s is not its partial file; starting over",
+                                        nIndex, qUtf8Printable(candidate.partPath()));
+    }
+    return bOwn;
 }
 
 bool CRecordDownloadManagerPrivate::markSource(const CRecordTask& task)

@@ -40,11 +40,9 @@ public:
     // Ends the task's transfer or decoding, keeping what is on disk; no signal.
     void halt(CRecordTask& task);
     void removeWorkFiles(CRecordTask& task);
-    // Whether the task's partial file is there and was fetched by it from its source: only then
-    // is it continued (with a Range request); otherwise the download starts over.
-    bool isOwnPartial(int nIndex, const CRecordTask& task) const;
     // Whether info's target lies in the download folder, is no other task's and has the engine's
-    // own partial file of info's source beside it.
+    // own partial file of info's source beside it: only then is it continued (with a Range
+    // request); otherwise the task gets a free name and starts over.
     bool isOwnTarget(int nIndex, const DownloadInfo& info) const;
     // Notes the task's source beside its partial file, before a fresh transfer writes it.
     static bool markSource(const CRecordTask& task);
