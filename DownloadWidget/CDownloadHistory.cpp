@@ -31,7 +31,8 @@ const char* const kMigrations[] = {
     "CREATE TABLE done (id INTEGER PRIMARY KEY AUTOINCREMENT, kind INTEGER NOT NULL, info TEXT NOT NULL, "
     "seconds INTEGER NOT NULL DEFAULT 0)",
     "CREATE TABLE tasks (id INTEGER PRIMARY KEY AUTOINCREMENT, kind INTEGER NOT NULL, info TEXT NOT NULL, "
-    "state INTEGER NOT NULL DEFAULT 0, bytes_done INTEGER NOT NULL DEFAULT 0, speed INTEGER NOT NULL DEFAULT 1)",
+    "state INTEGER NOT NULL DEFAULT 0, bytes_done INTEGER NOT NULL DEFAULT 0, speed INTEGER NOT NULL DEFAULT "
+    "1)",
 };
 static_assert(sizeof(kMigrations) / sizeof(kMigrations[0]) == CDownloadHistory::kSchemaVersion,
               "one step per version");
@@ -97,16 +98,11 @@ DownloadInfo recordFromJson(const QJsonObject& obj)
 
 QJsonObject pictureJson(const DownloadPicInfo& info)
 {
-    return QJsonObject{{"device", info.strDeviceId},
-                       {"channel", info.strChannelId},
-                       {"begin", info.strBeginTime},
-                       {"end", info.strEndTime},
-                       {"name", info.strFileName},
-                       {"url", info.strSourceUrl},
-                       {"overwrite", info.bOverwrite},
-                       {"size", QString::number(info.nFileSize)},
-                       {"start", info.nStartDownloadTime},
-                       {"notice", info.strNotifyText},
+    return QJsonObject{{"device", info.strDeviceId},       {"channel", info.strChannelId},
+                       {"begin", info.strBeginTime},       {"end", info.strEndTime},
+                       {"name", info.strFileName},         {"url", info.strSourceUrl},
+                       {"overwrite", info.bOverwrite},     {"size", QString::number(info.nFileSize)},
+                       {"start", info.nStartDownloadTime}, {"notice", info.strNotifyText},
                        {"count", info.nPictureCount}};
 }
 
@@ -129,8 +125,8 @@ DownloadPicInfo pictureFromJson(const QJsonObject& obj)
 
 QString infoText(const CDownloadHistory::Entry& entry)
 {
-    const QJsonObject obj = entry.eKind == CDownloadHistory::Picture ? pictureJson(entry.picture)
-                                                                      : recordJson(entry.record);
+    const QJsonObject obj =
+        entry.eKind == CDownloadHistory::Picture ? pictureJson(entry.picture) : recordJson(entry.record);
     return QString::fromUtf8(QJsonDocument(obj).toJson(QJsonDocument::Compact));
 }
 
@@ -167,6 +163,7 @@ CDownloadHistory::CDownloadHistory(const QString& strPath, QObject* parent)
         log(kLogWarning, "another client uses the download history %s: it is read-only here", m_strPath);
     }
     if (openFile()) {
+        startWriter();
         return;
     }
     if (m_bReadOnly) {
@@ -176,12 +173,40 @@ CDownloadHistory::CDownloadHistory(const QString& strPath, QObject* parent)
     setAside();
     if (!openFile()) {
         log(kLogWarning, "no download history can be kept in %s", m_strPath);
+        return;
     }
+    startWriter();
+}
+
+void CDownloadHistory::startWriter()
+{
+    if (m_bReadOnly) {
+        return;
+    }
+    // Ids are handed out here, so that a row knows its stored copy before it is written.
+    QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
+    for (const auto& table :
+         {std::make_pair("done", &m_nLastDoneId), std::make_pair("tasks", &m_nLastTaskId)}) {
+        query.exec(
+            QStringLiteral("SELECT MAX(IFNULL((SELECT seq FROM sqlite_sequence WHERE name = '%1'), 0), "
+                           "IFNULL((SELECT MAX(id) FROM %1), 0))")
+                .arg(QLatin1String(table.first)));
+        *table.second = query.next() ? query.value(0).toLongLong() : 0;
+    }
+    m_pWriter = std::make_unique<CHistoryWriter>(m_strPath, kBusyTimeoutMs);
 }
 
 CDownloadHistory::~CDownloadHistory()
 {
+    m_pWriter.reset();
     closeDatabase();
+}
+
+void CDownloadHistory::flush()
+{
+    if (m_pWriter) {
+        m_pWriter->flush();
+    }
 }
 
 bool CDownloadHistory::openFile()
@@ -240,7 +265,8 @@ bool CDownloadHistory::migrate(int nFromVersion)
     QSqlQuery query(db);
     for (int nStep = nFromVersion; nStep < kSchemaVersion; ++nStep) {
         if (!query.exec(QString::fromLatin1(kMigrations[nStep]))) {
-            log(kLogWarning, "the download history cannot be brought up to date: %s", query.lastError().text());
+            log(kLogWarning, "the download history cannot be brought up to date: %s",
+                query.lastError().text());
             db.rollback();
             return false;
         }
@@ -282,22 +308,21 @@ void CDownloadHistory::closeDatabase()
 
 void CDownloadHistory::begin()
 {
-    if (m_nBatchDepth++ == 0 && m_bOpen && !m_bReadOnly) {
-        m_bBatchFailed = !QSqlDatabase::database(m_strConnection, false).transaction();
-    }
+    ++m_nBatchDepth;
 }
 
 void CDownloadHistory::end()
 {
-    if (--m_nBatchDepth > 0 || !m_bOpen || m_bReadOnly) {
-        return;
+    if (--m_nBatchDepth == 0 && !m_vecPending.empty() && m_pWriter) {
+        m_pWriter->post(std::move(m_vecPending));
+        m_vecPending.clear();
     }
-    QSqlDatabase db = QSqlDatabase::database(m_strConnection, false);
-    if (m_bBatchFailed || !db.commit()) {
-        log(kLogWarning, "a change of the download history was not kept: %s", db.lastError().text());
-        db.rollback();
-    }
-    m_bBatchFailed = false;
+}
+
+void CDownloadHistory::change(CHistoryWriter::Step fnStep)
+{
+    const Batch batch(this);
+    m_vecPending.push_back(std::move(fnStep));
 }
 
 bool CDownloadHistory::exec(QSqlQuery& query, const char* szWhat)
@@ -305,9 +330,9 @@ bool CDownloadHistory::exec(QSqlQuery& query, const char* szWhat)
     if (query.exec()) {
         return true;
     }
-    m_bBatchFailed = true;
-    log(kLogWarning, qPrintable(QStringLiteral("history: %1 failed: %s").arg(QLatin1String(szWhat))),
-        query.lastError().text());
+    ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CDownloadHistory::exec", "", kLogWarning,
+                                    "history: %s failed: %s", szWhat,
+                                    qUtf8Printable(query.lastError().text()));
     return false;
 }
 
@@ -320,8 +345,8 @@ QVector<CDownloadHistory::Entry> CDownloadHistory::doneEntries()
 
 QVector<CDownloadHistory::Entry> CDownloadHistory::taskEntries()
 {
-    return readEntries(QStringLiteral("SELECT id, kind, info, state, bytes_done, speed FROM tasks ORDER BY id"),
-                       true);
+    return readEntries(
+        QStringLiteral("SELECT id, kind, info, state, bytes_done, speed FROM tasks ORDER BY id"), true);
 }
 
 QVector<CDownloadHistory::Entry> CDownloadHistory::readEntries(const QString& strSql, bool bTasks)
@@ -366,108 +391,116 @@ QVector<CDownloadHistory::Entry> CDownloadHistory::readEntries(const QString& st
 
 qint64 CDownloadHistory::addDone(const Entry& entry)
 {
-    if (!m_bOpen || m_bReadOnly) {
+    if (!m_pWriter) {
         return 0;
     }
-    const Batch batch(this);
-    QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
-    query.prepare(QStringLiteral("INSERT INTO done (kind, info, seconds) VALUES (?, ?, ?)"));
-    query.addBindValue(static_cast<int>(entry.eKind));
-    query.addBindValue(infoText(entry));
-    query.addBindValue(entry.nSeconds);
-    if (!exec(query, "adding a finished download")) {
-        return 0;
-    }
-    const qint64 nId = query.lastInsertId().toLongLong();
-    // The oldest go once the list is full.
-    query.prepare(QStringLiteral("DELETE FROM done WHERE id <= ?"));
-    query.addBindValue(nId - kMaxDoneRows);
-    exec(query, "dropping the oldest finished downloads");
+    const qint64 nId = ++m_nLastDoneId;
+    change([nId, entry](QSqlQuery& query) {
+        query.prepare(QStringLiteral("INSERT INTO done (id, kind, info, seconds) VALUES (?, ?, ?, ?)"));
+        query.addBindValue(nId);
+        query.addBindValue(static_cast<int>(entry.eKind));
+        query.addBindValue(infoText(entry));
+        query.addBindValue(entry.nSeconds);
+        if (!exec(query, "adding a finished download")) {
+            return false;
+        }
+        // The oldest go once the list is full.
+        query.prepare(QStringLiteral("DELETE FROM done WHERE id <= ?"));
+        query.addBindValue(nId - kMaxDoneRows);
+        return exec(query, "dropping the oldest finished downloads");
+    });
     return nId;
 }
 
 qint64 CDownloadHistory::addTask(const Entry& entry)
 {
-    if (!m_bOpen || m_bReadOnly) {
+    if (!m_pWriter) {
         return 0;
     }
-    const Batch batch(this);
-    QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
-    query.prepare(QStringLiteral("INSERT INTO tasks (kind, info, state, bytes_done, speed) VALUES (?, ?, ?, ?, ?)"));
-    query.addBindValue(static_cast<int>(entry.eKind));
-    query.addBindValue(infoText(entry));
-    query.addBindValue(entry.nState);
-    query.addBindValue(entry.nBytesDone);
-    query.addBindValue(entry.nSpeed);
-    return exec(query, "adding a task") ? query.lastInsertId().toLongLong() : 0;
+    const qint64 nId = ++m_nLastTaskId;
+    change([nId, entry](QSqlQuery& query) {
+        query.prepare(QStringLiteral(
+            "INSERT INTO tasks (id, kind, info, state, bytes_done, speed) VALUES (?, ?, ?, ?, ?, ?)"));
+        query.addBindValue(nId);
+        query.addBindValue(static_cast<int>(entry.eKind));
+        query.addBindValue(infoText(entry));
+        query.addBindValue(entry.nState);
+        query.addBindValue(entry.nBytesDone);
+        query.addBindValue(entry.nSpeed);
+        return exec(query, "adding a task");
+    });
+    return nId;
 }
 
 void CDownloadHistory::updateTask(qint64 nId, int nState, qint64 nBytesDone)
 {
-    if (!m_bOpen || m_bReadOnly || nId <= 0) {
+    if (!m_pWriter || nId <= 0) {
         return;
     }
-    const Batch batch(this);
-    QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
-    query.prepare(QStringLiteral("UPDATE tasks SET state = ?, bytes_done = ? WHERE id = ?"));
-    query.addBindValue(nState);
-    query.addBindValue(nBytesDone);
-    query.addBindValue(nId);
-    exec(query, "updating a task");
+    change([nId, nState, nBytesDone](QSqlQuery& query) {
+        query.prepare(QStringLiteral("UPDATE tasks SET state = ?, bytes_done = ? WHERE id = ?"));
+        query.addBindValue(nState);
+        query.addBindValue(nBytesDone);
+        query.addBindValue(nId);
+        return exec(query, "updating a task");
+    });
 }
 
 void CDownloadHistory::setTaskSpeed(qint64 nId, int nSpeed)
 {
-    if (!m_bOpen || m_bReadOnly || nId <= 0) {
+    if (!m_pWriter || nId <= 0) {
         return;
     }
-    const Batch batch(this);
-    QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
-    query.prepare(QStringLiteral("UPDATE tasks SET speed = ? WHERE id = ?"));
-    query.addBindValue(nSpeed);
-    query.addBindValue(nId);
-    exec(query, "changing a task's speed");
+    change([nId, nSpeed](QSqlQuery& query) {
+        query.prepare(QStringLiteral("UPDATE tasks SET speed = ? WHERE id = ?"));
+        query.addBindValue(nSpeed);
+        query.addBindValue(nId);
+        return exec(query, "changing a task's speed");
+    });
 }
 
 void CDownloadHistory::removeDone(const QList<qint64>& listIds)
 {
-    removeIds("done", listIds);
+    removeIds(QStringLiteral("done"), listIds);
 }
 
 void CDownloadHistory::removeTasks(const QList<qint64>& listIds)
 {
-    removeIds("tasks", listIds);
+    removeIds(QStringLiteral("tasks"), listIds);
 }
 
-void CDownloadHistory::removeIds(const char* szTable, const QList<qint64>& listIds)
+void CDownloadHistory::removeIds(const QString& strTable, const QList<qint64>& listIds)
 {
-    if (!m_bOpen || m_bReadOnly || listIds.isEmpty()) {
+    if (!m_pWriter || listIds.isEmpty()) {
         return;
     }
-    const Batch batch(this);
-    QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
-    query.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(QLatin1String(szTable)));
     QVariantList listValues;
     listValues.reserve(listIds.size());
     for (const qint64 nId : listIds) {
         listValues.append(nId);
     }
-    query.addBindValue(listValues);
-    if (!query.execBatch()) {
-        m_bBatchFailed = true;
-        log(kLogWarning, "rows of the download history were not removed: %s", query.lastError().text());
-    }
+    change([strTable, listValues](QSqlQuery& query) {
+        query.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(strTable));
+        query.addBindValue(listValues);
+        if (query.execBatch()) {
+            return true;
+        }
+        ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CDownloadHistory::removeIds", "", kLogWarning,
+                                        "rows of the download history were not removed: %s",
+                                        qUtf8Printable(query.lastError().text()));
+        return false;
+    });
 }
 
 void CDownloadHistory::clearDone()
 {
-    if (!m_bOpen || m_bReadOnly) {
+    if (!m_pWriter) {
         return;
     }
-    const Batch batch(this);
-    QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
-    query.prepare(QStringLiteral("DELETE FROM done"));
-    exec(query, "clearing the finished downloads");
+    change([](QSqlQuery& query) {
+        query.prepare(QStringLiteral("DELETE FROM done"));
+        return exec(query, "clearing the finished downloads");
+    });
 }
 
 void CDownloadHistory::log(int nLevel, const char* szFormat, const QString& strArg) const

@@ -7,6 +7,9 @@
 #include <QtGlobal>
 
 #include <memory>
+#include <vector>
+
+#include "CHistoryWriter.h"
 
 #include <downloadengine/DownloadInfo.h>
 
@@ -15,7 +18,8 @@ class QSqlQuery;
 
 // The download lists kept across restarts: finished downloads and unfinished tasks, in one SQLite
 // file per client profile (WAL, a busy timeout, the layout's version in PRAGMA user_version).
-// Every change is one transaction; a Batch groups the changes of one step into one. A file that
+// Every change is written whole in one transaction, on a thread of its own (CHistoryWriter); a
+// Batch makes the changes of one step one change. A file that
 // cannot be read is renamed aside and a fresh one started; a second process on the same profile
 // gets the file read-only. Nothing here ever throws or stops the lists: a failed write is logged.
 class CDownloadHistory : public QObject
@@ -70,6 +74,9 @@ public:
     // The file was damaged or unreadable and has been renamed to this path (empty otherwise).
     QString setAsidePath() const { return m_strSetAside; }
 
+    // Returns once every change so far is in the file.
+    void flush();
+
     // Finished downloads, newest first.
     QVector<Entry> doneEntries();
     // Unfinished tasks, in the order they were added.
@@ -86,14 +93,17 @@ public:
 
 private:
     bool openFile();
+    void startWriter();
     bool prepareSchema();
     bool migrate(int nFromVersion);
     void setAside();
     void closeDatabase();
     void begin();
     void end();
-    bool exec(QSqlQuery& query, const char* szWhat);
-    void removeIds(const char* szTable, const QList<qint64>& listIds);
+    // One change, or a step of the Batch open.
+    void change(CHistoryWriter::Step fnStep);
+    static bool exec(QSqlQuery& query, const char* szWhat);
+    void removeIds(const QString& strTable, const QList<qint64>& listIds);
     QVector<Entry> readEntries(const QString& strSql, bool bTasks);
     void log(int nLevel, const char* szFormat, const QString& strArg) const;
 
@@ -104,5 +114,8 @@ private:
     bool m_bOpen = false;
     bool m_bReadOnly = false;
     int m_nBatchDepth = 0;
-    bool m_bBatchFailed = false;
+    std::vector<CHistoryWriter::Step> m_vecPending;
+    qint64 m_nLastDoneId = 0;
+    qint64 m_nLastTaskId = 0;
+    std::unique_ptr<CHistoryWriter> m_pWriter;
 };

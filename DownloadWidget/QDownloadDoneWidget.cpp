@@ -124,12 +124,14 @@ void QDownloadDoneWidget::attachHistory(CDownloadHistory* pHistory)
     if (!m_pHistory) {
         return;
     }
-    // Newest first, each appended below the last: one pass, whatever the count.
+    // Newest first, each appended below the last: one pass, whatever the count. The skin is
+    // asked once: it is read from the settings file.
+    const QVariant varIcon = deleteIcon();
     for (const CDownloadHistory::Entry& entry : m_pHistory->doneEntries()) {
         m_pModel->appendRow(completeRow(entry.eKind == CDownloadHistory::Picture
                                             ? pictureCells(entry.picture, entry.nSeconds)
                                             : recordCells(entry.record, entry.nSeconds),
-                                        entry.nId));
+                                        entry.nId, varIcon));
     }
     emit sgnDoneItemNumChanged(m_pModel->rowCount());
 }
@@ -291,7 +293,8 @@ void QDownloadDoneWidget::initTableView()
             SLOT(onPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));
 }
 
-QList<QStandardItem*> QDownloadDoneWidget::completeRow(QList<QStandardItem*> listCells, qint64 nStoredId)
+QList<QStandardItem*> QDownloadDoneWidget::completeRow(QList<QStandardItem*> listCells, qint64 nStoredId,
+                                                       const QVariant& varDeleteIcon)
 {
     auto* pCheck = new CTaskCell(CTaskCell::Check);
     if (nStoredId > 0) {
@@ -300,16 +303,17 @@ QList<QStandardItem*> QDownloadDoneWidget::completeRow(QList<QStandardItem*> lis
     listCells.prepend(pCheck);
 
     auto* pOperate = new CTaskCell(CTaskCell::Icons);
-    pOperate->setData(deleteIcon(), Role::PixmapRole0);
+    pOperate->setData(varDeleteIcon, Role::PixmapRole0);
     pOperate->setData(CTaskCell::shared(tr("delete")), Role::PixmapToolTipRole0);
     listCells.append(pOperate);
     return listCells;
 }
 
-void QDownloadDoneWidget::insertRowAtTop(QList<QStandardItem*> listCells, const CDownloadHistory::Entry& entry)
+void QDownloadDoneWidget::insertRowAtTop(QList<QStandardItem*> listCells,
+                                         const CDownloadHistory::Entry& entry)
 {
     const qint64 nStoredId = m_pHistory ? m_pHistory->addDone(entry) : 0;
-    m_pModel->insertRow(0, completeRow(listCells, nStoredId));
+    m_pModel->insertRow(0, completeRow(listCells, nStoredId, deleteIcon()));
     emit sgnDoneItemNumChanged(m_pModel->rowCount());
 }
 
@@ -321,7 +325,8 @@ void QDownloadDoneWidget::forgetStored(const QList<QPersistentModelIndex>& listR
     QList<qint64> listIds;
     for (const QPersistentModelIndex& index : listRows) {
         if (index.isValid()) {
-            listIds.append(index.sibling(index.row(), DoneColumnCheck).data(CDownloadHistory::kIdRole).toLongLong());
+            listIds.append(
+                index.sibling(index.row(), DoneColumnCheck).data(CDownloadHistory::kIdRole).toLongLong());
         }
     }
     m_pHistory->removeDone(listIds);

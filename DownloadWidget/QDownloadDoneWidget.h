@@ -26,8 +26,9 @@ class DownloadDoneWidget;
 }
 
 // The "Done" page: finished record and picture downloads, newest at the top. With a history the
-// list is kept across restarts, removals included; removing a row never touches a file. Both delete paths ask first, and a finished
-// task may arrive while the question is open, so rows are kept as persistent indexes across it.
+// list is kept across restarts, removals included; removing a row never touches a file. Both delete paths ask
+// first, and a finished task may arrive while the question is open, so rows are kept as persistent indexes
+// across it.
 class QDownloadDoneWidget : public QDownloadListBase
 {
     Q_OBJECT
@@ -84,7 +85,8 @@ private:
     QList<QStandardItem*> recordCells(const DownloadInfo& task, qint32 nSeconds);
     QList<QStandardItem*> pictureCells(const DownloadPicInfo& taskInfo, qint32 nSeconds);
     // Adds the check box (with the stored row's id) and the delete icon to a finished task's cells.
-    QList<QStandardItem*> completeRow(QList<QStandardItem*> listCells, qint64 nStoredId);
+    QList<QStandardItem*> completeRow(QList<QStandardItem*> listCells, qint64 nStoredId,
+                                      const QVariant& varDeleteIcon);
     // Puts a finished task at the top, storing it first.
     void insertRowAtTop(QList<QStandardItem*> listCells, const CDownloadHistory::Entry& entry);
     // Forgets the stored copies of rows about to go.

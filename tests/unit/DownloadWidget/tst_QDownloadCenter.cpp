@@ -511,7 +511,11 @@ private slots:
 
         QDownloadCenter::destroyInstance();
         const QString strPath = ConfigInfo::CConfig::instance().getDownloadConfig().strHistoryFile;
-        QFile::remove(strPath);
+        const QDir folder = QFileInfo(strPath).dir();
+        const QStringList listOld = folder.entryList({"*.damaged-*"}) << QFileInfo(strPath).fileName();
+        for (const QString& strOld : listOld) {
+            QFile::remove(folder.filePath(strOld));
+        }
         {
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "old");
             db.setDatabaseName(strPath);
@@ -540,11 +544,11 @@ private slots:
         QVERIFY2(log.contains(nVersion == 1 && !bInUse ? 5 : 6, strLog),
                  qPrintable(log.messages().join('\n')));
         // Set aside whole, and said once.
-        const QStringList listAside = QDir(QFileInfo(strPath).path()).entryList({"*.damaged-*"});
+        const QStringList listAside = folder.entryList({"*.damaged-*"});
         QCOMPARE(listAside.size(), nVersion < 0 ? 1 : 0);
         QCOMPARE(notifications.texts().size(), nVersion < 0 ? 1 : 0);
         if (nVersion < 0) {
-            QFile aside(QFileInfo(strPath).dir().filePath(listAside.first()));
+            QFile aside(folder.filePath(listAside.first()));
             QVERIFY(aside.open(QIODevice::ReadOnly) && aside.readAll() == baDamaged && aside.remove());
         }
         done()->onDownloadFinished(probe::recordTask("new"));

@@ -406,7 +406,8 @@ private slots:
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "reader");
         db.setDatabaseName(ConfigInfo::CConfig::instance().getDownloadConfig().strHistoryFile);
         QVERIFY(db.open());
-        const auto version = [&db] {
+        const auto version = [this, &db] {
+            m_pHistory->flush();
             QSqlQuery query("PRAGMA data_version", db);
             return query.next() ? query.value(0).toInt() : -1;
         };
