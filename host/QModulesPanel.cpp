@@ -59,6 +59,7 @@ QModulesPanel::QModulesPanel(QWidget* parent) : QWidget(parent), ui(new Ui::QMod
     connect(ui->btnClearLists, &QPushButton::clicked, this, &QModulesPanel::clearLists);
     connect(ui->btnLogOut, &QPushButton::clicked, this, &QModulesPanel::sgnLogOut);
     connect(ui->btnLogIn, &QPushButton::clicked, this, &QModulesPanel::sgnLogIn);
+    connect(ui->btnQuitRestart, &QPushButton::clicked, this, &QModulesPanel::sgnQuitAndRestart);
     onDeviceChanged(ui->cmbDevice->currentText());
 }
 
