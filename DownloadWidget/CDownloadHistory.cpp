@@ -355,6 +355,8 @@ QVector<CDownloadHistory::Entry> CDownloadHistory::readEntries(const QString& st
     if (!m_bOpen) {
         return vecEntries;
     }
+    // What was changed before is read back as changed.
+    flush();
     QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
     query.setForwardOnly(true);
     if (!query.exec(strSql)) {
