@@ -62,6 +62,26 @@ void CPicTaskList::addRow(int nIndex, const DownloadPicInfo& info)
         ORBGUI::GetSkinVersion(), QCoreApplication::translate("QDownloadingWidget", "delete")));
 }
 
+void CPicTaskList::restoreRow(int nIndex, const CDownloadHistory::Entry& entry)
+{
+    addRow(nIndex, entry.picture);
+    const int nRow = m_pTable->rowCount() - 1;
+    m_pTable->setHistoryId(nRow, entry.nId);
+    if (entry.nState == CTaskTable::Failed) {
+        setFailed(nRow);
+    }
+}
+
+void CPicTaskList::setHistory(CDownloadHistory* pHistory)
+{
+    m_pTable->setHistory(pHistory, CDownloadHistory::Picture);
+}
+
+void CPicTaskList::storeLastRow(const CDownloadHistory::Entry& entry)
+{
+    m_pTable->storeLastRow(entry);
+}
+
 void CPicTaskList::startNext()
 {
     int nRow = 0;
@@ -130,6 +150,8 @@ void CPicTaskList::onFinished()
     if (nRow >= 0) {
         const int nTaskIndex = m_pTable->taskIndex(nRow);
         const QPersistentModelIndex rowHandle = m_pTable->rowHandle(nRow);
+        // Into the finished list and out of the tasks as one stored change.
+        const CDownloadHistory::Batch batch(m_pTable->history());
         emit sgnFinished(m_pManager->getDownloadPicInfo(nTaskIndex));
         if (rowHandle.isValid()) {
             m_pTable->removeRow(rowHandle.row());

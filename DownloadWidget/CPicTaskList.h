@@ -30,6 +30,12 @@ public:
     int rowCount() const;
     // A waiting row for a task the engine holds under nIndex.
     void addRow(int nIndex, const DownloadPicInfo& info);
+    // A row for a stored task the engine holds again under nIndex; a failed one stays failed.
+    void restoreRow(int nIndex, const CDownloadHistory::Entry& entry);
+    // Keeps the rows in pHistory from now on (null: no more).
+    void setHistory(CDownloadHistory* pHistory);
+    // Stores the row just added.
+    void storeLastRow(const CDownloadHistory::Entry& entry);
     // Starts the first waiting row unless one is downloading.
     void startNext();
     void onOperateClicked(const QModelIndex& modelIndex, ORBGUI::struTreeViewData::OrbItemDataRole eRole);

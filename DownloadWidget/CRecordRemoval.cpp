@@ -132,15 +132,15 @@ void CRecordRemoval::deleteChecked()
 
 void CRecordRemoval::removeAll()
 {
-    // Rows added while a stop wait runs are met further down and go as well.
+    // Rows added while a stop wait runs are met further down and go as well. Only a running task
+    // is stopped; no file goes, whatever the client's setting for partial files: the tasks come
+    // back at the next start and take up their files again.
     QSet<int> setKept;
     QPersistentModelIndex lastKept;
-    const bool bOpenOsd = ConfigInfo::CBaseInfo::instance().getOpenOSD();
     int nRow = 0;
     while (nRow < m_table.rowCount()) {
         int nRunEnd = nRow;
-        while (nRunEnd < m_table.rowCount() && m_table.state(nRunEnd) != CTaskTable::Downloading &&
-               !bOpenOsd) {
+        while (nRunEnd < m_table.rowCount() && m_table.state(nRunEnd) != CTaskTable::Downloading) {
             ++nRunEnd;
         }
         if (nRunEnd > nRow) {
@@ -149,18 +149,12 @@ void CRecordRemoval::removeAll()
         }
 
         const int nTaskIndex = m_table.taskIndex(nRow);
-        const int nState = m_table.state(nRow);
         const QPersistentModelIndex rowHandle = m_table.rowHandle(nRow);
-        const bool bListed = nState != CTaskTable::Downloading || isListedByEngine(nTaskIndex);
         if (rowHandle.isValid()) {
-            if (!bListed) {
+            if (!isListedByEngine(nTaskIndex)) {
                 setKept.insert(nTaskIndex);
                 lastKept = rowHandle;
-            } else if (!removeTask(rowHandle.row(), true,
-                                   // A running task's file is kept unless the client asks for
-                                   // partial files to go.
-                                   nState == CTaskTable::Downloading ? FileRule::DeleteFileIfOpenOSD
-                                                                     : FileRule::DeleteFile)) {
+            } else if (!removeTask(rowHandle.row(), true, FileRule::KeepFile)) {
                 return;
             }
         }
@@ -213,7 +207,7 @@ bool CRecordRemoval::removeTask(int nRow, bool bStop, FileRule eFile)
         const QPointer<CRecordRemoval> pGuard(this);
         QDownloadingWidget::waitWithEventLoop(QDownloadingWidget::kStopWaitMs);
         bAlive = !pGuard.isNull();
-        if (eFile == FileRule::DeleteFile || ConfigInfo::CBaseInfo::instance().getOpenOSD()) {
+        if (eFile == FileRule::DeleteFile) {
             pManager->deleteDownloadFile(nTaskIndex);
         }
     }

@@ -26,7 +26,8 @@ public:
     void deleteTask(int nRow);
     // The Delete button while the record table shows, on the rows checked when it was pressed.
     void deleteChecked();
-    // Shutdown: every row goes except a started one the engine no longer lists.
+    // Shutdown: every row goes except a started one the engine no longer lists. The tasks are
+    // given up, their files kept for the next start.
     void removeAll();
     // A deleted device: its started and failed tasks at the notice go, then the queue steps;
     // waiting ones stay.
@@ -42,7 +43,7 @@ private:
     enum class FileRule
     {
         DeleteFile,
-        DeleteFileIfOpenOSD
+        KeepFile
     };
 
     // Removes the row, then disposes of its engine task; with bStop it is stopped first and its

@@ -164,6 +164,9 @@ void CTaskTable::setState(int nRow, State eState, const QString& strStatus, cons
     if (eState != Downloading) {
         setSpeedTip(nRow, QString());
     }
+    if (m_pHistory) {
+        m_pHistory->updateTask(historyId(nRow), eState, bytesDone(nRow));
+    }
 }
 
 void CTaskTable::setFailed(int nRow, const QString& strSkin, const char* szIcon, const QString& strRetryTip)
@@ -182,8 +185,8 @@ bool CTaskTable::requeue(int nRow, const QString& strSkin)
     if (state(nRow) < 0 || !pOperate || !pOperate->data(Role::PixmapRole1).isValid()) {
         return false;
     }
-    setState(nRow, Waiting, QObject::tr("Waiting"), CSkinStyle::image(strSkin, "down-waiting.svg"));
     setProgress(nRow, 0);
+    setState(nRow, Waiting, QObject::tr("Waiting"), CSkinStyle::image(strSkin, "down-waiting.svg"));
     pOperate->setData(QVariant(), Role::PixmapToolTipRole1);
     pOperate->setData(QVariant(), Role::PixmapRole1);
     return true;
@@ -210,17 +213,64 @@ void CTaskTable::setSpeedTip(int nRow, const QString& strTip)
     }
 }
 
+void CTaskTable::setHistory(CDownloadHistory* pHistory, CDownloadHistory::Kind eKind)
+{
+    m_pHistory = pHistory;
+    m_eKind = eKind;
+}
+
+void CTaskTable::storeLastRow(CDownloadHistory::Entry entry)
+{
+    if (m_pHistory && rowCount() > 0) {
+        entry.eKind = m_eKind;
+        setHistoryId(rowCount() - 1, m_pHistory->addTask(entry));
+    }
+}
+
+void CTaskTable::setHistoryId(int nRow, qint64 nId)
+{
+    if (QStandardItem* pCheck = m_pModel->item(nRow, 0)) {
+        pCheck->setData(nId, CDownloadHistory::kIdRole);
+    }
+}
+
+qint64 CTaskTable::historyId(int nRow) const
+{
+    const QStandardItem* pCheck = m_pModel->item(nRow, 0);
+    return pCheck ? pCheck->data(CDownloadHistory::kIdRole).toLongLong() : 0;
+}
+
+qint64 CTaskTable::bytesDone(int nRow) const
+{
+    const QStandardItem* pSize = m_pModel->item(nRow, m_columns.nPercent - 1);
+    const QStandardItem* pPercent = m_pModel->item(nRow, m_columns.nPercent);
+    if (!pSize || !pPercent) {
+        return 0;
+    }
+    const qint64 nPercent = qBound<qint64>(
+        0, pPercent->data(CDownloadCenterTableDelegate::ProgressValueRole).toLongLong(), 100);
+    return pSize->data(Qt::UserRole).toLongLong() * nPercent / 100;
+}
+
 void CTaskTable::removeRow(int nRow)
 {
+    if (m_pHistory) {
+        m_pHistory->removeTasks({historyId(nRow)});
+    }
     m_pModel->removeRow(nRow);
 }
 
 QList<int> CTaskTable::takeRows(int nRow, int nCount)
 {
     QList<int> listTasks;
+    QList<qint64> listStored;
     listTasks.reserve(nCount);
     for (int i = 0; i < nCount; ++i) {
         listTasks.append(taskIndex(nRow + i));
+        listStored.append(historyId(nRow + i));
+    }
+    if (m_pHistory) {
+        m_pHistory->removeTasks(listStored);
     }
     m_pModel->removeRows(nRow, nCount);
     return listTasks;

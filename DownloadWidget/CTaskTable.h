@@ -5,7 +5,10 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QPointer>
 #include <QVector>
+
+#include "CDownloadHistory.h"
 
 class QModelIndex;
 class QStandardItem;
@@ -82,6 +85,18 @@ public:
     // The Speed cell's tooltip (the time left); dropped when the row leaves Downloading.
     void setSpeedTip(int nRow, const QString& strTip);
 
+    // Keeps the rows in pHistory from now on: their states as they change, their removal. Null
+    // lets rows go without touching what is stored (a shutdown keeps the tasks for the next start).
+    void setHistory(CDownloadHistory* pHistory, CDownloadHistory::Kind eKind);
+    CDownloadHistory* history() const { return m_pHistory; }
+    // Stores the last row as entry (its task record and kind), when a history is kept.
+    void storeLastRow(CDownloadHistory::Entry entry);
+    // The stored row of a task row (0: none).
+    void setHistoryId(int nRow, qint64 nId);
+    qint64 historyId(int nRow) const;
+    // The bytes a row has, by its size and its percent.
+    qint64 bytesDone(int nRow) const;
+
     void removeRow(int nRow);
     // Removes nCount rows from nRow in one model call (row by row from the top, the model's cost
     // grows with the rows already removed); returns their task indexes, top first.
@@ -92,6 +107,8 @@ public:
 private:
     QStandardItemModel* m_pModel;
     Columns m_columns;
+    QPointer<CDownloadHistory> m_pHistory;
+    CDownloadHistory::Kind m_eKind = CDownloadHistory::Record;
     // Rows removed since leave invalid handles behind, dropped at the next read or change.
     mutable QList<QPersistentModelIndex> m_listDownloading;
 };

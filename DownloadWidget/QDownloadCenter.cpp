@@ -11,13 +11,17 @@
 
 #include <hostcomponents/CBrowser.h>
 #include <hostcomponents/QRedDotLabel.h>
+#include <hostservices/CConfig.h>
 #include <hostservices/CLocalConfig.h>
 #include <hostservices/WebNotifyBus.h>
 #include <ncl/NMutexGuard.h>
 #include <ncl/NPrintLog.h>
+#include <orbgui/OrbMessageNotify.h>
+#include <orbgui/OrbSingleton.h>
 #include <orbgui/OrbSkin.h>
 
 #include "CDownloadByPublicUrl.h"
+#include "CDownloadHistory.h"
 #include "CDownloadTextFormat.h"
 #include "CRPCEnvelope.h"
 #include "CSkinStyle.h"
@@ -105,6 +109,7 @@ QDownloadCenter::QDownloadCenter(QWidget* parent) : QWidget(parent)
 
     onDoneItemNumChanged(0);
     onDownloadingItemNumChanaged(0);
+    openHistory();
 
     m_pDownloadByPublicUrl = new CDownloadByPublicUrl(this);
     connect(m_pDownloadByPublicUrl, SIGNAL(sgnUpdateDownloadTasksStatus(QString&)), this,
@@ -145,6 +150,18 @@ QDownloadCenter::~QDownloadCenter()
     delete ui;
     ui = nullptr;
     --s_nTeardowns;
+}
+
+void QDownloadCenter::openHistory()
+{
+    // The lists of the last session, and of every session before it on this profile.
+    m_pHistory = new CDownloadHistory(ConfigInfo::CConfig::instance().getDownloadConfig().strHistoryFile, this);
+    ui->wgtDone->attachHistory(m_pHistory);
+    ui->wgtDownloading->attachHistory(m_pHistory);
+    if (!m_pHistory->setAsidePath().isEmpty()) {
+        ORBGUI::OrbSingleton<ORBGUI::OrbMessageNotify>::Instance().AddTextNotification(
+            tr("The download history could not be read. It was set aside and a new one started."));
+    }
 }
 
 bool QDownloadCenter::isInited()

@@ -12,6 +12,7 @@
 
 class CBrowser;
 class CDownloadByPublicUrl;
+class CDownloadHistory;
 class QEvent;
 class QPaintEvent;
 class QRedDotLabel;
@@ -94,6 +95,8 @@ private:
     void initBrowser();
     // Runs one well-formed request; methods it does not know do nothing.
     void dispatchRPCMethod(const QString& strMethod, const QJsonObject& params);
+    // Opens the stored lists and shows them; a file set aside is told to the user once.
+    void openHistory();
     // Logs why a request was not well-formed.
     static void logRejectedRequest(const QString& strParam);
     // The window's envelopes, numbered by its own counter.
@@ -105,6 +108,8 @@ private:
     // Guarded: after the page's log-out the browser no longer belongs to this window.
     QPointer<CBrowser> m_pBrowser;
     CDownloadByPublicUrl* m_pDownloadByPublicUrl = nullptr;
+    // The lists kept across restarts; shared by both lists, which it outlives.
+    CDownloadHistory* m_pHistory = nullptr;
 
     static int s_nRPCId;
     static std::atomic<QDownloadCenter*> s_pInstance;

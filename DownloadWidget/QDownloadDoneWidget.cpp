@@ -91,6 +91,9 @@ QDownloadDoneWidget::~QDownloadDoneWidget()
 
 void QDownloadDoneWidget::clearDoneList()
 {
+    if (m_pHistory) {
+        m_pHistory->clearDone();
+    }
     m_pModel->removeRows(0, m_pModel->rowCount());
     emit sgnDoneItemNumChanged(0);
 }
@@ -115,7 +118,25 @@ QString QDownloadDoneWidget::durationText(qint32 nSeconds)
     return QString::number(nSeconds) + tr("Seconds");
 }
 
-void QDownloadDoneWidget::onDownloadFinished(const DownloadInfo& task)
+void QDownloadDoneWidget::attachHistory(CDownloadHistory* pHistory)
+{
+    m_pHistory = pHistory;
+    if (!m_pHistory) {
+        return;
+    }
+    // Newest first, each appended below the last: one pass, whatever the count. The skin is
+    // asked once: it is read from the settings file.
+    const QVariant varIcon = deleteIcon();
+    for (const CDownloadHistory::Entry& entry : m_pHistory->doneEntries()) {
+        m_pModel->appendRow(completeRow(entry.eKind == CDownloadHistory::Picture
+                                            ? pictureCells(entry.picture, entry.nSeconds)
+                                            : recordCells(entry.record, entry.nSeconds),
+                                        entry.nId, varIcon));
+    }
+    emit sgnDoneItemNumChanged(m_pModel->rowCount());
+}
+
+QList<QStandardItem*> QDownloadDoneWidget::recordCells(const DownloadInfo& task, qint32 nSeconds)
 {
     const qint64 nFileSize = task.stRecordFile.nFileSize;
     const QString strSize = CDownloadTextFormat::isRecordSizeUnknown(task)
@@ -126,22 +147,42 @@ void QDownloadDoneWidget::onDownloadFinished(const DownloadInfo& task)
     if (!task.strFilePath.isEmpty()) {
         pName->setData(QDir::toNativeSeparators(task.strFilePath), Qt::ToolTipRole);
     }
-    insertRowAtTop({pName, CSkinStyle::centeredItem(task.strChannelName),
-                    CSkinStyle::centeredItem(task.strShopName),
-                    CSkinStyle::centeredItem(QString::fromStdString(task.stRecordFile.strBeginTime)),
-                    CSkinStyle::centeredItem(QString::fromStdString(task.stRecordFile.strEndTime)),
-                    sizeItem(strSize, nFileSize),
-                    CSkinStyle::centeredItem(durationText(secondsSince(task.nStartDownloadTime)))});
+    return {pName,
+            CSkinStyle::centeredItem(task.strChannelName),
+            CSkinStyle::centeredItem(task.strShopName),
+            CSkinStyle::centeredItem(QString::fromStdString(task.stRecordFile.strBeginTime)),
+            CSkinStyle::centeredItem(QString::fromStdString(task.stRecordFile.strEndTime)),
+            sizeItem(strSize, nFileSize),
+            CSkinStyle::centeredItem(durationText(nSeconds))};
+}
+
+QList<QStandardItem*> QDownloadDoneWidget::pictureCells(const DownloadPicInfo& taskInfo, qint32 nSeconds)
+{
+    // A picture package always knows its size, even when it is 0.
+    return {CSkinStyle::centeredItem(taskInfo.strFileName),
+            CSkinStyle::centeredItem(kNoValue),
+            CSkinStyle::centeredItem(kNoValue),
+            CSkinStyle::centeredItem(taskInfo.strBeginTime),
+            CSkinStyle::centeredItem(taskInfo.strEndTime),
+            sizeItem(CDownloadTextFormat::sizeText(taskInfo.nFileSize), taskInfo.nFileSize),
+            CSkinStyle::centeredItem(durationText(nSeconds))};
+}
+
+void QDownloadDoneWidget::onDownloadFinished(const DownloadInfo& task)
+{
+    CDownloadHistory::Entry entry;
+    entry.record = task;
+    entry.nSeconds = secondsSince(task.nStartDownloadTime);
+    insertRowAtTop(recordCells(task, entry.nSeconds), entry);
 }
 
 void QDownloadDoneWidget::onPicDownloadFinished(const DownloadPicInfo& taskInfo)
 {
-    // A picture package always knows its size, even when it is 0.
-    insertRowAtTop({CSkinStyle::centeredItem(taskInfo.strFileName), CSkinStyle::centeredItem(kNoValue),
-                    CSkinStyle::centeredItem(kNoValue), CSkinStyle::centeredItem(taskInfo.strBeginTime),
-                    CSkinStyle::centeredItem(taskInfo.strEndTime),
-                    sizeItem(CDownloadTextFormat::sizeText(taskInfo.nFileSize), taskInfo.nFileSize),
-                    CSkinStyle::centeredItem(durationText(secondsSince(taskInfo.nStartDownloadTime)))});
+    CDownloadHistory::Entry entry;
+    entry.eKind = CDownloadHistory::Picture;
+    entry.picture = taskInfo;
+    entry.nSeconds = secondsSince(taskInfo.nStartDownloadTime);
+    insertRowAtTop(pictureCells(taskInfo, entry.nSeconds), entry);
 }
 
 void QDownloadDoneWidget::onPixmapItemClicked(const QModelIndex& modelIndex,
@@ -159,6 +200,7 @@ void QDownloadDoneWidget::onPixmapItemClicked(const QModelIndex& modelIndex,
         clickedIndex.column() != DoneColumnOperate) {
         return;
     }
+    forgetStored({clickedIndex});
     m_pModel->removeRow(clickedIndex.row());
     emit sgnDoneItemNumChanged(m_pModel->rowCount());
 }
@@ -187,6 +229,7 @@ void QDownloadDoneWidget::onDelete()
         return;
     }
     if (nAnswer == ORBGUI::OrbMessageBox::Ok) {
+        forgetStored(listChecked);
         removeRows(m_pModel, listChecked);
     }
     emit sgnDoneItemNumChanged(m_pModel->rowCount());
@@ -250,17 +293,43 @@ void QDownloadDoneWidget::initTableView()
             SLOT(onPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));
 }
 
-void QDownloadDoneWidget::insertRowAtTop(QList<QStandardItem*> listCells)
+QList<QStandardItem*> QDownloadDoneWidget::completeRow(QList<QStandardItem*> listCells, qint64 nStoredId,
+                                                       const QVariant& varDeleteIcon)
 {
-    listCells.prepend(new CTaskCell(CTaskCell::Check));
+    auto* pCheck = new CTaskCell(CTaskCell::Check);
+    if (nStoredId > 0) {
+        pCheck->setData(nStoredId, CDownloadHistory::kIdRole);
+    }
+    listCells.prepend(pCheck);
 
     auto* pOperate = new CTaskCell(CTaskCell::Icons);
-    pOperate->setData(deleteIcon(), Role::PixmapRole0);
+    pOperate->setData(varDeleteIcon, Role::PixmapRole0);
     pOperate->setData(CTaskCell::shared(tr("delete")), Role::PixmapToolTipRole0);
     listCells.append(pOperate);
+    return listCells;
+}
 
-    m_pModel->insertRow(0, listCells);
+void QDownloadDoneWidget::insertRowAtTop(QList<QStandardItem*> listCells,
+                                         const CDownloadHistory::Entry& entry)
+{
+    const qint64 nStoredId = m_pHistory ? m_pHistory->addDone(entry) : 0;
+    m_pModel->insertRow(0, completeRow(listCells, nStoredId, deleteIcon()));
     emit sgnDoneItemNumChanged(m_pModel->rowCount());
+}
+
+void QDownloadDoneWidget::forgetStored(const QList<QPersistentModelIndex>& listRows)
+{
+    if (!m_pHistory) {
+        return;
+    }
+    QList<qint64> listIds;
+    for (const QPersistentModelIndex& index : listRows) {
+        if (index.isValid()) {
+            listIds.append(
+                index.sibling(index.row(), DoneColumnCheck).data(CDownloadHistory::kIdRole).toLongLong());
+        }
+    }
+    m_pHistory->removeDone(listIds);
 }
 
 QVariant QDownloadDoneWidget::deleteIcon()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPersistentModelIndex>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <QtGlobal>
@@ -7,9 +9,11 @@
 #include <downloadengine/DownloadInfo.h>
 #include <orbgui/OrbItemDataRole.h>
 
+#include "CDownloadHistory.h"
 #include "QDownloadListBase.h"
 
 class QModelIndex;
+class CDownloadHistory;
 class QStandardItem;
 class QStandardItemModel;
 
@@ -21,9 +25,10 @@ namespace Ui {
 class DownloadDoneWidget;
 }
 
-// The "Done" page: finished record and picture downloads, newest at the top. The list lives in
-// memory only; removing a row never touches a file. Both delete paths ask first, and a finished
-// task may arrive while the question is open, so rows are kept as persistent indexes across it.
+// The "Done" page: finished record and picture downloads, newest at the top. With a history the
+// list is kept across restarts, removals included; removing a row never touches a file. Both delete paths ask
+// first, and a finished task may arrive while the question is open, so rows are kept as persistent indexes
+// across it.
 class QDownloadDoneWidget : public QDownloadListBase
 {
     Q_OBJECT
@@ -46,6 +51,8 @@ public:
     explicit QDownloadDoneWidget(QWidget* parent = nullptr);
     ~QDownloadDoneWidget() override;
 
+    // Shows the stored rows and keeps every change from now on; call once, on an empty list.
+    void attachHistory(CDownloadHistory* pHistory);
     // Removes every row and reports 0.
     void clearDoneList();
     // Titles column 3 with the product name.
@@ -75,8 +82,15 @@ protected:
 private:
     static QString filePath(const QModelIndex& index);
     void initTableView();
-    // Puts a finished task's cells at the top, adding the check box and the delete icon.
-    void insertRowAtTop(QList<QStandardItem*> listCells);
+    QList<QStandardItem*> recordCells(const DownloadInfo& task, qint32 nSeconds);
+    QList<QStandardItem*> pictureCells(const DownloadPicInfo& taskInfo, qint32 nSeconds);
+    // Adds the check box (with the stored row's id) and the delete icon to a finished task's cells.
+    QList<QStandardItem*> completeRow(QList<QStandardItem*> listCells, qint64 nStoredId,
+                                      const QVariant& varDeleteIcon);
+    // Puts a finished task at the top, storing it first.
+    void insertRowAtTop(QList<QStandardItem*> listCells, const CDownloadHistory::Entry& entry);
+    // Forgets the stored copies of rows about to go.
+    void forgetStored(const QList<QPersistentModelIndex>& listRows);
     // The delete icon of the current skin; loaded once per skin, rows share the pixmaps.
     QVariant deleteIcon();
 
@@ -85,4 +99,5 @@ private:
     QStandardItemModel* m_pModel = nullptr;
     QString m_strIconSkin;
     QVariant m_varDeleteIcon;
+    QPointer<CDownloadHistory> m_pHistory;
 };

@@ -117,6 +117,7 @@ QDownloadingWidget::~QDownloadingWidget()
         // now must not have its file deleted as if it were removed.
         const QSignalBlocker blocker(this);
         setEnabled(false);
+        keepTasksForNextStart();
         if (m_pRecordDownloadMgr) {
             onDeleteTmpFile();
         }
@@ -297,7 +298,10 @@ void QDownloadingWidget::onAddDownloadTask(const DownloadInfo& task)
     m_pRecordDownloadMgr->addDownloadTask(nIndex, task);
     m_pRecordDownloadMgr->prepareDownloadInfo(nIndex);
     // The engine has completed the record (name, size...): show its copy, not ours.
-    addRecordRow(nIndex, m_pRecordDownloadMgr->getDownloadInfo(nIndex));
+    CDownloadHistory::Entry entry;
+    entry.record = m_pRecordDownloadMgr->getDownloadInfo(nIndex);
+    addRecordRow(nIndex, entry.record);
+    m_pRecordTable->storeLastRow(entry);
     updateDownloadingItemNum();
 
     if (m_pRecordDownloadMgr->canStillDownload()) {
@@ -306,6 +310,80 @@ void QDownloadingWidget::onAddDownloadTask(const DownloadInfo& task)
     if (!m_pTimer->isActive()) {
         m_pTimer->start(kProgressIntervalMs);
     }
+}
+
+void QDownloadingWidget::attachHistory(CDownloadHistory* pHistory)
+{
+    m_pHistory = pHistory;
+    if (!m_pHistory || !m_pRecordDownloadMgr || !m_pPicDownloadMgr) {
+        return;
+    }
+    const QVector<CDownloadHistory::Entry> vecTasks = m_pHistory->taskEntries();
+    for (const CDownloadHistory::Entry& entry : vecTasks) {
+        if (entry.eKind == CDownloadHistory::Picture) {
+            const int nIndex = ++m_nPicDownloadIndex;
+            m_pPicDownloadMgr->appendPicDownloadInfo(nIndex, entry.picture);
+            m_pPictures->restoreRow(nIndex, entry);
+        } else {
+            restoreRecordTask(entry);
+        }
+    }
+    m_pRecordTable->setHistory(m_pHistory, CDownloadHistory::Record);
+    m_pPictures->setHistory(m_pHistory);
+    updateDownloadingItemNum();
+    if (vecTasks.isEmpty()) {
+        return;
+    }
+    // As many as the engine takes, one start per free slot.
+    for (int i = 0; i < kMaxRecordDownloads && m_pRecordDownloadMgr->canStillDownload(); ++i) {
+        startDownload(-1);
+    }
+    startPicDownload(-1);
+    m_pTimer->start(kProgressIntervalMs);
+}
+
+void QDownloadingWidget::restoreRecordTask(const CDownloadHistory::Entry& entry)
+{
+    // The record holds the target the engine chose before: its partial file is taken up again.
+    const int nIndex = ++m_nDownloadIndex;
+    m_pRecordDownloadMgr->addDownloadTask(nIndex, entry.record);
+    addRecordRow(nIndex, entry.record);
+    const int nRow = m_pRecordTable->rowCount() - 1;
+    m_pRecordTable->setHistoryId(nRow, entry.nId);
+    const qint64 nSize = entry.record.stRecordFile.nFileSize;
+    if (nSize > 0) {
+        // Rounded up: the bytes were rounded down from the percent shown.
+        const qint64 nPercent = (entry.nBytesDone * 100 + nSize - 1) / nSize;
+        m_pRecordTable->setProgress(nRow, static_cast<uint>(qBound<qint64>(0, nPercent, 100)));
+    }
+    if (entry.nState == TaskFailed) {
+        showFailed(nRow);
+    } else if (entry.nSpeed == 2 || entry.nSpeed == 4) {
+        m_hashRestoredSpeed.insert(nIndex, entry.nSpeed);
+    }
+}
+
+void QDownloadingWidget::showFailed(int nRow)
+{
+    m_pRecordTable->setFailed(nRow, ORBGUI::GetSkinVersion(), "down-failed.svg", tr("Contiue-download"));
+    setSpeedButton(m_pRecordTable->item(nRow, RecordColumnOperate), 1, false);
+}
+
+void QDownloadingWidget::keepTasksForNextStart()
+{
+    if (!m_pHistory || !m_pRecordTable) {
+        return;
+    }
+    {
+        const CDownloadHistory::Batch batch(m_pHistory);
+        for (const QPersistentModelIndex& rowHandle : m_pRecordTable->downloadingRows()) {
+            m_pHistory->updateTask(m_pRecordTable->historyId(rowHandle.row()), TaskDownloading,
+                                   m_pRecordTable->bytesDone(rowHandle.row()));
+        }
+    }
+    m_pRecordTable->setHistory(nullptr, CDownloadHistory::Record);
+    m_pPictures->setHistory(nullptr);
+    m_pHistory = nullptr;
 }
 
 void QDownloadingWidget::addRecordRow(int nIndex, const DownloadInfo& info)
@@ -405,6 +483,11 @@ void QDownloadingWidget::startDownload(int nIndex)
                     rowHandle.isValid()) {
                     setSpeedButton(m_pRecordTable->item(rowHandle.row(), RecordColumnOperate), 1, true);
                 }
+                // A task restored at 2x or 4x goes on at that speed.
+                const int nRestoredSpeed = m_hashRestoredSpeed.take(nTaskIndex);
+                if (nRestoredSpeed > 1 && rowHandle.isValid()) {
+                    changeRecordSpeed(rowHandle.row(), nRestoredSpeed);
+                }
             }
             // One start per call: each freed slot is filled by its own call.
             return;
@@ -483,7 +566,8 @@ bool QDownloadingWidget::requeueRow(CTaskTable& table, int nRow)
 void QDownloadingWidget::fillRowMenu(QMenu* pMenu, ORBGUI::OrbTableView* pView, const QModelIndex& index)
 {
     const bool bRecord = pView == ui->tableDownloadingList;
-    const QModelIndex operate = index.sibling(index.row(), bRecord ? RecordColumnOperate : PicColumnOperate);
+    const QModelIndex operate =
+        index.sibling(index.row(), bRecord ? int(RecordColumnOperate) : int(PicColumnOperate));
     addIconEntry(pMenu, pView, operate, Role::PixmapRole1);  // continue, or download again
     if (bRecord && operate.data(Role::PixmapRole2).isValid()) {
         QMenu* pSpeed = pMenu->addMenu(operate.data(Role::PixmapToolTipRole2).toString());
@@ -516,7 +600,7 @@ void QDownloadingWidget::activateRow(ORBGUI::OrbTableView* pView, const QModelIn
 {
     // A failed row's continue (or download-again) icon; other rows have nothing to do.
     const QModelIndex operate = index.sibling(
-        index.row(), pView == ui->tableDownloadingList ? RecordColumnOperate : PicColumnOperate);
+        index.row(), pView == ui->tableDownloadingList ? int(RecordColumnOperate) : int(PicColumnOperate));
     if (operate.data(Role::PixmapRole1).isValid()) {
         emit pView->SignalPixmapClicked(operate, Role::PixmapRole1);
     }
@@ -542,13 +626,18 @@ void QDownloadingWidget::changeRecordSpeed(int nRow, int nSpeed)
     }
     if (rowHandle.isValid()) {
         setSpeedButton(m_pRecordTable->item(rowHandle.row(), RecordColumnOperate), nNextSpeed, true);
+        if (m_pHistory) {
+            m_pHistory->setTaskSpeed(m_pRecordTable->historyId(rowHandle.row()), nNextSpeed);
+        }
     }
 }
 
 void QDownloadingWidget::onDownloadStateNotify(int downloadId, bool succeed, const DownloadInfo& info)
 {
     if (succeed) {
-        // The finished list takes the engine's final record before the row goes.
+        // The finished list takes the engine's final record before the row goes; stored as one
+        // change.
+        const CDownloadHistory::Batch batch(m_pHistory);
         emit sgnDownloadFinished(info);
         const int nRow = m_pRecordTable->findRow(downloadId);
         m_pNotices->finished(nRow >= 0 ? m_pRecordTable->item(nRow, RecordColumnFileName)->text()
@@ -566,8 +655,7 @@ void QDownloadingWidget::onDownloadStateNotify(int downloadId, bool succeed, con
     const int nRow = m_pRecordTable->findRow(downloadId);
     if (nRow >= 0) {
         m_pNotices->failed(m_pRecordTable->item(nRow, RecordColumnFileName)->text());
-        m_pRecordTable->setFailed(nRow, ORBGUI::GetSkinVersion(), "down-failed.svg", tr("Contiue-download"));
-        setSpeedButton(m_pRecordTable->item(nRow, RecordColumnOperate), 1, false);
+        showFailed(nRow);
     }
     // The failed task keeps its engine object: continuing starts the same index again.
     m_pRecordDownloadMgr->stopDownload(downloadId, StopReason_Failed, false);
@@ -627,6 +715,10 @@ void QDownloadingWidget::onAddPicDownloadTask(const DownloadPicInfo& strToken)
     const int nIndex = ++m_nPicDownloadIndex;
     m_pPicDownloadMgr->appendPicDownloadInfo(nIndex, strToken);
     addPicRow(nIndex, strToken);
+    CDownloadHistory::Entry entry;
+    entry.eKind = CDownloadHistory::Picture;
+    entry.picture = strToken;
+    m_pPictures->storeLastRow(entry);
     updateDownloadingItemNum();
     showNotification(strToken.strNotifyText.isEmpty()
                          ? tr("you have new picture download task,please check for it!")

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -7,6 +9,7 @@
 #include <downloadengine/DownloadInfo.h>
 #include <orbgui/OrbItemDataRole.h>
 
+#include "CDownloadHistory.h"
 #include "CFinishNotices.h"
 #include "CTaskTable.h"
 #include "CTimeLeft.h"
@@ -86,6 +89,10 @@ public:
     void setProductName(const QString& strName) override;
     // Removes every row of both tables and disposes of their engine tasks, without questions.
     void clearDownloadingList();
+    // Brings back the stored unfinished tasks, in their old order (running and waiting ones queue
+    // again, failed ones stay failed), and keeps every task from now on. Call once, on empty
+    // tables.
+    void attachHistory(CDownloadHistory* pHistory);
     // Runs the event loop for a while: what follows must look its rows up again.
     static void waitWithEventLoop(int nMilliseconds);
 
@@ -129,6 +136,12 @@ private:
     // Starts the first waiting record row from the top; only -1 does anything.
     void startDownload(int nIndex);
     void addRecordRow(int nIndex, const DownloadInfo& info);
+    void restoreRecordTask(const CDownloadHistory::Entry& entry);
+    // A failed record row: its icon, the continue icon, no speed icon.
+    void showFailed(int nRow);
+    // Writes the rows' states and bytes once more and lets go of the history: the rows that go
+    // now stay stored for the next start.
+    void keepTasksForNextStart();
     // Sets (bShow) or clears icon slot 2 of an Operate cell; the cell keeps nSpeed either way.
     void setSpeedButton(QStandardItem* pItem, int nSpeed, bool bShow);
     void continueRecordTask(int nRow);
@@ -156,4 +169,7 @@ private:
     CRecordRemoval* m_pRemoval = nullptr;
     CRecordDownloadManager* m_pRecordDownloadMgr = nullptr;
     CPicDownloadManager* m_pPicDownloadMgr = nullptr;
+    QPointer<CDownloadHistory> m_pHistory;
+    // Speed factors of restored tasks, applied when they start again.
+    QHash<int, int> m_hashRestoredSpeed;
 };

@@ -40,7 +40,7 @@ set(CPACK_COMPONENT_PLATFORM_DESCRIPTION
 # needs the client's libraries: the stand-ins, or a client package that provides them.
 set(dc_runtime "libc6, libstdc++6, libgcc-s1, libqt5core5a (>= 5.15), libqt5gui5 (>= 5.15) | libqt5gui5-gles (>= 5.15), libqt5widgets5 (>= 5.15)")
 set(CPACK_DEBIAN_MODULE_PACKAGE_DEPENDS
-    "${dc_runtime}, downloadapp-platform (= ${PROJECT_VERSION}) | videoclient-libraries")
+    "${dc_runtime}, libqt5sql5 (>= 5.15), libqt5sql5-sqlite (>= 5.15), downloadapp-platform (= ${PROJECT_VERSION}) | videoclient-libraries")
 set(CPACK_DEBIAN_PLATFORM_PACKAGE_DEPENDS
     "${dc_runtime}, libqt5svg5 (>= 5.15), libqt5network5 (>= 5.15), libqt5webenginewidgets5 (>= 5.15), libqt5webchannel5 (>= 5.15), zlib1g")
 set(CPACK_DEBIAN_PLATFORM_PACKAGE_PROVIDES videoclient-libraries)

@@ -1,5 +1,8 @@
 #include "CDemoEnvironment.h"
 
+#include <QDeadlineTimer>
+#include <QThread>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -28,7 +31,7 @@ constexpr std::uint64_t kFirmwarePattern = 520;
 
 CDemoEnvironment::CDemoEnvironment() : m_pDevices(std::make_shared<CSimDevices>()) {}
 
-bool CDemoEnvironment::start(const QString& strSettingsFile, QString& strError)
+bool CDemoEnvironment::start(const QString& strSettingsFile, QString& strError, int nPort)
 {
     if (!m_profile.isValid()) {
         strError = QStringLiteral("cannot create a temporary profile: %1").arg(m_profile.errorString());
@@ -44,7 +47,14 @@ bool CDemoEnvironment::start(const QString& strSettingsFile, QString& strError)
     m_server.addRoute(std::make_unique<CDeviceRoute>(m_pDevices));
     m_server.addRoute(std::make_unique<CWebClientRoute>(
         QCoreApplication::applicationDirPath() + QStringLiteral("/web"), m_strPublicFolder));
-    if (!m_server.start()) {
+    // A client started again waits for the one before it to let go of the port.
+    QDeadlineTimer deadline(nPort > 0 ? 10000 : 0);
+    bool bStarted = m_server.start(QStringLiteral("127.0.0.1"), nPort);
+    while (!bStarted && !deadline.hasExpired()) {
+        QThread::msleep(100);
+        bStarted = m_server.start(QStringLiteral("127.0.0.1"), nPort);
+    }
+    if (!bStarted) {
         strError = QStringLiteral("cannot start the simulator on a loopback port");
         return false;
     }
@@ -98,6 +108,9 @@ bool CDemoEnvironment::writeProfile(QString& strError)
     settings.setValue(QStringLiteral("Download/FileDownloadPath"), strFile);
     settings.setValue(QStringLiteral("Base/ProductName"), QStringLiteral("Shop"));
     settings.setValue(QStringLiteral("Base/OpenOSD"), true);
+    // The lists kept across restarts belong to the profile.
+    settings.setValue(QStringLiteral("Download/HistoryFile"),
+                      m_profile.filePath(QStringLiteral("DownloadHistory.sqlite")));
     settings.sync();
     if (settings.status() != QSettings::NoError) {
         strError = QStringLiteral("cannot write the settings file %1").arg(m_strSettingsFile);

@@ -21,7 +21,11 @@ public:
 
     // strSettingsFile empty: writes the default profile. Sets CLIENT_SETTINGS_FILE (and the log
     // folder, when the caller has none) for everything that reads settings afterwards.
-    bool start(const QString& strSettingsFile, QString& strError);
+    // nPort: the simulator's port, 0 for any free one (a restarted client takes its old one).
+    bool start(const QString& strSettingsFile, QString& strError, int nPort = 0);
+    int port() const { return m_server.port(); }
+    // Keeps the temporary profile on disk for a client started again on it.
+    void keepProfile() { m_profile.setAutoRemove(false); }
 
     // "http://127.0.0.1:<port>"
     QString baseUrl() const { return m_server.baseUrl(); }

@@ -76,7 +76,8 @@ void CDemoTour::run()
     }
 
     const bool bCompleted = showCentre() && downloadRecordings() && downloadPictures() && showDoneList() &&
-                            downloadFromWebPage() && deleteDevice() && logOutAndIn() && darkSkin();
+                            downloadFromWebPage() && deleteDevice() && logOutAndIn() &&
+                            restartMidRecording() && darkSkin();
 
     QTextStream out(stdout);
     out << "\n== Tour summary ==\n";
@@ -445,6 +446,46 @@ bool CDemoTour::logOutAndIn()
     return check(QStringLiteral("the fresh download centre starts with empty lists"),
                  m_driver.recordTable() && CCentreDriver::rowCount(m_driver.recordTable()) == 0 &&
                      m_driver.doneTable() && CCentreDriver::rowCount(m_driver.doneTable()) == 0);
+}
+
+bool CDemoTour::restartMidRecording()
+{
+    say(QStringLiteral("restart in the middle of a recording"));
+    const CDemoTaskFactory::RecordRequest request =
+        record("IPC-5520B8", 2, morning(14, 0), 8, CDemoTaskFactory::DeviceLink::Slow);
+    const QString strName = CDemoTaskFactory(m_pEnvironment->baseUrl()).recordTask(request).strFileName;
+    const QString strPart =
+        QDir(CDemoEnvironment::recordFolder()).filePath(strName + QStringLiteral(".part"));
+    m_pWindow->modulesPanel()->addRecordDownload(request);
+    if (!waitFor([strPart] { return QFileInfo(strPart).size() > 0; }, 30,
+                 QStringLiteral("a slow recording is under way"))) {
+        return false;
+    }
+    // What the module sees of a client that quits and starts again: its window goes, a new one
+    // comes up from the stored lists.
+    m_pWindow->onLogOut();
+    if (!waitFor([this] { return m_driver.centre() == nullptr; }, 10, QStringLiteral("the client quits"))) {
+        return false;
+    }
+    m_pWindow->onLogIn();
+    if (!waitFor([this, strName] { return m_driver.isShown() && m_driver.recordRow(strName) >= 0; }, 30,
+                 QStringLiteral("after the restart the recording is back in the list"))) {
+        return false;
+    }
+    if (!waitFor([this, strName] { return m_driver.recordRow(strName) < 0; }, 60,
+                 QStringLiteral("the recording cut by the restart finishes"))) {
+        return false;
+    }
+    bool bResumed = false;
+    for (const CSimDevices::Request& sent :
+         m_pEnvironment->devices()->requests(QStringLiteral("IPC-5520B8"))) {
+        bResumed |= sent.nChannel == 2 && sent.strRange.startsWith(QLatin1String("bytes=")) &&
+                    !sent.strRange.startsWith(QLatin1String("bytes=0-"));
+    }
+    check(QStringLiteral("after the restart it went on where its file stopped (HTTP Range)"), bResumed);
+    return checkFile(QStringLiteral("the recording cut by the restart is byte-exact"),
+                     QDir(CDemoEnvironment::recordFolder()).filePath(strName),
+                     CDemoTaskFactory::recordSha256(request));
 }
 
 bool CDemoTour::darkSkin()

@@ -17,7 +17,8 @@ class QTextStream;
 
 // The scripted tour: works the client and the download centre as a user would (record tasks
 // that finish, one that fails and is continued, the speed switch, pictures, a download from
-// the web page, a device deletion, log-out and in), saves screenshots on the way, checks that
+// the web page, a device deletion, log-out and in, a restart in the middle of a recording), saves
+// screenshots on the way, checks that
 // every file landed byte for byte, prints a summary and ends the application: 0 when every
 // check passed.
 class CDemoTour : public QObject
@@ -47,6 +48,8 @@ private:
     bool downloadFromWebPage();
     bool deleteDevice();
     bool logOutAndIn();
+    // A recording cut by a restart of the module goes on from its file and ends byte-exact.
+    bool restartMidRecording();
     bool darkSkin();
 
     // Waits for fnDone within nSeconds and what is left of the tour's time; a timeout is a

@@ -65,6 +65,7 @@ QModulesPanel::QModulesPanel(QWidget* parent) : QWidget(parent), ui(new Ui::QMod
     connect(ui->btnClearLists, &QPushButton::clicked, this, &QModulesPanel::clearLists);
     connect(ui->btnLogOut, &QPushButton::clicked, this, &QModulesPanel::sgnLogOut);
     connect(ui->btnLogIn, &QPushButton::clicked, this, &QModulesPanel::sgnLogIn);
+    connect(ui->btnQuitRestart, &QPushButton::clicked, this, &QModulesPanel::sgnQuitAndRestart);
     connect(ui->cmbSkin, &QComboBox::textActivated, this, &QModulesPanel::onSkinChosen);
     onDeviceChanged(ui->cmbDevice->currentText());
 }

@@ -40,6 +40,8 @@ public slots:
 signals:
     void sgnLogOut();
     void sgnLogIn();
+    // The client is to end and start again on the same profile.
+    void sgnQuitAndRestart();
     // A line for the client's activity log.
     void sgnActivity(const QString& strText);
 

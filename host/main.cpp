@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QProcess>
 #include <QScreen>
 #include <QTextStream>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include "CDemoTour.h"
 #include "CPluginHost.h"
 #include "QDemoMainWindow.h"
+#include "QModulesPanel.h"
 
 namespace {
 
@@ -72,7 +74,11 @@ int main(int argc, char* argv[])
     const QCommandLineOption pluginOption(
         QStringLiteral("library"), QObject::tr("The plugin library to load."), QObject::tr("file"),
         QApplication::applicationDirPath() + QStringLiteral("/libDownloadApp.so"));
-    parser.addOptions({settingsOption, tourOption, screenshotsOption, timeoutOption, pluginOption});
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QObject::tr("The simulator's port (default: any free one)."),
+                                        QObject::tr("port"), QStringLiteral("0"));
+    parser.addOptions(
+        {settingsOption, tourOption, screenshotsOption, timeoutOption, pluginOption, portOption});
     parser.process(app);
 
     const bool bTour = parser.isSet(tourOption);
@@ -109,7 +115,7 @@ int main(int argc, char* argv[])
 
     CDemoEnvironment environment;
     QString strError;
-    if (!environment.start(strSettingsFile, strError)) {
+    if (!environment.start(strSettingsFile, strError, parser.value(portOption).toInt())) {
         reportFailure(strError, bInteractive);
         return 1;
     }
@@ -137,6 +143,16 @@ int main(int argc, char* argv[])
         } else {
             window.selectEntry(QDemoMainWindow::MenuEntry::DownloadCentre);
         }
+        // Ends this client and starts another on the same profile, settings and simulator port,
+        // as a user who quits and starts again.
+        QObject::connect(window.modulesPanel(), &QModulesPanel::sgnQuitAndRestart, &app, [&] {
+            environment.keepProfile();
+            QProcess::startDetached(
+                QApplication::applicationFilePath(),
+                {QStringLiteral("--settings"), environment.settingsFile(), QStringLiteral("--port"),
+                 QString::number(environment.port()), QStringLiteral("--library"), strPlugin});
+            QApplication::quit();
+        });
         nResult = QApplication::exec();
 
         // The facade takes the window with it, while the widget it lives in still exists.

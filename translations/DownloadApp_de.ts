@@ -110,6 +110,10 @@
         <source>record download</source>
         <translation>&amp;Aufnahmen</translation>
     </message>
+    <message>
+        <source>The download history could not be read. It was set aside and a new one started.</source>
+        <translation>Der Download-Verlauf konnte nicht gelesen werden. Er wurde beiseitegelegt und ein neuer begonnen.</translation>
+    </message>
 </context>
 <context>
     <name>QDownloadDoneWidget</name>

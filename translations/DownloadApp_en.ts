@@ -110,6 +110,10 @@
         <source>record download</source>
         <translation>&amp;Record download</translation>
     </message>
+    <message>
+        <source>The download history could not be read. It was set aside and a new one started.</source>
+        <translation>The download history could not be read. It was set aside and a new one started.</translation>
+    </message>
 </context>
 <context>
     <name>QDownloadDoneWidget</name>

@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QStandardItemModel>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <downloadengine/CRecordDownloadManager.h>
@@ -25,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "CDownloadHistory.h"
 #include "QDownloadingWidget.h"
 #include "ScriptedEngine.h"
 
@@ -46,10 +48,16 @@ DownloadInfo benchTask(int nNumber)
 // A shown downloading list holding nRows record tasks, the first five of them downloading.
 struct LoadedList
 {
-    explicit LoadedList(int nRows)
+    // With bStored the list keeps its tasks in a history file, as the window has it.
+    explicit LoadedList(int nRows, bool bStored = false)
     {
         ScriptedEngine::reset();
         pWidget = std::make_unique<QDownloadingWidget>();
+        if (bStored) {
+            pHistory =
+                std::make_unique<CDownloadHistory>(dirHistory.filePath(QStringLiteral("history.sqlite")));
+            pWidget->attachHistory(pHistory.get());
+        }
         pWidget->show();
         for (int i = 1; i <= nRows; ++i) {
             pWidget->onAddDownloadTask(benchTask(i));
@@ -66,17 +74,21 @@ struct LoadedList
     ~LoadedList()
     {
         pWidget.reset();
+        pHistory.reset();
         ScriptedEngine::reset();
     }
 
+    QTemporaryDir dirHistory;
+    std::unique_ptr<CDownloadHistory> pHistory;
     std::unique_ptr<QDownloadingWidget> pWidget;
     QStandardItemModel* pModel = nullptr;
 };
 
+// The second argument keeps the tasks in a history file (1) or not (0).
 void BM_RecordAdd(benchmark::State& state)
 {
     const int nRows = static_cast<int>(state.range(0));
-    LoadedList list(nRows);
+    LoadedList list(nRows, state.range(1) != 0);
     if (ScriptedEngine::runningRecordTasks().size() != 5 || list.pModel->rowCount() != nRows) {
         state.SkipWithError("list not loaded as intended");
         return;
@@ -317,10 +329,11 @@ private:
 }  // namespace
 
 BENCHMARK(BM_RecordAdd)
-    ->Arg(100)
-    ->Arg(1000)
-    ->Arg(10000)
-    ->Arg(100000)
+    ->Args({100, 0})
+    ->Args({1000, 0})
+    ->Args({10000, 0})
+    ->Args({10000, 1})
+    ->Args({100000, 0})
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(2000)
     ->Repetitions(7)
@@ -378,11 +391,12 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    const double dAdd100 = reporter.median("BM_RecordAdd/100");
-    const double dAdd10k = reporter.median("BM_RecordAdd/10000");
+    const double dAdd100 = reporter.median("BM_RecordAdd/100/0");
+    const double dAdd10k = reporter.median("BM_RecordAdd/10000/0");
+    const double dAdd10kStored = reporter.median("BM_RecordAdd/10000/1");
     const double dTick10k = reporter.median("BM_RecordTick/10000");
     const double dDelete10k = reporter.median("BM_DeleteChecked/10000");
-    const double dAdd100k = reporter.median("BM_RecordAdd/100000");
+    const double dAdd100k = reporter.median("BM_RecordAdd/100000/0");
     const double dTick100k = reporter.median("BM_RecordTick/100000");
     const double dDelete100k = reporter.median("BM_DeleteChecked/100000");
     // What ran is printed; a filtered run gives fewer figures and says so.
@@ -396,6 +410,10 @@ int main(int argc, char** argv)
     figure(dAdd100 > 0 && dAdd10k >= 0, "figure record-add-10k: %.2f us (goal <= 1.5x record-add-100)\n",
            dAdd10k);
     figure(dAdd100 > 0 && dAdd10k >= 0, "figure record-add-ratio: %.2f x (goal <= 1.5)\n", dAdd10k / dAdd100);
+    figure(dAdd10k > 0 && dAdd10kStored >= 0,
+           "figure record-add-10k-stored: %.2f us (goal <= 1.2x record-add-10k)\n", dAdd10kStored);
+    figure(dAdd10k > 0 && dAdd10kStored >= 0, "figure record-add-stored-ratio: %.2f x (goal <= 1.2)\n",
+           dAdd10kStored / dAdd10k);
     figure(dTick10k >= 0, "figure record-tick-10k: %.3f ms (goal < 1)\n", dTick10k);
     figure(dDelete10k >= 0, "figure delete-10k: %.0f ms (goal < 1000)\n", dDelete10k);
     figure(dAdd100 > 0 && dAdd100k >= 0, "figure record-add-ratio-100k: %.2f x (goal <= 1.2)\n",

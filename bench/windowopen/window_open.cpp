@@ -1,5 +1,7 @@
 // The download centre's first open as the host makes it: a shown host widget, the plugin object,
-// then "NotifySwitchMoudle" for the centre. Prints one line
+// then "NotifySwitchMoudle" for the centre. With "--fill-history <done> <tasks>" it only writes
+// that many finished downloads and unfinished record tasks into the profile's history file, for
+// the runs that open the window on a full history. Otherwise it prints one line
 //     open_ms=<ms> rss_before_kib=<KiB> rss_after_kib=<KiB>
 // with the time from the notification to the first paint of the record table, and the process's
 // resident memory before the notification and once the open has settled. Only the first open
@@ -11,6 +13,9 @@
 
 #include <cstdio>
 
+#include <hostservices/CConfig.h>
+
+#include "CDownloadHistory.h"
 #include "DownloadApp.h"
 
 namespace {
@@ -54,10 +59,38 @@ void settle(int nMs)
 
 }  // namespace
 
+// Records of a client that has been in use for a while; the tasks' devices do not answer.
+int fillHistory(int nDone, int nTasks)
+{
+    CDownloadHistory history(ConfigInfo::CConfig::instance().getDownloadConfig().strHistoryFile);
+    CDownloadHistory::Entry entry;
+    DownloadInfo& info = entry.record;
+    info.strChannelName = QStringLiteral("Entrance");
+    info.strShopName = QStringLiteral("Shop 7");
+    info.strDeviceId = QStringLiteral("device-7");
+    info.stRecordFile.strBeginTime = "2024-03-01 08:00:00";
+    info.stRecordFile.strEndTime = "2024-03-01 09:00:00";
+    info.stRecordFile.nFileSize = 734003200;
+    for (int i = 1; i <= nDone + nTasks; ++i) {
+        info.strFileName = QStringLiteral("camera-%1.mp4").arg(i);
+        info.strFilePath = QStringLiteral("/srv/records/camera-%1.mp4").arg(i);
+        info.strSourceUrl =
+            QStringLiteral("http://127.0.0.1:9/device/device-7/channel/1/record?begin=0&end=3600");
+        entry.nSeconds = i % 3600;
+        if (i <= nDone ? history.addDone(entry) == 0 : history.addTask(entry) == 0) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    if (argc == 4 && QByteArray(argv[1]) == "--fill-history") {
+        return fillHistory(QByteArray(argv[2]).toInt(), QByteArray(argv[3]).toInt());
+    }
     QWidget host;
     host.resize(1000, 700);
     host.show();

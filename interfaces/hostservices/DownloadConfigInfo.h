@@ -9,6 +9,7 @@ struct DownloadConfigInfo
 {
     QString strFileDownloadPath;  // receives files fetched by public URL
     QString strDownloadPath;      // receives record and picture downloads
+    QString strHistoryFile;       // the download lists kept across restarts (an SQLite file)
 };
 
 }  // namespace ConfigInfo

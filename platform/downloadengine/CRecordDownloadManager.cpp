@@ -11,7 +11,8 @@
 //
 // Files of a task: the target <name> in the download folder, completed by prepareDownloadInfo
 // (a safe, free name), the framed download <name>.part while it is fetched and kept after a
-// failure or a stop (a later startDownload resumes it with a Range request), and the decoder's
+// failure or a stop (a later startDownload resumes it with a Range request when <name>.part.source
+// beside it names the same source; otherwise it starts over), and the decoder's
 // output, renamed to <name> at the end. A failed decode keeps the checked frames of <name>.part.
 //
 // The record: strFilePath and strFileName are the target's; stRecordFile.nFileSize is the
@@ -124,8 +125,12 @@ void CRecordDownloadManager::addDownloadTask(int nIndex, const DownloadInfo& inf
     }
     auto pNew = std::make_unique<CRecordTask>();
     pNew->info = info;
-    // Where the file goes and what it hashes to are the engine's to say, never the caller's.
-    pNew->info.strFilePath.clear();
+    // Where the file goes and what it hashes to are the engine's to say, never the caller's: a
+    // target is kept only where the engine's own partial file for this source waits (a task
+    // taken up again after a restart).
+    if (!d->isOwnTarget(nIndex, info)) {
+        pNew->info.strFilePath.clear();
+    }
     pNew->info.stRecordFile.strChecksum.clear();
     d->m_mapTasks[nIndex] = std::move(pNew);
 }

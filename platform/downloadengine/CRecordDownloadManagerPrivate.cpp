@@ -26,7 +26,7 @@ const int kDecodeThreads = 2;
 
 const QStringList& workSuffixes()
 {
-    static const QStringList s_listSuffixes{QStringLiteral(".part")};
+    static const QStringList s_listSuffixes{QStringLiteral(".part"), QStringLiteral(".part.source")};
     return s_listSuffixes;
 }
 
@@ -163,12 +163,21 @@ int CRecordDownloadManagerPrivate::start(int nIndex, CRecordTask& task)
     abortSizeRequest(task);
 
     auto* pTransfer = new CHttpTransfer(access(), q);
+    // A partial file at the task's target is its own: the name was free when chosen, or was taken
+    // up again as the engine's own (isOwnTarget).
     const bool bResume = QFileInfo::exists(task.partPath());
     if (!pTransfer->start(url, task.partPath(), bResume, CEngineSettings::stallTimeoutMs())) {
         ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CRecordDownloadManagerPrivate::start", "",
                                         kLogWarning, "task %d cannot write %s: %s", nIndex,
                                         qUtf8Printable(task.partPath()),
                                         qUtf8Printable(pTransfer->errorString()));
+        delete pTransfer;
+        return NotWritable;
+    }
+    if (!bResume && !markSource(task)) {
+        ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CRecordDownloadManagerPrivate::start", "",
+                                        kLogWarning, "task %d cannot write %s", nIndex,
+                                        qUtf8Printable(task.sourceMarkPath()));
         delete pTransfer;
         return NotWritable;
     }
@@ -195,6 +204,40 @@ int CRecordDownloadManagerPrivate::start(int nIndex, CRecordTask& task)
                                     "task %d starts at byte %lld", nIndex,
                                     static_cast<long long>(task.nReceived));
     return Started;
+}
+
+bool CRecordDownloadManagerPrivate::isOwnTarget(int nIndex, const DownloadInfo& info) const
+{
+    const QFileInfo target(info.strFilePath);
+    if (info.strFilePath.isEmpty() || !target.isAbsolute() ||
+        target.absolutePath() !=
+            QFileInfo(QDir::cleanPath(CEngineSettings::downloadFolder())).absoluteFilePath() ||
+        targetsOfOthers(nIndex).contains(info.strFilePath)) {
+        return false;
+    }
+    CRecordTask candidate;
+    candidate.info = info;
+    // A mark whose partial file is gone marks nothing: it would only keep the name taken.
+    if (!QFileInfo::exists(candidate.partPath())) {
+        QFile::remove(candidate.sourceMarkPath());
+        return false;
+    }
+    QFile mark(candidate.sourceMarkPath());
+    const bool bOwn =
+        mark.open(QIODevice::ReadOnly) && QString::fromUtf8(mark.readAll()) == info.strSourceUrl;
+    if (!bOwn) {
+        ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CRecordDownloadManagerPrivate::isOwnTarget", "",
+                                        kLogWarning, "task %d: %s is not its partial file; starting over",
+                                        nIndex, qUtf8Printable(candidate.partPath()));
+    }
+    return bOwn;
+}
+
+bool CRecordDownloadManagerPrivate::markSource(const CRecordTask& task)
+{
+    QFile mark(task.sourceMarkPath());
+    const QByteArray baSource = task.info.strSourceUrl.toUtf8();
+    return mark.open(QIODevice::WriteOnly | QIODevice::Truncate) && mark.write(baSource) == baSource.size();
 }
 
 void CRecordDownloadManagerPrivate::onTransferFinished(int nIndex, CHttpTransfer* pTransfer, bool bOk,
@@ -279,6 +322,7 @@ void CRecordDownloadManagerPrivate::onDecoded(int nIndex, quint64 nToken, const 
         return;
     }
     QFile::remove(pTask->partPath());
+    QFile::remove(pTask->sourceMarkPath());
     pTask->info.stRecordFile.nFileSize = result.nStreamBytes;
     pTask->info.stRecordFile.strChecksum = result.baSha256.toStdString();
     pTask->eState = CRecordTask::State::Finished;
@@ -327,6 +371,7 @@ void CRecordDownloadManagerPrivate::removeWorkFiles(CRecordTask& task)
         return;
     }
     QFile::remove(task.partPath());
+    QFile::remove(task.sourceMarkPath());
     if (!task.strDecodePath.isEmpty()) {
         QFile::remove(task.strDecodePath);
         task.strDecodePath.clear();

@@ -40,6 +40,12 @@ public:
     // Ends the task's transfer or decoding, keeping what is on disk; no signal.
     void halt(CRecordTask& task);
     void removeWorkFiles(CRecordTask& task);
+    // Whether info's target lies in the download folder, is no other task's and has the engine's
+    // own partial file of info's source beside it: only then is it continued (with a Range
+    // request); otherwise the task gets a free name and starts over.
+    bool isOwnTarget(int nIndex, const DownloadInfo& info) const;
+    // Notes the task's source beside its partial file, before a fresh transfer writes it.
+    static bool markSource(const CRecordTask& task);
 
     CRecordDownloadManager* q = nullptr;
     int m_nMaxDownloadNum = kDefaultMaxDownloadNum;

@@ -31,6 +31,9 @@ public:
 
     bool isRunning() const { return eState == State::Transferring || eState == State::Decoding; }
     QString partPath() const { return info.strFilePath + QStringLiteral(".part"); }
+    // Beside the partial file: the source it was fetched from. A partial file without it, or from
+    // another source, is not this task's and is never continued.
+    QString sourceMarkPath() const { return partPath() + QStringLiteral(".source"); }
 
     DownloadInfo info;
     State eState = State::Waiting;

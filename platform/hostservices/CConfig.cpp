@@ -1,8 +1,10 @@
 #include <hostservices/CConfig.h>
 
 #include <hostservices/ClientSettings.h>
+#include <ncl/NPrintLog.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace ConfigInfo {
@@ -23,6 +25,12 @@ DownloadConfigInfo CConfig::getDownloadConfig()
             .toString());
     info.strFileDownloadPath = QDir::cleanPath(
         ClientSettings::value(QStringLiteral("Download/FileDownloadPath"), strBase + QStringLiteral("/File"))
+            .toString());
+    // One file per profile, beside the client's log unless the profile names another place.
+    const QString strLogFolder = QFileInfo(ncl::NPrintLog::instance()->logFilePath()).absolutePath();
+    info.strHistoryFile = QDir::cleanPath(
+        ClientSettings::value(QStringLiteral("Download/HistoryFile"),
+                              strLogFolder + QStringLiteral("/DownloadHistory.sqlite"))
             .toString());
     return info;
 }

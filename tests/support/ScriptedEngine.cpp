@@ -1,5 +1,9 @@
 #include "ScriptedEngine.h"
 
+#include <QFile>
+
+#include <hostservices/CConfig.h>
+
 #include <algorithm>
 #include <iterator>
 
@@ -44,6 +48,11 @@ void ScriptedEngine::reset()
     s_listAllCalls.clear();
     resetRecordModel();
     resetPicModel();
+    // Every test starts on a profile without stored lists.
+    const QString strHistory = ConfigInfo::CConfig::instance().getDownloadConfig().strHistoryFile;
+    for (const char* szSuffix : {"", "-wal", "-shm"}) {
+        QFile::remove(strHistory + QLatin1String(szSuffix));
+    }
 }
 
 QStringList ScriptedEngine::allCalls(const QSet<QString>& setNames)

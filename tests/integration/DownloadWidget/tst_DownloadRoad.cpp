@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -92,6 +93,7 @@ private:
     QStandardItemModel* pics() const { return probe::picModel(*m_pList); }
 
     QString files() const { return m_pDir->filePath("files"); }
+    QString history() const { return m_pDir->filePath("history.sqlite"); }
     // An address of the simulator: this process's own, or the one DC_SIMULATOR_URL names (the
     // benchmark runs it apart, so that only the module's memory is measured).
     QString simulated(const QString& strPathAndQuery) const
@@ -154,6 +156,7 @@ private slots:
         settings.setValue("Download/RecordRate", kRecordRate);
         // Nothing listens there: the page is not what these tests are about.
         settings.setValue("Local/WebUrl", "http://127.0.0.1:9");
+        settings.setValue("Download/HistoryFile", history());
         settings.sync();
         QVERIFY(m_pDir->isValid() && QDir().mkpath(folder()) && QDir().mkpath(files()) && m_pServer->start());
         m_pWindow = QDownloadCenter::instance();
@@ -278,6 +281,48 @@ private slots:
         QCOMPARE(fileSha256(path("broken.zip")), pictureSha256("broken", 2));
         QCOMPARE(fileSha256(path("other.zip")), pictureSha256("other", 1));
     }
+    // The client killed while five recordings run, then started again on the same profile: every
+    // stored task comes back, continues where its file stopped and ends byte-exact in "Done".
+    void killedAndStartedAgain()
+    {
+        for (int i = 1; i <= 5; ++i) {
+            m_pDevices->setKnobs(QString("cam%1").arg(i), "rate=100000");
+        }
+        // The profile is the client's alone.
+        QDownloadCenter::destroyInstance();
+        QProcess client;
+        client.setProgram(QCoreApplication::applicationFilePath());
+        client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DC_SMALL_HOST", m_pServer->url("").toString());
+        client.setProcessEnvironment(env);
+        client.start();
+        QTRY_VERIFY_WITH_TIMEOUT(filesWithBytes(folder(), "*.mp4.part") == 5, kTimeoutMs);
+        client.kill();
+        QVERIFY(client.waitForFinished(kTimeoutMs));
+        QMap<QString, qint64> mapKept;
+        for (int i = 1; i <= 5; ++i) {
+            mapKept[QString("cam%1").arg(i)] = QFileInfo(path(QString("cam%1.mp4.part").arg(i))).size();
+            m_pDevices->setKnobs(QString("cam%1").arg(i), QString());
+        }
+
+        env.insert("DC_SMALL_HOST", "again");
+        client.setProcessEnvironment(env);
+        client.start();
+        QVERIFY(client.waitForFinished(kTimeoutMs));
+        QCOMPARE(client.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(client.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts).size(), 5);
+        for (auto it = mapKept.cbegin(); it != mapKept.cend(); ++it) {
+            QCOMPARE(fileSha256(path(it.key() + ".mp4")), recordSha256(it.key(), 1, 24));
+            // Continued from at least what was on disk at the kill (the file may have grown since).
+            const QStringList listRanges = m_pDevices->ranges(it.key(), "record").filter("bytes=");
+            QVERIFY2(
+                listRanges.size() == 1 && listRanges.first().mid(6).chopped(1).toLongLong() >= it.value(),
+                qPrintable(listRanges.join(' ')));
+        }
+        QCOMPARE(QDir(folder()).entryList(QDir::Files).size(), 5);
+    }
+
     // Sessions one after the other in one process, as the host has them: log-in, five
     // recordings, two picture packages and a page's file under way, log-out mid-transfer. Every
     // log-out leaves no window, no engine task and no file but the recordings' partial ones;
@@ -301,6 +346,7 @@ private slots:
             for (int i = 1; i <= 5; ++i) {
                 listParts << QString("s%1-r%2.mp4.part").arg(nSession).arg(i);
                 addRecord(QString("cam%1").arg(i), 1, 3600, listParts.last().chopped(5));
+                listParts << listParts.last() + ".source";
             }
             // Slow enough that no package can finish within a session, however loaded the machine.
             addPicture("pics1", 1, QString("s%1-p1.zip").arg(nSession), "&rate=2000");
@@ -326,17 +372,57 @@ private slots:
             QCOMPARE(CPicDownloadManager::getInstance().getPicDownloadSize(), 0);
             // The recordings keep what they had, to be continued; the packages and the page's
             // file leave nothing.
+            QTRY_COMPARE_WITH_TIMEOUT(QDir(files()).entryList(QDir::Files), QStringList(), kTimeoutMs);
+            listParts.sort();
             QTRY_COMPARE_WITH_TIMEOUT(QDir(folder()).entryList(QDir::Files, QDir::Name), listParts,
                                       kTimeoutMs);
-            QTRY_COMPARE_WITH_TIMEOUT(QDir(files()).entryList(QDir::Files), QStringList(), kTimeoutMs);
+            // The next session starts afresh: without the stored tasks and their files.
             for (const QString& strPart : listParts) {
                 QVERIFY(QFile::remove(path(strPart)));
             }
+            QVERIFY(QFile::remove(history()));
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             qInfo("session %d: %lld ms, %lld KiB", nSession, nLogoutMs, residentKiB());
         }
     }
 };
 
-QTEST_MAIN(tst_DownloadRoad)
+// A small host for killedAndStartedAgain: a window on the test's profile that adds five recordings
+// of the simulator at DC_SMALL_HOST and runs until killed; with "again", one that takes up what is
+// stored and names each finished download on a line before it ends.
+static int runSmallHost(const QString& strSimulator)
+{
+    QWidget host;
+    QDownloadCenter* pWindow = QDownloadCenter::instance();
+    pWindow->initWidget(&host);
+    if (strSimulator != "again") {
+        for (int i = 1; i <= 5; ++i) {
+            DownloadInfo task = probe::recordTask(QString("cam%1.mp4").arg(i));
+            task.stRecordFile.nFileSize = 0;
+            task.strSourceUrl = strSimulator + CDeviceRoute::recordPath(QString("cam%1").arg(i), 1, kBegin,
+                                                                        kBegin + 24, kBitrate);
+            CDownloadCenterMgr::instance().addDownloadTask(task);
+        }
+        return QCoreApplication::exec();
+    }
+    const bool bDone =
+        QTest::qWaitFor([pWindow] { return probe::doneModel(*pWindow)->rowCount() >= 5; }, kTimeoutMs);
+    for (const QString& strRow : probe::doneRows(*pWindow, {QDownloadDoneWidget::DoneColumnFileName})) {
+        printf("%s\n", qPrintable(strRow));
+    }
+    QDownloadCenter::destroyInstance();
+    return bDone ? 0 : 1;
+}
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("DC_SMALL_HOST")) {
+        return runSmallHost(qEnvironmentVariable("DC_SMALL_HOST"));
+    }
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    tst_DownloadRoad test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_DownloadRoad.moc"

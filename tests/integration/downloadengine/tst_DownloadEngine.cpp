@@ -251,6 +251,49 @@ private slots:
         QTRY_COMPARE(QDir(folder()).entryList(QDir::Files), QStringList(dev(nIndex) + ".mp4"));
     }
 
+    // After a restart a new task on the same record takes up the partial file with a Range
+    // request, only when it is the engine's own for that source; otherwise it starts over.
+    void takenUpAfterRestart_data()
+    {
+        QTest::addColumn<QString>("change");  // what happened to the files meanwhile
+        QTest::addColumn<bool>("resumed");
+        QTest::newRow("own partial file") << QString() << true;
+        QTest::newRow("its mark gone") << ".part.source" << false;
+        QTest::newRow("another source's") << "other" << false;
+        QTest::newRow("partial file gone") << ".part" << false;
+    }
+
+    void takenUpAfterRestart()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, resumed);
+        const int nIndex = addRecord(10);
+        setKnobs(nIndex, QStringLiteral("rate=200000"));
+        QCOMPARE(m_record.startDownload(nIndex), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(partSize(nIndex) > 0, kTimeoutMs);
+        m_record.stopDownload(nIndex, StopReason_Removed, true);
+        const qint64 nKept = partSize(nIndex);
+        DownloadInfo info = m_record.getDownloadInfo(nIndex);
+        m_record.destoryDownloadObj(nIndex);
+        QFile::remove(info.strFilePath + change);
+        if (change == "other") {
+            QFile mark(info.strFilePath + ".part.source");
+            QVERIFY(mark.open(QIODevice::WriteOnly) && mark.write("http://127.0.0.1:9/other") > 0);
+        }
+        setKnobs(nIndex, QString());
+        const int nNew = ++m_nLast;
+        m_record.addDownloadTask(nNew, info);
+        QCOMPARE(m_record.startDownload(nNew), 0);
+        QVERIFY(waitEnds(nNew, 1));
+        QCOMPARE(ranges(nIndex, "record"),
+                 resumed ? QStringList(QStringLiteral("bytes=%1-").arg(nKept)) : QStringList());
+        const QString strDone = m_record.getDownloadInfo(nNew).strFilePath;
+        QCOMPARE(fileSha256(strDone), recording(nIndex, 10).streamSha256());
+        // A partial file that is not taken up is left as it is, beside a file of a name of its own.
+        QCOMPARE(strDone == info.strFilePath, resumed || change == ".part");
+        QCOMPARE(QFileInfo::exists(info.strFilePath + ".part"), !resumed && change != ".part");
+    }
+
     void startAnswers_data()
     {
         QTest::addColumn<QString>("source");  // empty: the simulator's

@@ -3,9 +3,12 @@
 #include <QDesktopServices>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLockFile>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 
@@ -13,6 +16,7 @@
 #include <downloadengine/CRecordDownloadManager.h>
 #include <hostcomponents/CBrowser.h>
 #include <hostcomponents/QRedDotLabel.h>
+#include <hostservices/CConfig.h>
 #include <hostservices/WebNotifyBus.h>
 #include <orbgui/OrbMessageBox.h>
 
@@ -425,6 +429,14 @@ private slots:
             doneModel()->index(0, QDownloadDoneWidget::DoneColumnDoneTime).data().toString();
         QVERIFY2(QRegularExpression("^1 h 1 min [1-5] s$").match(strTook).hasMatch(), qPrintable(strTook));
         QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 1, dots -, -"));
+        // Kept as shown: every column, the file's place, the time it took.
+        const QStringList listShown = probe::doneRows(*m_pWindow, {1, 2, 3, 4, 5, 6, 7}) +
+                                      QStringList(doneModel()->index(0, 1).data(Qt::ToolTipRole).toString());
+        restart();
+        QCOMPARE(probe::doneRows(*m_pWindow, {1, 2, 3, 4, 5, 6, 7}) +
+                     QStringList(doneModel()->index(0, 1).data(Qt::ToolTipRole).toString()),
+                 listShown);
+        QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 1, dots -, -"));
     }
 
     void deleteRows_data()
@@ -498,6 +510,80 @@ private slots:
         }
         QCOMPARE(doneNames(), listLeft);
         QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done %1, dots -, -").arg(listLeft.size()));
+        restart();
+        QCOMPARE(doneNames(), listLeft);
+    }
+
+    // The stored file as this client finds it: of an earlier version, damaged, of a newer client, or
+    // in use by another client on the same profile.
+    void storedFile_data()
+    {
+        QTest::addColumn<int>("nVersion");  // -1: not a database
+        QTest::addColumn<bool>("bInUse");
+        QTest::addColumn<QStringList>("listShown");
+        QTest::addColumn<QStringList>("listAfterRestart");  // once a row was added
+        QTest::addColumn<QString>("strLog");
+
+        const QStringList listOld{"old.mp4"};
+        QTest::newRow("version 1") << 1 << false << listOld << QStringList{"new", "old.mp4"} << "up to date";
+        QTest::newRow("damaged") << -1 << false << QStringList() << QStringList{"new"} << "renamed";
+        QTest::newRow("newer client") << 99 << false << listOld << listOld << "newer client";
+        QTest::newRow("in use") << 1 << true << listOld << listOld << "read-only";
+    }
+
+    void storedFile()
+    {
+        QFETCH(int, nVersion);
+        QFETCH(bool, bInUse);
+        QFETCH(QStringList, listShown);
+        QFETCH(QStringList, listAfterRestart);
+        QFETCH(QString, strLog);
+
+        QDownloadCenter::destroyInstance();
+        const QString strPath = ConfigInfo::CConfig::instance().getDownloadConfig().strHistoryFile;
+        const QDir folder = QFileInfo(strPath).dir();
+        const QStringList listOld = folder.entryList({"*.damaged-*"}) << QFileInfo(strPath).fileName();
+        for (const QString& strOld : listOld) {
+            QFile::remove(folder.filePath(strOld));
+        }
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "old");
+            db.setDatabaseName(strPath);
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            // The first layout: finished downloads only.
+            QVERIFY(
+                query.exec("CREATE TABLE done (id INTEGER PRIMARY KEY AUTOINCREMENT, kind INTEGER NOT "
+                           "NULL, info TEXT NOT NULL, seconds INTEGER NOT NULL DEFAULT 0)"));
+            QVERIFY(
+                query.exec(R"(INSERT INTO done (kind, info, seconds) VALUES (0, '{"name":"old.mp4"}', 5))"));
+            QVERIFY(query.exec(QString("PRAGMA user_version=%1").arg(nVersion)));
+        }
+        QSqlDatabase::removeDatabase("old");
+        const QByteArray baDamaged(4096, 'x');
+        QFile file(strPath);
+        QVERIFY(nVersion >= 0 || (file.open(QIODevice::WriteOnly) && file.write(baDamaged) == 4096));
+        file.close();
+        QLockFile otherClient(strPath + ".lock");
+        QVERIFY(!bInUse || otherClient.tryLock(0));
+
+        LogCapture log;
+        NotificationCapture notifications;
+        restart();
+        QCOMPARE(doneNames(), listShown);
+        QVERIFY2(log.contains(nVersion == 1 && !bInUse ? 5 : 6, strLog),
+                 qPrintable(log.messages().join('\n')));
+        // Set aside whole, and said once.
+        const QStringList listAside = folder.entryList({"*.damaged-*"});
+        QCOMPARE(listAside.size(), nVersion < 0 ? 1 : 0);
+        QCOMPARE(notifications.texts().size(), nVersion < 0 ? 1 : 0);
+        if (nVersion < 0) {
+            QFile aside(folder.filePath(listAside.first()));
+            QVERIFY(aside.open(QIODevice::ReadOnly) && aside.readAll() == baDamaged && aside.remove());
+        }
+        done()->onDownloadFinished(probe::recordTask("new"));
+        restart();
+        QCOMPARE(doneNames(), listAfterRestart);
     }
 
     // The button, then the row's context menu: its entries, and what "Open file" and "Open folder" open.
@@ -556,6 +642,13 @@ private:
                  child<QPushButton>("btnDone")->text().remove('&'),
                  dot("wgtRecordDownloadNum", "labRecordDownloadNum"),
                  dot("wgtFileDownloadNum", "labFileDownloadNum"));
+    }
+    // The client closed and started again on the same profile.
+    void restart()
+    {
+        QDownloadCenter::destroyInstance();
+        m_pWindow = QDownloadCenter::instance();
+        m_pWindow->initWidget(m_pHost.get());
     }
     QDownloadDoneWidget* done() const { return child<QDownloadDoneWidget>("wgtDone"); }
     QStandardItemModel* doneModel() const { return probe::doneModel(*m_pWindow); }

@@ -9,11 +9,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTimer>
 #include <QToolTip>
 
 #include <downloadengine/CPicDownloadManager.h>
 #include <downloadengine/CRecordDownloadManager.h>
+#include <hostservices/CConfig.h>
 #include <orbgui/ItemPixmapValue.h>
 #include <orbgui/OrbMessageBox.h>
 
@@ -21,6 +24,7 @@
 #include <memory>
 
 #include "CDownloadCenterTableDelegate.h"
+#include "CDownloadHistory.h"
 #include "DownloadingWidgetProbe.h"
 #include "ModalAnswerer.h"
 #include "NotificationCapture.h"
@@ -133,13 +137,18 @@ private slots:
     void removal() { check(); }
     void rowsMoveWhileAsked() { check(); }
     void pictures() { check(); }
+    void restart() { check(); }
 
     void init()
     {
         ScriptedEngine::reset();
         ModalAnswerer::reset();
         probe::setClientSetting("Base/OpenOSD", false);
+        // Every table runs with the lists kept, as the window keeps them.
+        m_pHistory = std::make_unique<CDownloadHistory>(
+            ConfigInfo::CConfig::instance().getDownloadConfig().strHistoryFile);
         m_pWidget = std::make_unique<QDownloadingWidget>();
+        m_pWidget->attachHistory(m_pHistory.get());
         // The engine completes the record it is given: rows show the completed one.
         ScriptedEngine::setPrepareTransform([](int nIndex, DownloadInfo& info) {
             info.strFileName += QString(" %1").arg(nIndex);
@@ -201,6 +210,14 @@ private slots:
             {"gone", [this](const Event& e) { m_pWidget->onDeviceDeleteNotify("device-" + e.s, 7); }},
             {"clear", [this](auto) { m_pWidget->clearDownloadingList(); }},
             {"quit", [this](auto) { m_pWidget.reset(); }},
+            // The client closed and started again: a new list on the stored tasks.
+            {"restart",
+             [this](auto) {
+                 m_pWidget.reset();
+                 ScriptedEngine::clearCalls();
+                 m_pWidget = std::make_unique<QDownloadingWidget>();
+                 m_pWidget->attachHistory(m_pHistory.get());
+             }},
             // Time for the notices of ended downloads to gather.
             {"later", [](auto) { QTest::qWait(CFinishNotices::kGatherMs + 200); }},
             {"tick", [this](auto) { m_pWidget->onTimeOut(); }},
@@ -212,6 +229,7 @@ private slots:
     void cleanup()
     {
         m_pWidget.reset();
+        m_pHistory.reset();
         QCOMPARE(ModalAnswerer::problems(), QStringList());
     }
 
@@ -281,13 +299,14 @@ private slots:
         row("cleared, numbering goes on", "+1 *1 clear | +1 *1", "2D / 2D", "start(2) pic.start(2)");
         row("shutdown", "mixed *2 listed=1,2,3,5 s1= | quit", "",
             "destroy(1) stop(2,2,true) destroy(2) destroy(3) destroy(5) pic.clear()");
+        // Files are kept for the next start, whatever the client's setting for partial files.
         row("shutdown, open-OSD", "mixed listed=1,2,3,5 osd=1 | quit", "",
-            "gone(1) gone(2) gone(3) gone(5) pic.clear()");
+            "destroy(1) stop(2,2,true) destroy(2) destroy(3) destroy(5) pic.clear()");
         // Task 1 runs but is not the engine's; it finishes while the engine is asked about task 2.
         row("shutdown, done while asked", "+3 listed=2,3 | idx{idx{done1}} quit", "",
             "done(1) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear()");
         row("shutdown, done in the wait", "osd=1 +3 | stop{done2} quit", "",
-            "stop(1,2,true) done(2) file(1) destroy(1) gone(3) pic.clear()");
+            "stop(1,2,true) done(2) destroy(1) stop(3,2,true) destroy(3) pic.clear()");
         row("destroyed in the wait", "+3 | x1 x2 ok stop{quit} delete", "",
             "stop(1,2,true) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear() file(1) "
             "destroy(1)");
@@ -370,6 +389,42 @@ private slots:
             "pic.remove(2,false)");
     }
 
+    void restart_data()
+    {
+        addColumns();
+        // The order stays; what ran or waited queues again, five at a time; failed ones wait.
+        row("running and waiting", "+7 fail3 | restart", "1D 2D 3F 4D 5D 6D 7W",
+            "start(1) start(2) start(4) start(5) start(6)");
+        row("twice, continued later", "+2 fail2 restart | restart cont2", "1D 2D", "start(1) start(2)");
+        row("removed, finished, cleared", "+4 x2 ok press done3 *2 pdel2 | restart", "1D 2D / 1D",
+            "start(1) start(2) pic.start(1)");
+        row("cleared", "+2 *1 | clear restart", "", "");
+        row("pictures", "*3 perr | restart", "/ 1F 2D 3W", "pic.start(2)");
+        row("speed kept", "+1 speed1 speed1 | restart", "1D", "start(1) speed(1,4)");
+    }
+
+    // The file changes on a state change, never on the progress tick.
+    void storedOnStateChanges()
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "reader");
+        db.setDatabaseName(ConfigInfo::CConfig::instance().getDownloadConfig().strHistoryFile);
+        QVERIFY(db.open());
+        const auto version = [this, &db] {
+            m_pHistory->flush();
+            QSqlQuery query("PRAGMA data_version", db);
+            return query.next() ? query.value(0).toInt() : -1;
+        };
+        run("+2 *1 p1=0.5 p2=0.25");
+        const int nVersion = version();
+        run("tick pp=50 tick tick");
+        QCOMPARE(version(), nVersion);
+        run("fail1");
+        QVERIFY(version() != nVersion);
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("reader");
+    }
+
     void rowLooks_data()
     {
         QTest::addColumn<QString>("strEvents");
@@ -387,6 +442,9 @@ private slots:
         look("kind 2", "kind=2 +1", 1, "unkown size|Downloading|downloading|--|0||");
         look("kind 2, mode 2", "kind=2 mode=2 +1", 1, "1.5KB|Downloading|downloading|--|0||");
         look("failed", "+1 p1=0.42 tick fail1", 1, "1.5KB|Failed|failed|--|42|n|");
+        look("failed, restarted", "+1 p1=0.42 tick fail1 restart", 1, "1.5KB|Failed|failed|--|42|n|");
+        look("running, restarted", "+1 p1=0.5 tick restart", 1,
+             "1.5KB|Downloading|downloading|--|50||1x_normal");
         look("continued", "+1 p1=0.42 tick fail1 cont1", 1, "1.5KB|Downloading|downloading|--|0||1x_normal");
         look("continued, waiting", "+7 fail2 cont2", 2, "1.5KB|Waiting|waiting|--|0||");
         look("start refused", "slot=0 +1 s1=-1 slot= +1", 1, "1.5KB|Failed|failed.png|--|0||1x_normal");
@@ -787,6 +845,7 @@ private:
         QTest::keyClick(pView, hashKeys.value(strKey));
     }
 
+    std::unique_ptr<CDownloadHistory> m_pHistory;
     std::unique_ptr<QDownloadingWidget> m_pWidget;
     QHash<QString, std::function<void(const Event&)>> m_hashEvents;
     DownloadInfo m_nextRecord;
