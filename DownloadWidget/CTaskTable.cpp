@@ -247,8 +247,8 @@ qint64 CTaskTable::bytesDone(int nRow) const
     if (!pSize || !pPercent) {
         return 0;
     }
-    const qint64 nPercent = qBound<qint64>(
-        0, pPercent->data(CDownloadCenterTableDelegate::ProgressValueRole).toLongLong(), 100);
+    const qint64 nPercent =
+        qBound<qint64>(0, pPercent->data(CDownloadCenterTableDelegate::ProgressValueRole).toLongLong(), 100);
     return pSize->data(Qt::UserRole).toLongLong() * nPercent / 100;
 }
 

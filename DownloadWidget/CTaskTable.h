@@ -2,10 +2,10 @@
 
 #include <QList>
 #include <QPersistentModelIndex>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <QPointer>
 #include <QVector>
 
 #include "CDownloadHistory.h"

@@ -155,7 +155,8 @@ QDownloadCenter::~QDownloadCenter()
 void QDownloadCenter::openHistory()
 {
     // The lists of the last session, and of every session before it on this profile.
-    m_pHistory = new CDownloadHistory(ConfigInfo::CConfig::instance().getDownloadConfig().strHistoryFile, this);
+    m_pHistory =
+        new CDownloadHistory(ConfigInfo::CConfig::instance().getDownloadConfig().strHistoryFile, this);
     ui->wgtDone->attachHistory(m_pHistory);
     ui->wgtDownloading->attachHistory(m_pHistory);
     if (!m_pHistory->setAsidePath().isEmpty()) {

@@ -28,10 +28,10 @@ DownloadConfigInfo CConfig::getDownloadConfig()
             .toString());
     // One file per profile, beside the client's log unless the profile names another place.
     const QString strLogFolder = QFileInfo(ncl::NPrintLog::instance()->logFilePath()).absolutePath();
-    info.strHistoryFile = QDir::cleanPath(
-        ClientSettings::value(QStringLiteral("Download/HistoryFile"),
-                              strLogFolder + QStringLiteral("/DownloadHistory.sqlite"))
-            .toString());
+    info.strHistoryFile =
+        QDir::cleanPath(ClientSettings::value(QStringLiteral("Download/HistoryFile"),
+                                              strLogFolder + QStringLiteral("/DownloadHistory.sqlite"))
+                            .toString());
     return info;
 }
 
