@@ -11,7 +11,6 @@
 #include <orbgui/OrbSingleton.h>
 #include <orbgui/OrbSkin.h>
 
-#include "CDownloadCenterTableDelegate.h"
 #include "CDownloadTextFormat.h"
 #include "CSkinStyle.h"
 #include "QDownloadingWidget.h"
@@ -201,9 +200,7 @@ void CPicTaskList::refreshSpeed(int nIntervalMs)
         const int nBytes = static_cast<int>(m_pManager->getSecondDownloadSize());
         m_pTable->setSpeedText(nRow, CDownloadTextFormat::pictureSpeedText(nBytes));
         // From the bar's percent: a package's size may be known only late, or never.
-        const int nPercent = m_pTable->item(nRow, QDownloadingWidget::PicColumnPercent)
-                                 ->data(CDownloadCenterTableDelegate::ProgressValueRole)
-                                 .toInt();
+        const int nPercent = m_pTable->percent(nRow);
         m_pTable->setSpeedTip(nRow, m_timeLeft.update(nTask, qBound(0, nPercent, 100), 100, nIntervalMs));
     }
 }

@@ -240,16 +240,17 @@ qint64 CTaskTable::historyId(int nRow) const
     return pCheck ? pCheck->data(CDownloadHistory::kIdRole).toLongLong() : 0;
 }
 
+int CTaskTable::percent(int nRow) const
+{
+    const QStandardItem* pPercent = m_pModel->item(nRow, m_columns.nPercent);
+    return pPercent ? qBound(0, pPercent->data(CDownloadCenterTableDelegate::ProgressValueRole).toInt(), 100)
+                    : 0;
+}
+
 qint64 CTaskTable::bytesDone(int nRow) const
 {
     const QStandardItem* pSize = m_pModel->item(nRow, m_columns.nPercent - 1);
-    const QStandardItem* pPercent = m_pModel->item(nRow, m_columns.nPercent);
-    if (!pSize || !pPercent) {
-        return 0;
-    }
-    const qint64 nPercent =
-        qBound<qint64>(0, pPercent->data(CDownloadCenterTableDelegate::ProgressValueRole).toLongLong(), 100);
-    return pSize->data(Qt::UserRole).toLongLong() * nPercent / 100;
+    return pSize ? pSize->data(Qt::UserRole).toLongLong() * percent(nRow) / 100 : 0;
 }
 
 void CTaskTable::removeRow(int nRow)

@@ -94,6 +94,8 @@ public:
     // The stored row of a task row (0: none).
     void setHistoryId(int nRow, qint64 nId);
     qint64 historyId(int nRow) const;
+    // The percent its bar shows, 0 to 100.
+    int percent(int nRow) const;
     // The bytes a row has, by its size and its percent.
     qint64 bytesDone(int nRow) const;
 
