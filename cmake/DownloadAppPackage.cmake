@@ -42,6 +42,6 @@ set(dc_runtime "libc6, libstdc++6, libgcc-s1, libqt5core5a (>= 5.15), libqt5gui5
 set(CPACK_DEBIAN_MODULE_PACKAGE_DEPENDS
     "${dc_runtime}, libqt5sql5 (>= 5.15), libqt5sql5-sqlite (>= 5.15), downloadapp-platform (= ${PROJECT_VERSION}) | videoclient-libraries")
 set(CPACK_DEBIAN_PLATFORM_PACKAGE_DEPENDS
-    "${dc_runtime}, libqt5svg5 (>= 5.15), libqt5network5 (>= 5.15), libqt5webenginewidgets5 (>= 5.15), libqt5webchannel5 (>= 5.15), zlib1g")
+    "${dc_runtime}, libqt5svg5 (>= 5.15), libqt5network5 (>= 5.15), libqt5webenginewidgets5 (>= 5.15), libqt5webchannel5 (>= 5.15), libcurl4 (>= 7.85), zlib1g")
 set(CPACK_DEBIAN_PLATFORM_PACKAGE_PROVIDES videoclient-libraries)
 include(CPack)

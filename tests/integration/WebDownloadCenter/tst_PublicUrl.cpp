@@ -5,6 +5,8 @@
 #include <CSimServer.h>
 
 #include <hostservices/ClientSettings.h>
+#include <hostservices/NetworkManager.h>
+#include <hostservices/NetworkManagerListener.h>
 
 #include <QDesktopServices>
 #include <QJsonArray>
@@ -14,6 +16,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 
 #include <sys/resource.h>
@@ -306,6 +309,51 @@ private slots:
         m_pRunner->openDownloadFiledir(QJsonDocument::fromJson(listRequest[0].toUtf8()).object());
         QCOMPARE(m_listOpened.join(' ').replace(folder() + "/", "").replace(folder(), "<folder>"),
                  listRequest[1]);
+    }
+
+    // The HTTP client itself: a listener that ends a transfer at its last report and starts
+    // another (the runner does so when a file cannot be kept) hears nothing more of the first,
+    // and all of the second, which may run on the first one's connection and handle.
+    void listenerTurns()
+    {
+        struct CListener : Common::NetworkManagerListener
+        {
+            Common::NetworkManager manager;
+            std::function<void(const QString&)> fnOnLastReport;
+            QHash<QString, QByteArray> hashData;
+            QStringList listEnds;
+            void onNetworkReadyRead(NetworkReplyData data, QString strTaskId) override
+            {
+                hashData[strTaskId] += data.baData;
+            }
+            void onNetworkProgress(qint64 nTotal, qint64, QString strTaskId) override
+            {
+                if (nTotal == hashData.value(strTaskId).size()) {
+                    fnOnLastReport(strTaskId);
+                }
+            }
+            void onNetworkFinished(NetworkReplyData data, QString strTaskId) override
+            {
+                hashData[strTaskId] += data.baData;
+                listEnds << strTaskId;
+            }
+            void onNetworkError(qint64, QString, QString strTaskId) override
+            {
+                listEnds << "error " + strTaskId;
+            }
+        } listener;
+        listener.manager.registerObject(&listener);
+        listener.fnOnLastReport = [&](const QString& strTaskId) {
+            if (strTaskId == "a") {
+                listener.manager.abortRequest("a");
+                listener.manager.getRequestPublicUrl(url(70000), "b");
+            }
+        };
+        listener.manager.getRequestPublicUrl(url(50000), "a");
+        QTRY_COMPARE_WITH_TIMEOUT(listener.listEnds, QStringList{"b"}, kWaitMs);
+        QByteArray baExpected(70000, Qt::Uninitialized);
+        CGeneratedBody::fill(5, 0, baExpected.data(), baExpected.size());
+        QCOMPARE(listener.hashData.value("b"), baExpected);
     }
 
     // The envelope: numbered from one, an explicit id taking no number, compact text with sorted keys;
