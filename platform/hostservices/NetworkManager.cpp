@@ -436,19 +436,6 @@ public:
         }
     }
 
-    void add(CURL* pEasy)
-    {
-        Transfer* pTransfer = find(pEasy);
-        if (pTransfer == nullptr) {
-            return;
-        }
-        const CURLMcode eResult = curl_multi_add_handle(m_pMulti, pEasy);
-        if (eResult != CURLM_OK) {
-            fail(pTransfer, QNetworkReply::UnknownNetworkError,
-                 QString::fromUtf8(curl_multi_strerror(eResult)));
-        }
-    }
-
     // A new transfer, or a spare one with its handle set up already.
     std::unique_ptr<Transfer> newTransfer()
     {
@@ -504,7 +491,11 @@ public:
             // A few checks within the stall time, at most one a second.
             m_pStallCheck->start(qBound(10, from.nTimeoutMs / 4, 1000));
         }
-        add(pEasy);
+        const CURLMcode eResult = curl_multi_add_handle(m_pMulti, pEasy);
+        if (eResult != CURLM_OK) {
+            release(pEasy);
+            refuse(from.strTaskId, QString::fromUtf8(curl_multi_strerror(eResult)));
+        }
     }
 
     void refuse(const QString& strTaskId, const QString& strError)
