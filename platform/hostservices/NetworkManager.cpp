@@ -30,8 +30,8 @@ namespace {
 
 // The most curl reads from a socket at once, and the piece the listener gets: curl hands its
 // data over in 16 KiB steps, which are gathered first so that the file takes few large writes.
-// A full piece pauses its transfer until the listener has it, so memory stays flat whatever the
-// size of the file: what the disk cannot take yet waits in the kernel's socket buffers.
+// A full piece goes to the listener before curl reads on, so memory stays flat whatever the size
+// of the file: what the disk cannot take yet waits in the kernel's socket buffers.
 constexpr long kPieceBytes = 512 * 1024;
 // Connections kept per host; more requests for a host wait inside curl for a free one.
 constexpr long kConnectionsPerHost = 6;
@@ -106,7 +106,7 @@ struct Transfer
     QElapsedTimer lastReport;
     QElapsedTimer lastData;  // since the request or its last byte
     bool bAnswered = false;  // headers or bytes have come
-    bool bPaused = false;    // its piece is full: curl holds the rest until it is handed over
+    bool bDropped = false;   // ended while curl was busy; let go of once it returns
     QByteArray baPiece;      // body gathered for the listener
     QString strHost;         // host and port now asked
     int nTimeoutMs = 0;
@@ -131,8 +131,11 @@ public:
     QHash<curl_socket_t, QSocketNotifier*> m_hashWriteWatch;
     QTimer* m_pCurlTimer = nullptr;
     QTimer* m_pStallCheck = nullptr;
-    // The listener hears of data only once curl has returned: curl may not be entered again from
-    // its own callbacks, and the listener may start or end requests.
+    // curl may not be entered again from its own callbacks, where a full piece reaches the
+    // listener: what the listener starts or ends meanwhile is done once curl has returned.
+    int m_nInCurl = 0;
+    QVector<CURL*> m_listToAdd;
+    bool m_bDroppedInCurl = false;
     QVector<CURL*> m_listGathering;  // transfers with a piece not yet handed over
     std::vector<std::unique_ptr<Transfer>> m_listSpare;
     quint64 m_nSerials = 0;
@@ -142,7 +145,7 @@ public:
     Transfer* find(CURL* pEasy) const
     {
         const auto it = m_mapTransfers.find(pEasy);
-        return it == m_mapTransfers.end() ? nullptr : it->second.get();
+        return it == m_mapTransfers.end() || it->second->bDropped ? nullptr : it->second.get();
     }
 
     // Whether the transfer is still on after a call into the listener, which may have ended it
@@ -157,7 +160,9 @@ public:
     {
         QList<CURL*> listHandles;
         for (const auto& entry : m_mapTransfers) {
-            listHandles << entry.first;
+            if (!entry.second->bDropped) {
+                listHandles << entry.first;
+            }
         }
         return listHandles;
     }
@@ -173,6 +178,9 @@ public:
     // not yet answered from the last time its host sent anything, if that is later.
     void checkStalls()
     {
+        if (m_nInCurl > 0) {
+            return;  // a listener's own event loop inside a callback: next time
+        }
         const QList<CURL*> listHandles = handles();
         for (CURL* pEasy : listHandles) {
             Transfer* pTransfer = find(pEasy);
@@ -222,6 +230,7 @@ public:
     // Lets curl go of a transfer and forgets it; the listener hears nothing.
     void release(CURL* pEasy)
     {
+        m_listToAdd.removeAll(pEasy);
         curl_multi_remove_handle(m_pMulti, pEasy);
         const auto it = m_mapTransfers.find(pEasy);
         if (it == m_mapTransfers.end()) {
@@ -229,8 +238,7 @@ public:
         }
         std::unique_ptr<Transfer> pTransfer = std::move(it->second);
         m_mapTransfers.erase(it);
-        // One that curl holds data for is not used again: that data belongs to nobody now.
-        if (pTransfer->bPaused || m_listSpare.size() >= kSpareTransfers) {
+        if (m_listSpare.size() >= kSpareTransfers) {
             curl_easy_cleanup(pEasy);
             return;
         }
@@ -244,7 +252,16 @@ public:
     }
 
     // Ends a transfer without telling the listener.
-    void drop(Transfer* pTransfer) { release(pTransfer->pEasy); }
+    void drop(Transfer* pTransfer)
+    {
+        if (m_nInCurl > 0) {
+            // Its next piece of data ends it inside curl; released once curl returns.
+            pTransfer->bDropped = true;
+            m_bDroppedInCurl = true;
+            return;
+        }
+        release(pTransfer->pEasy);
+    }
 
     void dropAll()
     {
@@ -305,10 +322,16 @@ public:
         return isOn(pTransfer->pEasy, nSerial);
     }
 
-    // A piece of the body, from inside curl: gathered for the listener, or held by curl while the
-    // gathered piece is full.
+    // A piece of the body, from inside curl: gathered, and a full piece handed over at once.
+    // Answering less than its size ends the transfer.
     size_t onBody(Transfer* pTransfer, const char* pData, size_t nBytes)
     {
+        if (pTransfer->bDropped) {
+            return 0;
+        }
+        if (pTransfer->baPiece.size() + static_cast<qint64>(nBytes) > kPieceBytes && !handOver(pTransfer)) {
+            return 0;
+        }
         if (pTransfer->baPiece.isEmpty()) {
             // Once a piece: the clock is read once for a turn of curl's, not for every 16 KiB.
             noteData(pTransfer);
@@ -318,10 +341,6 @@ public:
             }
             pTransfer->baPiece.reserve(static_cast<int>(kPieceBytes));
             m_listGathering << pTransfer->pEasy;
-        }
-        if (pTransfer->baPiece.size() + static_cast<qint64>(nBytes) > kPieceBytes) {
-            pTransfer->bPaused = true;
-            return CURL_WRITEFUNC_PAUSE;
         }
         pTransfer->baPiece.append(pData, static_cast<int>(nBytes));
         return nBytes;
@@ -409,19 +428,39 @@ public:
         fail(pTransfer, errorCode(eResult), strError);
     }
 
-    // Runs curl on a socket that is ready, or on its timeout; then the listener gets what came
-    // and hears of what ended.
+    // Runs curl on a socket that is ready, or on its timeout; then does what had to wait, hands
+    // over what came and tells of what ended.
     void act(curl_socket_t nSocket, int nEvents)
     {
+        if (m_nInCurl > 0) {
+            // A listener's own event loop inside a callback: curl is busy, so again soon.
+            m_pCurlTimer->start(10);
+            return;
+        }
         int nRunning = 0;
+        ++m_nInCurl;
         curl_multi_socket_action(m_pMulti, nSocket, nEvents, &nRunning);
-        // In the order it came; what was held goes on once its transfer's piece is handed over.
+        --m_nInCurl;
+        if (std::exchange(m_bDroppedInCurl, false)) {
+            QList<CURL*> listDropped;
+            for (const auto& entry : m_mapTransfers) {
+                if (entry.second->bDropped) {
+                    listDropped << entry.first;
+                }
+            }
+            for (CURL* pEasy : listDropped) {
+                release(pEasy);
+            }
+        }
+        const QVector<CURL*> listToAdd = std::exchange(m_listToAdd, {});
+        for (CURL* pEasy : listToAdd) {
+            add(pEasy);
+        }
+        // In the order it came.
         const QVector<CURL*> listGathering = std::exchange(m_listGathering, {});
         for (CURL* pEasy : listGathering) {
-            Transfer* pTransfer = find(pEasy);
-            if (pTransfer != nullptr && handOver(pTransfer) && pTransfer->bPaused) {
-                pTransfer->bPaused = false;
-                curl_easy_pause(pEasy, CURLPAUSE_CONT);
+            if (Transfer* pTransfer = find(pEasy)) {
+                handOver(pTransfer);
             }
         }
         // One at a time: a transfer the listener ends meanwhile takes its message with it.
@@ -433,6 +472,20 @@ public:
             if (pMessage->msg == CURLMSG_DONE && pTransfer != nullptr) {
                 onDone(pTransfer, eResult);
             }
+        }
+    }
+
+    void add(CURL* pEasy)
+    {
+        Transfer* pTransfer = find(pEasy);
+        if (pTransfer == nullptr) {
+            return;
+        }
+        const CURLMcode eResult = curl_multi_add_handle(m_pMulti, pEasy);
+        if (eResult != CURLM_OK) {
+            const QString strTaskId = pTransfer->strTaskId;
+            release(pEasy);
+            refuse(strTaskId, QString::fromUtf8(curl_multi_strerror(eResult)));
         }
     }
 
@@ -491,10 +544,10 @@ public:
             // A few checks within the stall time, at most one a second.
             m_pStallCheck->start(qBound(10, from.nTimeoutMs / 4, 1000));
         }
-        const CURLMcode eResult = curl_multi_add_handle(m_pMulti, pEasy);
-        if (eResult != CURLM_OK) {
-            release(pEasy);
-            refuse(from.strTaskId, QString::fromUtf8(curl_multi_strerror(eResult)));
+        if (m_nInCurl > 0) {
+            m_listToAdd << pEasy;
+        } else {
+            add(pEasy);
         }
     }
 
@@ -554,7 +607,9 @@ public:
     static size_t headerCallback(char*, size_t nSize, size_t nCount, void* pUser)
     {
         auto* pTransfer = static_cast<Transfer*>(pUser);
-        pTransfer->pOwner->noteData(pTransfer);
+        if (!pTransfer->bDropped) {
+            pTransfer->pOwner->noteData(pTransfer);
+        }
         return nSize * nCount;
     }
 

@@ -219,7 +219,9 @@ private slots:
         QVERIFY(getrlimit(RLIMIT_FSIZE, &old) == 0);
         const rlimit limited{300000, old.rlim_max};
         QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
-        add("big", url(3000000, "&rate=1000000"), "big.bin");
+        // At full speed: the refused write is likely one of a piece handed over inside the HTTP
+        // client, which must stop the transfer only once its own work is done.
+        add("big", url(3000000), "big.bin");
         const int nStatus = ended("big");
         QVERIFY(setrlimit(RLIMIT_FSIZE, &old) == 0 && nStatus == 2 && entries(folder()).isEmpty());
         // Half the free space fits: the file is being written, not refused.
