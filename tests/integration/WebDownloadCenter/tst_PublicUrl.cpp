@@ -162,6 +162,8 @@ private slots:
                                   << QStringList{QString(240, 'n') + ".txt"};
         // Opening the link for writing would create its target outside the folder.
         QTest::newRow("dangling link") << "l.txt" << QStringList{"@l.txt"} << QStringList{"l(1).txt"};
+        QTest::newRow("dangling partial link")
+            << "p.txt" << QStringList{"@p.txt.part"} << QStringList{"p(1).txt"};
         QTest::newRow("at once") << "a.txt" << QStringList() << QStringList{"a(1).txt", "a(2).txt", "a.txt"};
         // Names that are no plain file name fail at once and write nothing.
         QStringList listRefused{"../e.txt",   "sub/e.txt", "..\\e.txt",   "e\n.txt", "e\u0085.txt",
