@@ -7,6 +7,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
 #include <downloadengine/CRecordDownloadManager.h>
 #include <ncl/NFileName.h>
@@ -95,10 +96,16 @@ void CRecordDownloadManagerPrivate::prepare(int nIndex, CRecordTask& task)
         }
     }
     task.info.nStartDownloadTime = static_cast<qint32>(QDateTime::currentSecsSinceEpoch());
-    // The row is built right away; the size, when the caller had none, comes in later.
-    if (task.info.stRecordFile.nFileSize <= 0 && !task.isRunning() && task.pSizeReply.isNull()) {
-        askSize(nIndex, task);
-    }
+    // The row is built right away; the size, when the caller had none, comes in later. It is
+    // asked on the next turn, and only of a task still waiting then: a task started at once
+    // learns it from its download.
+    QTimer::singleShot(0, q, [this, nIndex] {
+        CRecordTask* pTask = this->task(nIndex);
+        if (pTask != nullptr && pTask->info.stRecordFile.nFileSize <= 0 && !pTask->isRunning() &&
+            pTask->pSizeReply.isNull()) {
+            askSize(nIndex, *pTask);
+        }
+    });
 }
 
 void CRecordDownloadManagerPrivate::askSize(int nIndex, CRecordTask& task)
@@ -129,13 +136,12 @@ void CRecordDownloadManagerPrivate::askSize(int nIndex, CRecordTask& task)
     });
 }
 
-void CRecordDownloadManagerPrivate::abortSizeRequest(CRecordTask& task)
+void CRecordDownloadManagerPrivate::forgetSizeRequest(CRecordTask& task)
 {
-    QNetworkReply* pReply = task.pSizeReply;
+    // Left to finish, never aborted: under load, Qt 5's HTTP connection was seen to stop serving
+    // the next download of the same host after a size request was aborted (that download never
+    // got a byte until it timed out). The answer is a few hundred bytes and is ignored.
     task.pSizeReply = nullptr;
-    if (pReply != nullptr) {
-        pReply->abort();
-    }
 }
 
 int CRecordDownloadManagerPrivate::start(int nIndex, CRecordTask& task)
@@ -160,7 +166,7 @@ int CRecordDownloadManagerPrivate::start(int nIndex, CRecordTask& task)
                                         qUtf8Printable(strFolder));
         return NotWritable;
     }
-    abortSizeRequest(task);
+    forgetSizeRequest(task);
 
     auto* pTransfer = new CHttpTransfer(access(), q);
     // A partial file at the task's target is its own: the name was free when chosen, or was taken
@@ -346,7 +352,7 @@ void CRecordDownloadManagerPrivate::fail(int nIndex, CRecordTask& task, const QS
 
 void CRecordDownloadManagerPrivate::halt(CRecordTask& task)
 {
-    abortSizeRequest(task);
+    forgetSizeRequest(task);
     if (task.pTransfer != nullptr) {
         CHttpTransfer* pTransfer = task.pTransfer;
         task.pTransfer = nullptr;

@@ -55,7 +55,7 @@ private:
     QNetworkAccessManager* access();
     QSet<QString> targetsOfOthers(int nIndex) const;
     void askSize(int nIndex, CRecordTask& task);
-    void abortSizeRequest(CRecordTask& task);
+    void forgetSizeRequest(CRecordTask& task);
     void onTransferFinished(int nIndex, CHttpTransfer* pTransfer, bool bOk, const QString& strError);
     void beginDecode(int nIndex);
     void onDecoded(int nIndex, quint64 nToken, const QString& strOutput,

@@ -332,6 +332,19 @@ private slots:
         QCOMPARE(m_record.startDownload(source == QLatin1String("unknown") ? 999 : nIndex), code);
         // Only started tasks take a slot.
         QCOMPARE(m_record.canStillDownload(), running + (code == 0 ? 1 : 0) < 2);
+        // A waiting task's size is asked of the device; a started one learns it from its download
+        // and sends nothing else.
+        if (code == -2) {
+            QTRY_COMPARE_WITH_TIMEOUT(m_record.getDownloadInfo(nIndex).stRecordFile.nFileSize,
+                                      qint64(recording(nIndex, 1, 8000).size()), kTimeoutMs);
+        } else if (code == 0) {
+            QVERIFY(waitEnds(nIndex, 1));
+            QStringList listMethods;
+            for (const CSimDevices::Request& request : m_pDevices->requests(dev(nIndex))) {
+                listMethods << request.strMethod;
+            }
+            QCOMPARE(listMethods, QStringList("GET"));
+        }
     }
 
     // The factor scales the rate: compared as bytes moved side by side in the same window,
