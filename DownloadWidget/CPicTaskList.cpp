@@ -39,8 +39,9 @@ CPicTaskList::CPicTaskList(QStandardItemModel* pModel, CPicDownloadManager* pMan
     : QObject(pPage),
       m_pTable(std::make_unique<CTaskTable>(
           pModel,
-          CTaskTable::Columns{QDownloadingWidget::PicColumnPercent, QDownloadingWidget::PicColumnSpeed,
-                              QDownloadingWidget::PicColumnStatus, QDownloadingWidget::PicColumnOperate})),
+          CTaskTable::Columns{QDownloadingWidget::PicColumnFileSize, QDownloadingWidget::PicColumnPercent,
+                              QDownloadingWidget::PicColumnSpeed, QDownloadingWidget::PicColumnStatus,
+                              QDownloadingWidget::PicColumnOperate})),
       m_pManager(pManager),
       m_pPage(pPage)
 {

@@ -249,7 +249,7 @@ int CTaskTable::percent(int nRow) const
 
 qint64 CTaskTable::bytesDone(int nRow) const
 {
-    const QStandardItem* pSize = m_pModel->item(nRow, m_columns.nPercent - 1);
+    const QStandardItem* pSize = m_pModel->item(nRow, m_columns.nSize);
     return pSize ? pSize->data(Qt::UserRole).toLongLong() * percent(nRow) / 100 : 0;
 }
 

@@ -31,6 +31,7 @@ public:
     // check column and Percent.
     struct Columns
     {
+        int nSize;  // holds the task's size in bytes (Qt::UserRole)
         int nPercent;
         int nSpeed;
         int nStatus;

@@ -143,8 +143,9 @@ QList<QStandardItem*> QDownloadDoneWidget::recordCells(const DownloadInfo& task,
                                 ? tr("unkown size")
                                 : CDownloadTextFormat::sizeText(nFileSize);
     QStandardItem* pName = CSkinStyle::centeredItem(task.strFileName);
-    // Where the file is, for a name cut short.
+    // Where the file is: kept for opening and deleting it, and shown for a name cut short.
     if (!task.strFilePath.isEmpty()) {
+        pName->setData(task.strFilePath, Qt::UserRole);
         pName->setData(QDir::toNativeSeparators(task.strFilePath), Qt::ToolTipRole);
     }
     return {pName,
@@ -264,8 +265,8 @@ void QDownloadDoneWidget::activateRow(ORBGUI::OrbTableView*, const QModelIndex& 
 
 QString QDownloadDoneWidget::filePath(const QModelIndex& index)
 {
-    // A record's name cell knows its file (its tooltip); a picture package's does not.
-    return index.isValid() ? index.sibling(index.row(), DoneColumnFileName).data(Qt::ToolTipRole).toString()
+    // A record's name cell knows its file; a picture package's does not.
+    return index.isValid() ? index.sibling(index.row(), DoneColumnFileName).data(Qt::UserRole).toString()
                            : QString();
 }
 

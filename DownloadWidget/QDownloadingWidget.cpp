@@ -159,8 +159,8 @@ void QDownloadingWidget::initTableViews()
     pRecordView->setModel(pRecordModel);
     CSkinStyle::setColumnModes(pRecordView, RecordColumnOperate);
     m_pRecordTable = std::make_unique<CTaskTable>(
-        pRecordModel,
-        CTaskTable::Columns{RecordColumnPercent, RecordColumnSpeed, RecordColumnStatus, RecordColumnOperate});
+        pRecordModel, CTaskTable::Columns{RecordColumnFileSize, RecordColumnPercent, RecordColumnSpeed,
+                                          RecordColumnStatus, RecordColumnOperate});
     m_pRemoval = new CRecordRemoval(*m_pRecordTable, m_pRecordDownloadMgr, this);
     connect(m_pRemoval, &CRecordRemoval::sgnSlotFreed, this, [this] { startDownload(-1); });
     connect(m_pRemoval, &CRecordRemoval::sgnRowsChanged, this, &QDownloadingWidget::updateDownloadingItemNum);
