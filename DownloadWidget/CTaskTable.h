@@ -27,11 +27,11 @@ public:
         Failed = 2,
     };
 
-    // Where the cells the list changes after a row was built stand; the others lie between the
-    // check column and Percent.
+    // Where the cells the list reads or changes after a row was built stand; the others lie
+    // between the check column and Percent.
     struct Columns
     {
-        int nSize;  // holds the task's size in bytes (Qt::UserRole)
+        int nSize;  // the task's size in bytes as Qt::UserRole
         int nPercent;
         int nSpeed;
         int nStatus;
