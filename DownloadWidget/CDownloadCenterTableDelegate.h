@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "CTaskTypes.h"
+
 // The downloading tables' delegate: paints every cell as the kit does and, in cells marked with
 // ProgressBarRole, a progress track with its fill and a percent label on top.
 class CDownloadCenterTableDelegate : public ORBGUI::OrbTableViewItemDelegateSvg
@@ -12,12 +14,12 @@ public:
     // Roles of a progress cell; Qt::UserRole of the same cell holds the task state (2 = failed).
     enum DownloadItemDataRole
     {
-        ProgressBarRole = Qt::UserRole + 501,    // 757: any valid value marks a progress cell
-        ProgressValueRole = Qt::UserRole + 502,  // 758: whole percent, 0 to 100
+        ProgressBarRole = CTaskTypes::ProgressBarRole,      // 757: any valid value marks a progress cell
+        ProgressValueRole = CTaskTypes::ProgressValueRole,  // 758: whole percent, 0 to 100
     };
 
     // Task state under Qt::UserRole that paints the fill grey.
-    static constexpr int kFailedState = 2;
+    static constexpr int kFailedState = CTaskTypes::Failed;
 
     explicit CDownloadCenterTableDelegate(QObject* parent = nullptr);
     ~CDownloadCenterTableDelegate() override;

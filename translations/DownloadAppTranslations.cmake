@@ -14,6 +14,7 @@ set(DC_TRANSLATION_FILES
     ${DC_TRANSLATIONS_DIR}/DownloadApp_de.ts)
 # Every folder of the module whose sources or forms hold translatable texts.
 set(DC_TRANSLATED_SOURCES
+    ${CMAKE_SOURCE_DIR}/TaskCore
     ${CMAKE_SOURCE_DIR}/DownloadWidget
     ${CMAKE_SOURCE_DIR}/plugin
     ${CMAKE_SOURCE_DIR}/WebDownloadCenter)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CHistoryWriter.h"
+#include "CTaskTypes.h"
 
 #include <downloadengine/DownloadInfo.h>
 
@@ -64,7 +65,7 @@ public:
     static constexpr int kMaxDoneRows = 10000;
     static constexpr int kBusyTimeoutMs = 5000;
     // Where a table row keeps the id of its stored copy, on its check cell.
-    static constexpr int kIdRole = Qt::UserRole + 16;
+    static constexpr int kIdRole = CTaskTypes::StoredIdRole;
 
     explicit CDownloadHistory(const QString& strPath, QObject* parent = nullptr);
     ~CDownloadHistory() override;
