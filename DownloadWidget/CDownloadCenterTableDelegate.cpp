@@ -30,17 +30,11 @@ CDownloadCenterTableDelegate::CDownloadCenterTableDelegate(QObject* parent)
 
 CDownloadCenterTableDelegate::~CDownloadCenterTableDelegate() = default;
 
-void CDownloadCenterTableDelegate::setFilePathOf(std::function<QString(const QModelIndex&)> fnPathOf)
-{
-    m_fnPathOf = std::move(fnPathOf);
-}
-
 bool CDownloadCenterTableDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
                                              const QStyleOptionViewItem& option, const QModelIndex& index)
 {
-    if (event && view && event->type() == QEvent::ToolTip && m_fnPathOf && index.column() == 1 &&
-        isTextElided(option, index)) {
-        const QString strPath = m_fnPathOf(index);
+    if (event && view && event->type() == QEvent::ToolTip && isTextElided(option, index)) {
+        const QString strPath = index.data(CTaskTypes::FilePathRole).toString();
         if (!strPath.isEmpty()) {
             QToolTip::showText(event->globalPos(), QDir::toNativeSeparators(strPath), view->viewport(),
                                option.rect);

@@ -2,8 +2,6 @@
 
 #include <orbgui/OrbTableViewItemDelegateSvg.h>
 
-#include <functional>
-
 #include "CTaskTypes.h"
 
 // The downloading tables' delegate: paints every cell as the kit does and, in cells marked with
@@ -27,12 +25,7 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 
-    // Where a row's file goes: the tooltip of its file name (column 1) when the name is cut
-    // short. Asked only then, so that rows need not hold their paths.
-    void setFilePathOf(std::function<QString(const QModelIndex&)> fnPathOf);
+    // A cut file name shows where its file goes (CTaskTypes::FilePathRole) as its tooltip.
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;
-
-private:
-    std::function<QString(const QModelIndex&)> m_fnPathOf;
 };

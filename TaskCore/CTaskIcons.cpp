@@ -88,3 +88,24 @@ QVariant CTaskIcons::speedButton(const QString& strSkin, int nSpeed)
     return buttonIcon(image(strSkin, images[0]), image(strSkin, images[1]), image(strSkin, images[2]),
                       image(strSkin, images[3]), kSpeedIconSize);
 }
+
+const QVariant& CTaskIcons::Set::speed(int nSpeed) const
+{
+    return nSpeed == 2 ? varSpeed2 : nSpeed == 4 ? varSpeed4 : varSpeed1;
+}
+
+const CTaskIcons::Set& CTaskIcons::forSkin(const QString& strSkin)
+{
+    static QHash<QString, Set> s_hashSets;
+    auto it = s_hashSets.find(strSkin);
+    if (it == s_hashSets.end()) {
+        it = s_hashSets.insert(
+            strSkin,
+            Set{stateIcon(image(strSkin, "down-waiting.svg")),
+                stateIcon(image(strSkin, "down-downloading.svg")),
+                stateIcon(image(strSkin, "down-failed.svg")), stateIcon(image(strSkin, "down-failed.png")),
+                skinButton(strSkin, "delete"), skinButton(strSkin, "down"), speedButton(strSkin, 1),
+                speedButton(strSkin, 2), speedButton(strSkin, 4)});
+    }
+    return *it;
+}

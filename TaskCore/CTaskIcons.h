@@ -9,6 +9,24 @@
 class CTaskIcons
 {
 public:
+    // Every icon the downloading tables show, of one skin.
+    struct Set
+    {
+        QVariant varWaiting;
+        QVariant varDownloading;
+        QVariant varFailed;
+        QVariant varRefused;  // a start the engine refused
+        QVariant varDelete;
+        QVariant varRetry;
+        QVariant varSpeed1;
+        QVariant varSpeed2;
+        QVariant varSpeed4;
+
+        const QVariant& speed(int nSpeed) const;
+    };
+    // Built once per skin.
+    static const Set& forSkin(const QString& strSkin);
+
     // An image of the skin strSkin: "./Skin/<skin>/DownloadApp/<file>".
     static QString image(const QString& strSkin, const char* szFile);
     // An icon slot that shows one image whatever the mouse does, 20 x 20.

@@ -11,7 +11,7 @@
 using Role = ORBGUI::struTreeViewData;
 
 CTaskTableModel::CTaskTableModel(const QVector<Section>& vecSections, QObject* parent)
-    : QAbstractTableModel(parent)
+    : QAbstractTableModel(parent), m_pIcons(&CTaskIcons::forSkin(m_strSkin))
 {
     m_vecSections.reserve(vecSections.size());
     for (const Section& section : vecSections) {
@@ -109,6 +109,7 @@ void CTaskTableModel::setSkin(const QString& strSkin)
         return;
     }
     m_strSkin = strSkin;
+    m_pIcons = &CTaskIcons::forSkin(m_strSkin);
     if (rows() > 0) {
         emit dataChanged(index(0, 0), index(rows() - 1, operateColumn()));
     }
@@ -159,6 +160,68 @@ void CTaskTableModel::removeAllRows(const std::function<void()>& fnErase)
 void CTaskTableModel::changed(int nFirstRow, int nLastRow, int nFirstColumn, int nLastColumn)
 {
     emit dataChanged(index(nFirstRow, nFirstColumn), index(nLastRow, nLastColumn));
+}
+
+QVariant CTaskTableModel::progressCell(CTaskTypes::State eState, qint64 nPercent, int nRole)
+{
+    switch (nRole) {
+        case CTaskTypes::ProgressBarRole:
+            return true;
+        case CTaskTypes::ProgressValueRole:
+            return nPercent;
+        case Qt::UserRole:
+            return eState;
+        case Qt::AccessibleTextRole:
+            return percentText(nPercent);
+        default:
+            return QVariant();
+    }
+}
+
+QVariant CTaskTableModel::speedCell(const QString& strSpeed, const QString& strTimeLeft, int nRole)
+{
+    if (nRole == Qt::DisplayRole) {
+        return strSpeed;
+    }
+    return nRole == Qt::ToolTipRole && !strTimeLeft.isEmpty() ? QVariant(strTimeLeft) : QVariant();
+}
+
+QVariant CTaskTableModel::statusCell(CTaskTypes::State eState, bool bDecoding, bool bRefused, int nRole) const
+{
+    switch (nRole) {
+        case Qt::DisplayRole:
+            return eState == CTaskTypes::Failed    ? QObject::tr("Failed")
+                   : eState == CTaskTypes::Waiting ? QObject::tr("Waiting")
+                   : bDecoding                     ? QObject::tr("Decoding")
+                                                   : QObject::tr("Downloading");
+        case Qt::UserRole:
+            return eState;
+        case Role::PixmapRole0:
+            return eState == CTaskTypes::Failed    ? (bRefused ? m_pIcons->varRefused : m_pIcons->varFailed)
+                   : eState == CTaskTypes::Waiting ? m_pIcons->varWaiting
+                                                   : m_pIcons->varDownloading;
+        case Role::PixmapAlignmentRole:
+            return CTaskTypes::kAlignLeft;
+        default:
+            return QVariant();
+    }
+}
+
+QVariant CTaskTableModel::removeOrRetryIcon(bool bRetry, const char* szRetryTip, int nRole) const
+{
+    switch (nRole) {
+        case Role::PixmapRole0:
+            return m_pIcons->varDelete;
+        case Role::PixmapToolTipRole0:
+            return QCoreApplication::translate("QDownloadingWidget", "delete");
+        case Role::PixmapRole1:
+            return bRetry ? m_pIcons->varRetry : QVariant();
+        case Role::PixmapToolTipRole1:
+            return bRetry ? QVariant(QCoreApplication::translate("QDownloadingWidget", szRetryTip))
+                          : QVariant();
+        default:
+            return QVariant();
+    }
 }
 
 QVariant CTaskTableModel::bytesTip(qint64 nBytes)

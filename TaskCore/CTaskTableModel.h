@@ -7,6 +7,9 @@
 
 #include <functional>
 
+#include "CTaskIcons.h"
+#include "CTaskTypes.h"
+
 // What the module's three tables share: a header of titled sections of given widths with a
 // check-all box in section 0, a check box in column 0 of every row, centred texts, and an
 // Operate column of icons last. The rows belong to the list that owns the model; it tells the
@@ -60,6 +63,15 @@ protected:
     virtual bool isChecked(int nRow) const = 0;
     virtual void setChecked(int nRow, bool bChecked) = 0;
 
+    // The icons of the skin set last.
+    const CTaskIcons::Set& icons() const { return *m_pIcons; }
+    // The cells every downloading table has alike: the bar of a task in eState, its speed with
+    // the time left as a tooltip, its state as text and icon.
+    static QVariant progressCell(CTaskTypes::State eState, qint64 nPercent, int nRole);
+    static QVariant speedCell(const QString& strSpeed, const QString& strTimeLeft, int nRole);
+    QVariant statusCell(CTaskTypes::State eState, bool bDecoding, bool bRefused, int nRole) const;
+    // The delete icon (slot 0) and, with bRetry, the icon that starts the task again (slot 1).
+    QVariant removeOrRetryIcon(bool bRetry, const char* szRetryTip, int nRole) const;
     // A size cell's tooltip: the exact bytes, when there are any.
     static QVariant bytesTip(qint64 nBytes);
     // A progress cell's text for screen readers.
@@ -73,5 +85,6 @@ private:
 
     QVector<QMap<int, QVariant>> m_vecSections;
     QString m_strSkin;
+    const CTaskIcons::Set* m_pIcons;
     int m_nInsertAt = -1;
 };

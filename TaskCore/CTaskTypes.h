@@ -19,8 +19,8 @@ struct CTaskTypes
         // The stored row of a task, on its check cell (0: not stored).
         StoredIdRole = Qt::UserRole + 16,
         // Any valid value marks a progress cell; its Qt::UserRole holds the state (2 = failed).
-        ProgressBarRole = Qt::UserRole + 501,  // 757
-                                               // Whole percent of a progress cell, 0 to 100.
+        ProgressBarRole = Qt::UserRole + 501,    // 757
+                                                 // Whole percent of a progress cell, 0 to 100.
         ProgressValueRole = Qt::UserRole + 502,  // 758
                                                  // Where a row's file goes, on its file name cell.
         FilePathRole = Qt::UserRole + 503,

@@ -90,7 +90,7 @@ private:
 
     QString folder() const { return m_pDir->filePath("downloads"); }
     QString path(const QString& strName) const { return folder() + '/' + strName; }
-    QStandardItemModel* pics() const { return probe::picModel(*m_pList); }
+    QAbstractItemModel* pics() const { return probe::picModel(*m_pList); }
 
     QString files() const { return m_pDir->filePath("files"); }
     QString history() const { return m_pDir->filePath("history.sqlite"); }
@@ -131,15 +131,21 @@ private:
             *m_pWindow, {QDownloadDoneWidget::DoneColumnFileName, QDownloadDoneWidget::DoneColumnFileSize});
     }
 
-    void watch(QStandardItemModel* pModel, int nSpeedColumn, int nPercentColumn)
+    void watch(QAbstractItemModel* pModel, int nSpeedColumn, int nPercentColumn)
     {
-        connect(pModel, &QStandardItemModel::dataChanged, this, [=](const QModelIndex& index) {
-            if (index.column() == nSpeedColumn) {
-                m_listSpeeds << index.data().toString();
-            } else if (index.column() == nPercentColumn) {
-                m_listPercents << index.data(CDownloadCenterTableDelegate::ProgressValueRole).toLongLong();
-            }
-        });
+        connect(pModel, &QAbstractItemModel::dataChanged, this,
+                [=](const QModelIndex& first, const QModelIndex& last) {
+                    for (int nRow = first.row(); nRow <= last.row(); ++nRow) {
+                        if (nSpeedColumn >= first.column() && nSpeedColumn <= last.column()) {
+                            m_listSpeeds << pModel->index(nRow, nSpeedColumn).data().toString();
+                        }
+                        if (nPercentColumn >= first.column() && nPercentColumn <= last.column()) {
+                            m_listPercents << pModel->index(nRow, nPercentColumn)
+                                                  .data(CDownloadCenterTableDelegate::ProgressValueRole)
+                                                  .toLongLong();
+                        }
+                    }
+                });
     }
 
 private slots:
@@ -164,8 +170,8 @@ private slots:
         QVERIFY(m_pList);
         m_listSpeeds.clear();
         m_listPercents.clear();
-        watch(probe::recordModel(*m_pList), W::RecordColumnSpeed, W::RecordColumnPercent);
-        watch(pics(), W::PicColumnSpeed, W::PicColumnPercent);
+        watch(probe::recordModel(*m_pList), CRecordTableModel::ColumnSpeed, CRecordTableModel::ColumnPercent);
+        watch(pics(), CPicTableModel::ColumnSpeed, CPicTableModel::ColumnPercent);
     }
 
     void cleanup()
@@ -183,7 +189,7 @@ private slots:
             listFiles << QString("cam%1.mp4").arg(i);
             addRecord(QString("cam%1").arg(i), 1, 24, listFiles.last());
         }
-        QCOMPARE(probe::rows(probe::recordModel(*m_pList), W::RecordColumnStatus),
+        QCOMPARE(probe::rows(probe::recordModel(*m_pList), CRecordTableModel::ColumnStatus),
                  QStringLiteral("1D 2D 3D 4D 5D 6W"));
         // The sixth starts once a first task has left the list.
         QTRY_VERIFY_WITH_TIMEOUT(probe::state(*m_pList, 6) != W::TaskWaiting, kTimeoutMs);
@@ -215,9 +221,9 @@ private slots:
         QVERIFY2(nKept > 0 && nKept <= 300000, QByteArray::number(nKept).constData());
 
         m_pDevices->setKnobs("flaky", QString());
-        const QStandardItemModel* pModel = probe::recordModel(*m_pList);
-        emit probe::recordView(*m_pList)->SignalPixmapClicked(pModel->index(0, W::RecordColumnOperate),
-                                                              Role::PixmapRole1);
+        const QAbstractItemModel* pModel = probe::recordModel(*m_pList);
+        emit probe::recordView(*m_pList)->SignalPixmapClicked(
+            pModel->index(0, CRecordTableModel::ColumnOperate), Role::PixmapRole1);
         QTRY_COMPARE_WITH_TIMEOUT(done().size(), 1, kTimeoutMs);
         QVERIFY(done().first().startsWith("flaky.mp4 "));
         QCOMPARE(fileSha256(path("flaky.mp4")), recordSha256("flaky", 1, 16));
@@ -252,8 +258,8 @@ private slots:
         // 263030 bytes at 100000 a second: the list's one-second timer sees it running.
         m_pDevices->setKnobs("pics", "rate=100000");
         addPicture("pics", 1, "pics.zip");
-        QCOMPARE(probe::rows(pics(), W::PicColumnStatus), QStringLiteral("1D"));
-        QTRY_COMPARE_WITH_TIMEOUT(pics()->index(0, W::PicColumnFileSize).data().toString(),
+        QCOMPARE(probe::rows(pics(), CPicTableModel::ColumnStatus), QStringLiteral("1D"));
+        QTRY_COMPARE_WITH_TIMEOUT(pics()->index(0, CPicTableModel::ColumnFileSize).data().toString(),
                                   QStringLiteral("256.9KB"), kTimeoutMs);
         QTRY_COMPARE_WITH_TIMEOUT(done(), QStringList{"pics.zip 256.9KB"}, kTimeoutMs);
         QCOMPARE(pics()->rowCount(), 0);
@@ -268,13 +274,14 @@ private slots:
     {
         m_pDevices->setKnobs("broken", "status=500");
         addPicture("broken", 2, "broken.zip");
-        QTRY_COMPARE_WITH_TIMEOUT(probe::rows(pics(), W::PicColumnStatus), QStringLiteral("1F"), kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(probe::rows(pics(), CPicTableModel::ColumnStatus), QStringLiteral("1F"),
+                                  kTimeoutMs);
         // A second package goes first: the failed one waits for a click.
         addPicture("other", 1, "other.zip");
         QTRY_COMPARE_WITH_TIMEOUT(done(), QStringList{"other.zip 256.9KB"}, kTimeoutMs);
 
         m_pDevices->setKnobs("broken", QString());
-        emit probe::picView(*m_pList)->SignalPixmapClicked(pics()->index(0, W::PicColumnOperate),
+        emit probe::picView(*m_pList)->SignalPixmapClicked(pics()->index(0, CPicTableModel::ColumnOperate),
                                                            Role::PixmapRole1);
         QTRY_COMPARE_WITH_TIMEOUT(done(), (QStringList{"broken.zip 256.9KB", "other.zip 256.9KB"}),
                                   kTimeoutMs);

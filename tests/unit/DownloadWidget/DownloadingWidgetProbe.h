@@ -21,6 +21,8 @@
 #include <cmath>
 
 #include "CDownloadCenterTableDelegate.h"
+#include "CPicTableModel.h"
+#include "CRecordTableModel.h"
 #include "QDownloadDoneWidget.h"
 #include "QDownloadingWidget.h"
 
@@ -107,18 +109,18 @@ inline QStringList lowContrast(QString strSheet, QString& strBase)
     return listLow;
 }
 
-inline QStandardItemModel* recordModel(const QDownloadingWidget& widget)
+inline QAbstractItemModel* recordModel(const QDownloadingWidget& widget)
 {
-    return qobject_cast<QStandardItemModel*>(recordView(widget)->model());
+    return recordView(widget)->model();
 }
 
-inline QStandardItemModel* picModel(const QDownloadingWidget& widget)
+inline QAbstractItemModel* picModel(const QDownloadingWidget& widget)
 {
-    return qobject_cast<QStandardItemModel*>(picView(widget)->model());
+    return picView(widget)->model();
 }
 
 // Task indexes of a table's rows, top to bottom.
-inline QList<int> tasks(const QStandardItemModel* pModel)
+inline QList<int> tasks(const QAbstractItemModel* pModel)
 {
     QList<int> listTasks;
     for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
@@ -128,7 +130,7 @@ inline QList<int> tasks(const QStandardItemModel* pModel)
 }
 
 // "1W 2D 3F": task index and state (Waiting, Downloading, Failed) of each row, top to bottom.
-inline QString rows(const QStandardItemModel* pModel, int nStatusColumn)
+inline QString rows(const QAbstractItemModel* pModel, int nStatusColumn)
 {
     QStringList listRows;
     for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
@@ -153,12 +155,12 @@ inline QModelIndex recordCell(const QDownloadingWidget& widget, int nTask, int n
 // State of the task's record row (QDownloadingWidget::RecordTaskState); 0 without a row.
 inline int state(const QDownloadingWidget& widget, int nTask)
 {
-    return recordCell(widget, nTask, QDownloadingWidget::RecordColumnStatus).data(Qt::UserRole).toInt();
+    return recordCell(widget, nTask, CRecordTableModel::ColumnStatus).data(Qt::UserRole).toInt();
 }
 
 inline QString statusText(const QDownloadingWidget& widget, int nTask)
 {
-    return recordCell(widget, nTask, QDownloadingWidget::RecordColumnStatus).data().toString();
+    return recordCell(widget, nTask, CRecordTableModel::ColumnStatus).data().toString();
 }
 
 // The "Done" list's table in a window.

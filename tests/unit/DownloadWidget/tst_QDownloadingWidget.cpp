@@ -4,6 +4,7 @@
 #include <orbgui/OrbSingleton.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QDesktopServices>
 #include <QHeaderView>
@@ -25,6 +26,7 @@
 
 #include "CDownloadCenterTableDelegate.h"
 #include "CDownloadHistory.h"
+#include "CFinishNotices.h"
 #include "DownloadingWidgetProbe.h"
 #include "ModalAnswerer.h"
 #include "NotificationCapture.h"
@@ -148,6 +150,7 @@ private slots:
         m_pHistory = std::make_unique<CDownloadHistory>(
             ConfigInfo::CConfig::instance().getDownloadConfig().strHistoryFile);
         m_pWidget = std::make_unique<QDownloadingWidget>();
+        watchModels();
         m_pWidget->attachHistory(m_pHistory.get());
         // The engine completes the record it is given: rows show the completed one.
         ScriptedEngine::setPrepareTransform([](int nIndex, DownloadInfo& info) {
@@ -161,7 +164,7 @@ private slots:
             m_listFinished << QString("%1:%2").arg(info.strFileName).arg(info.nFileSize);
         });
         m_nextRecord.strDeviceId = "device-a";
-        const auto checkRow = [](QStandardItemModel* pModel, int nTask) {
+        const auto checkRow = [](QAbstractItemModel* pModel, int nTask) {
             pModel->setData(pModel->index(probe::tasks(pModel).indexOf(nTask), 0), Qt::Checked,
                             Qt::CheckStateRole);
         };
@@ -216,6 +219,7 @@ private slots:
                  m_pWidget.reset();
                  ScriptedEngine::clearCalls();
                  m_pWidget = std::make_unique<QDownloadingWidget>();
+                 watchModels();
                  m_pWidget->attachHistory(m_pHistory.get());
              }},
             // Time for the notices of ended downloads to gather.
@@ -472,14 +476,14 @@ private slots:
         const auto at = [&](int nRecordColumn, int nPicColumn) {
             return cell(nTask, nRecordColumn, nPicColumn);
         };
-        const QModelIndex status = at(W::RecordColumnStatus, W::PicColumnStatus);
-        const QModelIndex operate = at(W::RecordColumnOperate, W::PicColumnOperate);
-        const QModelIndex percent = at(W::RecordColumnPercent, W::PicColumnPercent);
+        const QModelIndex status = at(CRecordTableModel::ColumnStatus, CPicTableModel::ColumnStatus);
+        const QModelIndex operate = at(CRecordTableModel::ColumnOperate, CPicTableModel::ColumnOperate);
+        const QModelIndex percent = at(CRecordTableModel::ColumnPercent, CPicTableModel::ColumnPercent);
         const QStringList listLook = {
-            at(W::RecordColumnFileSize, W::PicColumnFileSize).data().toString(),
+            at(CRecordTableModel::ColumnFileSize, CPicTableModel::ColumnFileSize).data().toString(),
             status.data().toString(),
             image(status, Role::PixmapRole0),
-            at(W::RecordColumnSpeed, W::PicColumnSpeed).data().toString(),
+            at(CRecordTableModel::ColumnSpeed, CPicTableModel::ColumnSpeed).data().toString(),
             percent.data(CDownloadCenterTableDelegate::ProgressValueRole).toString(),
             image(operate, Role::PixmapRole1),
             image(operate, Role::PixmapRole2)};
@@ -524,7 +528,9 @@ private slots:
         QFETCH(QString, strTip);
         run(strEvents);
         const int nTask = strEvents.startsWith('*') ? -1 : 1;
-        QCOMPARE(cell(nTask, W::RecordColumnSpeed, W::PicColumnSpeed).data(Qt::ToolTipRole).toString(),
+        QCOMPARE(cell(nTask, CRecordTableModel::ColumnSpeed, CPicTableModel::ColumnSpeed)
+                     .data(Qt::ToolTipRole)
+                     .toString(),
                  strTip);
     }
 
@@ -535,8 +541,8 @@ private slots:
         m_pWidget->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_pWidget.get()));
         ORBGUI::OrbTableView* pView = probe::recordView(*m_pWidget);
-        pView->header()->resizeSection(W::RecordColumnFileName, 30);
-        const QPoint point = pView->visualRect(cell(1, W::RecordColumnFileName, 0)).center();
+        pView->header()->resizeSection(CRecordTableModel::ColumnFileName, 30);
+        const QPoint point = pView->visualRect(cell(1, CRecordTableModel::ColumnFileName, 0)).center();
         QHelpEvent event(QEvent::ToolTip, point, pView->viewport()->mapToGlobal(point));
         QApplication::sendEvent(pView->viewport(), &event);
         QCOMPARE(QToolTip::text(), QString("/srv/r.mp4 1"));
@@ -607,7 +613,7 @@ private slots:
         // Rows, engine calls, check boxes and speed icons.
         const auto seen = [this] {
             QStringList list{tables(), calls()};
-            for (QStandardItemModel* pModel : {probe::recordModel(*m_pWidget), probe::picModel(*m_pWidget)}) {
+            for (QAbstractItemModel* pModel : {probe::recordModel(*m_pWidget), probe::picModel(*m_pWidget)}) {
                 for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
                     list << pModel->index(nRow, 0).data(Qt::CheckStateRole).toString() +
                                 image(pModel->index(nRow, pModel->columnCount() - 1), Role::PixmapRole2);
@@ -660,7 +666,7 @@ private slots:
 
     void frame()
     {
-        const auto texts = [this](int nRow, QStandardItemModel* pModel) {
+        const auto texts = [this](int nRow, QAbstractItemModel* pModel) {
             QStringList listTexts;
             for (int nColumn = 0; nColumn < pModel->columnCount(); ++nColumn) {
                 listTexts << (nRow < 0 ? pModel->headerData(nColumn, Qt::Horizontal)
@@ -676,11 +682,11 @@ private slots:
                  QStringLiteral("|File name|Begin time|End time|File Size|Percent|Speed|Status|Operate"));
         // The user widens text columns, the file name takes the rest, check box and icons stay.
         const QHeaderView* pHeader = probe::recordView(*m_pWidget)->header();
-        QCOMPARE(
-            QList<int>({pHeader->sectionResizeMode(0), pHeader->sectionResizeMode(1),
-                        pHeader->sectionResizeMode(2), pHeader->sectionResizeMode(W::RecordColumnOperate)}),
-            QList<int>(
-                {QHeaderView::Fixed, QHeaderView::Stretch, QHeaderView::Interactive, QHeaderView::Fixed}));
+        QCOMPARE(QList<int>({pHeader->sectionResizeMode(0), pHeader->sectionResizeMode(1),
+                             pHeader->sectionResizeMode(2),
+                             pHeader->sectionResizeMode(CRecordTableModel::ColumnOperate)}),
+                 QList<int>({QHeaderView::Fixed, QHeaderView::Stretch, QHeaderView::Interactive,
+                             QHeaderView::Fixed}));
         m_pWidget->onAddDownloadTask(probe::recordTask("front door.mp4"));
         QCOMPARE(
             texts(0, probe::recordModel(*m_pWidget)),
@@ -721,7 +727,7 @@ private slots:
 
         // The progress timer runs on its own from the first task on.
         run("p1=0.25");
-        QTRY_COMPARE_WITH_TIMEOUT(cell(1, W::RecordColumnSpeed, -1).data().toString(),
+        QTRY_COMPARE_WITH_TIMEOUT(cell(1, CRecordTableModel::ColumnSpeed, -1).data().toString(),
                                   QStringLiteral("7KB/s"), 10000);
     }
 
@@ -803,22 +809,33 @@ private:
         if (!m_pWidget) {
             return QString();
         }
-        const QString strPics = probe::rows(probe::picModel(*m_pWidget), W::PicColumnStatus);
-        return QString(probe::rows(probe::recordModel(*m_pWidget), W::RecordColumnStatus) + " / " + strPics)
+        const QString strPics = probe::rows(probe::picModel(*m_pWidget), CPicTableModel::ColumnStatus);
+        return QString(probe::rows(probe::recordModel(*m_pWidget), CRecordTableModel::ColumnStatus) + " / " +
+                       strPics)
             .remove(QRegularExpression(" / $"))
             .trimmed();
     }
     // A cell of a record task's row; of a picture task's row for a negative nTask.
+    // Qt's own checks of both models, while the tables drive them.
+    void watchModels()
+    {
+        for (QAbstractItemModel* pModel : {probe::recordModel(*m_pWidget), probe::picModel(*m_pWidget)}) {
+            new QAbstractItemModelTester(pModel, QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                         m_pWidget.get());
+        }
+    }
+
     QModelIndex cell(int nTask, int nRecordColumn, int nPicColumn) const
     {
-        QStandardItemModel* pModel = nTask > 0 ? probe::recordModel(*m_pWidget) : probe::picModel(*m_pWidget);
+        QAbstractItemModel* pModel = nTask > 0 ? probe::recordModel(*m_pWidget) : probe::picModel(*m_pWidget);
         return pModel->index(probe::tasks(pModel).indexOf(qAbs(nTask)),
                              nTask > 0 ? nRecordColumn : nPicColumn);
     }
     void click(int nTask, Role::OrbItemDataRole eRole)
     {
         ORBGUI::OrbTableView* pView = nTask > 0 ? probe::recordView(*m_pWidget) : probe::picView(*m_pWidget);
-        emit pView->SignalPixmapClicked(cell(nTask, W::RecordColumnOperate, W::PicColumnOperate), eRole);
+        emit pView->SignalPixmapClicked(
+            cell(nTask, CRecordTableModel::ColumnOperate, CPicTableModel::ColumnOperate), eRole);
     }
     // Chooses the entry named strEntry of the task's context menu (submenus included).
     void chooseFromMenu(int nTask, const QString& strEntry)
