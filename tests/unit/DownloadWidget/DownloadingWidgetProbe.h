@@ -23,6 +23,7 @@
 #include "CDownloadCenterTableDelegate.h"
 #include "CPicTableModel.h"
 #include "CRecordTableModel.h"
+#include "TableRows.h"
 #include "QDownloadDoneWidget.h"
 #include "QDownloadingWidget.h"
 
@@ -119,26 +120,14 @@ inline QAbstractItemModel* picModel(const QDownloadingWidget& widget)
     return picView(widget)->model();
 }
 
-// Task indexes of a table's rows, top to bottom.
 inline QList<int> tasks(const QAbstractItemModel* pModel)
 {
-    QList<int> listTasks;
-    for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
-        listTasks.append(pModel->index(nRow, 0).data(Qt::UserRole).toInt());
-    }
-    return listTasks;
+    return tablerows::tasks(pModel);
 }
 
-// "1W 2D 3F": task index and state (Waiting, Downloading, Failed) of each row, top to bottom.
 inline QString rows(const QAbstractItemModel* pModel, int nStatusColumn)
 {
-    QStringList listRows;
-    for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
-        const int nState = pModel->index(nRow, nStatusColumn).data(Qt::UserRole).toInt();
-        listRows << QString::number(pModel->index(nRow, 0).data(Qt::UserRole).toInt()) +
-                        QStringLiteral("WDF?").at(qBound(0, nState, 3));
-    }
-    return listRows.join(QLatin1Char(' '));
+    return tablerows::rows(pModel, nStatusColumn);
 }
 
 inline QList<int> recordTasks(const QDownloadingWidget& widget)

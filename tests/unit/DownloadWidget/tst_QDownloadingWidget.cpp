@@ -28,61 +28,16 @@
 #include "CDownloadHistory.h"
 #include "CFinishNotices.h"
 #include "DownloadingWidgetProbe.h"
+#include "EventScript.h"
 #include "ModalAnswerer.h"
 #include "NotificationCapture.h"
 #include "ScriptedEngine.h"
 
 using Role = ORBGUI::struTreeViewData;
 using W = QDownloadingWidget;
+using Ev = EventScript::Event;
 
 namespace {
-
-CRecordDownloadManager& rec()
-{
-    return CRecordDownloadManager::getInstance();
-}
-
-CPicDownloadManager& pic()
-{
-    return CPicDownloadManager::getInstance();
-}
-
-// The engine calls that start, stop, poll, speed up and dispose of tasks, as the tables write them.
-const QList<QPair<QString, QString>> kCallNames = {
-    {"rec.startDownload", "start"},     {"rec.stopDownload", "stop"},
-    {"rec.deleteDownloadFile", "file"}, {"rec.destoryDownloadObj", "destroy"},
-    {"rec.setDownloadSpeed", "speed"},  {"rec.getDownloadSpeedAndPercent", "poll"},
-    {"pic.startDownload", "pic.start"}, {"pic.removeDownloadPicTask", "pic.remove"},
-    {"pic.adjustFileSize", "pic.size"}, {"pic.clearAllPicDownloadObj", "pic.clear"}};
-
-// Answers of the engine the tables set: "s3=-2" answers startDownload(3) with -2, "slot=0" says no
-// slot is free, "listed=1,3" lists tasks 1 and 3; an empty value takes the answer back.
-const QHash<QString, QString> kAnswers = {{"s", "startDownload"},
-                                          {"slot", "canStillDownload"},
-                                          {"disk", "isLeftDiskFreeSpaceEnough"},
-                                          {"n", "getCurDownloadNumber"},
-                                          {"listed", "getCurDownloadIndexs"},
-                                          {"v", "setDownloadSpeed"},
-                                          {"ps", "pic.startDownload"},
-                                          {"pr", "pic.removeDownloadPicTask"},
-                                          {"pn", "pic.getPicDownloadSize"},
-                                          {"pbusy", "pic.isPicDownloadingNow"}};
-
-// A removed task reads "gone(n)" (stopped, its file deleted, disposed of), a finished one "done(n)".
-QString calls()
-{
-    QStringList listCalls;
-    for (QString strCall : ScriptedEngine::allCalls()) {
-        for (const auto& name : kCallNames) {
-            if (strCall.startsWith(name.first + '(')) {
-                listCalls << strCall.replace(0, name.first.size(), name.second);
-            }
-        }
-    }
-    return listCalls.join(' ')
-        .replace(QRegularExpression("stop\\((\\d+),2,true\\) file\\(\\1\\) destroy\\(\\1\\)"), "gone(\\1)")
-        .replace(QRegularExpression("stop\\((\\d+),0,false\\) destroy\\(\\1\\)"), "done(\\1)");
-}
 
 // The normal image of an icon slot: "waiting" for ".../down-waiting.svg".
 QString image(const QModelIndex& index, int nRole)
@@ -94,13 +49,6 @@ QString image(const QModelIndex& index, int nRole)
         .remove("down-")
         .remove(".svg");
 }
-
-// An event of the tables: "name", "name<n>" or "name<n>=<s>".
-struct Event
-{
-    int n;
-    QString s;
-};
 
 }  // namespace
 
@@ -157,60 +105,50 @@ private slots:
             info.strFileName += QString(" %1").arg(nIndex);
             info.strFilePath = "/srv/" + info.strFileName;
         });
-        m_nextRecord = probe::recordTask("r.mp4");
+        m_pScript = std::make_unique<EventScript>();
+        m_pScript->setAnswerer([](int nButton, const std::function<void()>& fnWhileOpen) {
+            ModalAnswerer::answerNext(
+                QList<int>{0, ORBGUI::OrbMessageBox::Ok, ORBGUI::OrbMessageBox::Cancel}.at(nButton),
+                fnWhileOpen);
+        });
         m_nPictures = 0;
         // What the "Done" list is handed, by name and size.
         connect(m_pWidget.get(), &W::sgnPicDownloadFinished, this, [this](const DownloadPicInfo& info) {
             m_listFinished << QString("%1:%2").arg(info.strFileName).arg(info.nFileSize);
         });
-        m_nextRecord.strDeviceId = "device-a";
         const auto checkRow = [](QAbstractItemModel* pModel, int nTask) {
             pModel->setData(pModel->index(probe::tasks(pModel).indexOf(nTask), 0), Qt::Checked,
                             Qt::CheckStateRole);
         };
-        m_hashEvents = {
+        const QList<QPair<QString, EventScript::Handler>> listEvents = {
             // Tasks come: "+3" adds three records (of "size=", "kind=", "mode=", "dev="), "*2" two pictures.
-            {"+", [this](auto) { m_pWidget->onAddDownloadTask(m_nextRecord); }},
+            {"+", [this](auto) { m_pWidget->onAddDownloadTask(m_pScript->nextRecord); }},
             {"*",
-             [this](const Event& e) {
+             [this](const Ev& e) {
                  m_pWidget->onAddPicDownloadTask(probe::picTask(QString("p%1.zip").arg(++m_nPictures), e.s));
              }},
-            {"size", [this](const Event& e) { m_nextRecord.stRecordFile.nFileSize = e.s.toLongLong(); }},
-            {"kind", [this](const Event& e) { m_nextRecord.nSourceKind = e.s.toInt(); }},
-            {"mode", [this](const Event& e) { m_nextRecord.nDownloadMode = e.s.toInt(); }},
             // Rows 1 waiting (never given a slot), 2 downloading, 3 failed, 4 downloading, 5 waiting.
-            {"mixed", [this](auto) { run("s1=-2 +4 fail3 slot=0 +1 slot="); }},
-            {"dev", [this](const Event& e) { m_nextRecord.strDeviceId = "device-" + e.s; }},
-            {"p", [](const Event& e) { ScriptedEngine::setProgress(e.n, e.s.toFloat(), "7KB/s"); }},
-            {"bytes", [](const Event& e) { ScriptedEngine::setSecondDownloadSize(e.s.toLong()); }},
-            // The engine's notices.
-            {"done", [](const Event& e) { emit rec().sgnDownloadStateNotify(e.n, true, DownloadInfo()); }},
-            {"fail", [](const Event& e) { emit rec().sgnDownloadStateNotify(e.n, false, DownloadInfo()); }},
-            {"decode", [](const Event& e) { emit rec().sgnBeginDecodeNotify(e.n); }},
-            {"pdone", [](auto) { emit pic().sgnPicFinishedDowndload(); }},
-            {"perr", [](auto) { emit pic().sgnPicDownloadError("corrupt"); }},
-            {"pp", [](const Event& e) { emit pic().sgnPicDownloadProgress(e.s.toLongLong()); }},
-            {"pzip", [](const Event& e) { emit pic().sgnPicGetDownloadZipInfo(e.s.toInt()); }},
+            {"mixed", [this](auto) { m_pScript->run("s1=-2 +4 fail3 slot=0 +1 slot="); }},
             // The user: Operate icons (delete, continue or again, speed), check boxes, buttons.
-            {"del", [this](const Event& e) { click(e.n, Role::PixmapRole0); }},
-            {"cont", [this](const Event& e) { click(e.n, Role::PixmapRole1); }},
-            {"speed", [this](const Event& e) { click(e.n, Role::PixmapRole2); }},
-            {"pdel", [this](const Event& e) { click(-e.n, Role::PixmapRole0); }},
-            {"pagain", [this](const Event& e) { click(-e.n, Role::PixmapRole1); }},
+            {"del", [this](const Ev& e) { click(e.n, Role::PixmapRole0); }},
+            {"cont", [this](const Ev& e) { click(e.n, Role::PixmapRole1); }},
+            {"speed", [this](const Ev& e) { click(e.n, Role::PixmapRole2); }},
+            {"pdel", [this](const Ev& e) { click(-e.n, Role::PixmapRole0); }},
+            {"pagain", [this](const Ev& e) { click(-e.n, Role::PixmapRole1); }},
             // The row's context menu: "menu2=Select_all" (blanks written as _).
-            {"menu", [this](const Event& e) { chooseFromMenu(e.n, QString(e.s).replace('_', ' ')); }},
-            {"pmenu", [this](const Event& e) { chooseFromMenu(-e.n, QString(e.s).replace('_', ' ')); }},
+            {"menu", [this](const Ev& e) { chooseFromMenu(e.n, QString(e.s).replace('_', ' ')); }},
+            {"pmenu", [this](const Ev& e) { chooseFromMenu(-e.n, QString(e.s).replace('_', ' ')); }},
             // Keys on the task's row: "key2=space", "pkey1=enter".
-            {"key", [this](const Event& e) { pressKey(e.n, e.s); }},
-            {"pkey", [this](const Event& e) { pressKey(-e.n, e.s); }},
-            {"x", [this, checkRow](const Event& e) { checkRow(probe::recordModel(*m_pWidget), e.n); }},
-            {"px", [this, checkRow](const Event& e) { checkRow(probe::picModel(*m_pWidget), e.n); }},
+            {"key", [this](const Ev& e) { pressKey(e.n, e.s); }},
+            {"pkey", [this](const Ev& e) { pressKey(-e.n, e.s); }},
+            {"x", [this, checkRow](const Ev& e) { checkRow(probe::recordModel(*m_pWidget), e.n); }},
+            {"px", [this, checkRow](const Ev& e) { checkRow(probe::picModel(*m_pWidget), e.n); }},
             {"pview",
              [this](auto) { m_pWidget->findChild<QAbstractButton*>("btnPictureDownloading")->click(); }},
             {"press", [this](auto) { m_pWidget->findChild<QAbstractButton*>("btnDelete")->click(); }},
             {"delete", [this](auto) { m_pWidget->onDelete(); }},
             // The window: a device deleted, the lists cleared, the widget destroyed, the timer.
-            {"gone", [this](const Event& e) { m_pWidget->onDeviceDeleteNotify("device-" + e.s, 7); }},
+            {"gone", [this](const Ev& e) { m_pWidget->onDeviceDeleteNotify("device-" + e.s, 7); }},
             {"clear", [this](auto) { m_pWidget->clearDownloadingList(); }},
             {"quit", [this](auto) { m_pWidget.reset(); }},
             // The client closed and started again: a new list on the stored tasks.
@@ -225,8 +163,11 @@ private slots:
             // Time for the notices of ended downloads to gather.
             {"later", [](auto) { QTest::qWait(CFinishNotices::kGatherMs + 200); }},
             {"tick", [this](auto) { m_pWidget->onTimeOut(); }},
-            {"osd", [](const Event& e) { probe::setClientSetting("Base/OpenOSD", e.s == "1"); }},
+            {"osd", [](const Ev& e) { probe::setClientSetting("Base/OpenOSD", e.s == "1"); }},
         };
+        for (const auto& event : listEvents) {
+            m_pScript->on(event.first, event.second);
+        }
         ScriptedEngine::clearCalls();
     }
 
@@ -240,27 +181,6 @@ private slots:
     void recordRoad_data()
     {
         addColumns();
-        row("five slots", "| +6", "1D 2D 3D 4D 5D 6W", "start(1) start(2) start(3) start(4) start(5)");
-        row("a slot freed", "+6 | done3", "1D 2D 4D 5D 6D", "done(3) start(6)");
-        row("no free slot", "slot=0 +3 slot= s1=-2 s2=-2 | +1", "1W 2W 3D 4W", "start(1) start(2) start(3)");
-        row("start refused", "slot=0 +2 slot= s1=5 | +1", "1F 2D 3W", "start(1) start(2)");
-        row("start failed", "slot=0 +2 slot= s1=-1 | +1", "1F 2D 3W", "start(1) start(2)");
-        row("unknown task done", "slot=0 +1 slot= | done42", "1D", "start(1)");
-        row("failed", "+2 | fail1", "1F 2D", "stop(1,1,false)");
-        row("unknown task failed", "slot=0 +1 slot= | fail42", "1D", "stop(42,1,false) start(1)");
-        row("continue", "+1 fail1 | cont1", "1D", "start(1)");
-        row("continue, no slot", "+7 fail2 | cont2", "1D 2W 3D 4D 5D 6D 7W", "");
-        row("continued keeps its place", "+7 fail2 cont2 | done4", "1D 2D 3D 5D 6D 7W", "done(4) start(2)");
-        row("continue without icon", "+1 | cont1", "1D", "");
-        row("speed cycle", "+1 | speed1 speed1 speed1 speed1", "1D",
-            "speed(1,2) speed(1,4) speed(1,1) speed(1,2)");
-        row("speed refused", "+1 speed1 v=0 | speed1 speed1", "1D", "speed(1,4) speed(1,4)");
-        row("no speed icon", "kind=2 +1 | speed1", "1D", "");
-        row("tick, engine runs 3", "s1=-1 +7 n=3 | tick", "1F 2D 3D 4D 5D 6D 7W", "poll(2) poll(3) poll(4)");
-        row("tick, engine holds 7", "s1=-1 +7 n=7 | tick", "1F 2D 3D 4D 5D 6D 7W",
-            "poll(2) poll(3) poll(4) poll(5) poll(6)");
-        row("notices in the stop wait", "+7 | stop{done1,decode4} fail3", "2D 3F 4D 5D 6D 7D",
-            "stop(3,1,false) done(1) start(6) start(7)");
         row("disk full", "disk=0 | ok +1", "", "");
         row("disk full, kind 2", "disk=0 kind=2 | +1", "1D", "start(1)");
         row("disk full, kind 23", "disk=0 kind=23 | +1", "1D", "start(1)");
@@ -365,22 +285,6 @@ private slots:
     void pictures_data()
     {
         addColumns();
-        row("one at a time", "| *3", "/ 1D 2W 3W", "pic.start(1)");
-        row("done", "*3 pzip=1536 | pdone", "/ 2D 3W", "pic.remove(1,false) pic.start(2) => p1.zip:1536");
-        row("package size", "*2 | pzip=1536", "/ 1D 2W", "pic.size(1,1536)");
-        row("failed", "*2 | perr", "/ 1F 2D", "pic.start(2)");
-        row("again, one running", "*3 perr | pagain1", "/ 1W 2D 3W", "");
-        row("again, first in line", "*3 perr pagain1 | pdone", "/ 1D 3W",
-            "pic.remove(2,false) pic.start(1) => p2.zip:0");
-        row("again, none running", "*2 perr perr | pagain2", "/ 1F 2D", "pic.start(2)");
-        row("again without icon", "*2 | pagain1 pagain2", "/ 1D 2W", "");
-        row("start refused", "pbusy=1 *3 pbusy= ps1=0 | perr", "/ 1F 2W 3W", "pic.start(1)");
-        row("refused, a new task steps", "pbusy=1 *3 pbusy= ps1=0 perr | *1", "/ 1F 2D 3W 4W",
-            "pic.start(2)");
-        row("notices, none running", "pbusy=1 *2 pbusy= | pp=50 pzip=4096 pdone", "/ 1D 2W", "pic.start(1)");
-        row("numbering", "*2 pdone | *1 +1", "1D / 2D 3W", "start(1)");
-        row("icon, waiting", "*3 perr | pdel3", "/ 1F 2D", "pic.remove(3,false)");
-        row("icon, failed", "*3 perr | pdel1", "/ 2D 3W", "pic.remove(1,false)");
         row("icon, running", "*3 perr | ok pdel2", "/ 1F 3D", "pic.remove(2,true) pic.start(3)");
         row("icon, engine keeps it", "*3 perr pr2=0 | ok pdel2", "/ 1F 2D 3W", "pic.remove(2,true)");
         row("icon, declined", "*3 perr | cancel pdel2", "/ 1F 2D 3W", "");
@@ -397,14 +301,8 @@ private slots:
     {
         addColumns();
         // The order stays; what ran or waited queues again, five at a time; failed ones wait.
-        row("running and waiting", "+7 fail3 | restart", "1D 2D 3F 4D 5D 6D 7W",
-            "start(1) start(2) start(4) start(5) start(6)");
-        row("twice, continued later", "+2 fail2 restart | restart cont2", "1D 2D", "start(1) start(2)");
         row("removed, finished, cleared", "+4 x2 ok press done3 *2 pdel2 | restart", "1D 2D / 1D",
             "start(1) start(2) pic.start(1)");
-        row("cleared", "+2 *1 | clear restart", "", "");
-        row("pictures", "*3 perr | restart", "/ 1F 2D 3W", "pic.start(2)");
-        row("speed kept", "+1 speed1 speed1 | restart", "1D", "start(1) speed(1,4)");
     }
 
     // The file changes on a state change, never on the progress tick.
@@ -612,7 +510,7 @@ private slots:
         QFETCH(QString, strByMenu);
         // Rows, engine calls, check boxes and speed icons.
         const auto seen = [this] {
-            QStringList list{tables(), calls()};
+            QStringList list{tables(), EventScript::calls()};
             for (QAbstractItemModel* pModel : {probe::recordModel(*m_pWidget), probe::picModel(*m_pWidget)}) {
                 for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
                     list << pModel->index(nRow, 0).data(Qt::CheckStateRole).toString() +
@@ -732,52 +630,7 @@ private slots:
     }
 
 private:
-    // Runs events separated by blanks (see init() and kAnswers).
-    void run(const QString& strEvents)
-    {
-        static const QRegularExpression reEvent("^([a-z+*]+)(\\d*)(?:=(.*))?$");
-        for (const QString& strEvent : strEvents.split(' ', Qt::SkipEmptyParts)) {
-            // "ok{e1,e2}" answers the next question with OK, running e1 and e2 while it is open;
-            // "stop{...}" runs them during the wait after the next stop, "idx{...}" while the engine
-            // is asked which tasks it holds.
-            const int nBrace = strEvent.indexOf('{');
-            const QString strHead = strEvent.left(nBrace);
-            const QString strInner =
-                nBrace < 0 ? QString() : strEvent.mid(nBrace + 1).chopped(1).replace(',', ' ');
-            const std::function<void()> fnInner = [this, strInner] { run(strInner); };
-            const int nButton = QStringList{"close", "ok", "cancel"}.indexOf(strHead);
-            const QRegularExpressionMatch match = reEvent.match(strEvent);
-            const QString strName = match.captured(1);
-            if (strHead == "stop") {
-                ScriptedEngine::record().onNextCall("stopDownload",
-                                                    [=] { QTimer::singleShot(10, this, fnInner); });
-            } else if (strHead == "idx") {
-                ScriptedEngine::record().onNextCall("getCurDownloadIndexs", fnInner);
-            } else if (nButton >= 0) {
-                ModalAnswerer::answerNext(
-                    QList<int>{0, ORBGUI::OrbMessageBox::Ok, ORBGUI::OrbMessageBox::Cancel}.at(nButton),
-                    nBrace < 0 ? std::function<void()>() : fnInner);
-            } else if (kAnswers.contains(strName)) {
-                QString strMethod = kAnswers.value(strName);
-                ScriptedEngine& engine =
-                    strMethod.startsWith("pic.") ? ScriptedEngine::pic() : ScriptedEngine::record();
-                strMethod.remove("pic.");
-                const QString strValue = match.captured(3);
-                const QVariant varValue = strValue.isEmpty()       ? QVariant()
-                                          : strValue.contains(',') ? QVariant(strValue.split(','))
-                                                                   : QVariant(strValue);
-                match.captured(2).isEmpty()
-                    ? engine.setAnswer(strMethod, varValue)
-                    : engine.setAnswer(strMethod, match.captured(2).toInt(), varValue);
-            } else {
-                QVERIFY2(m_hashEvents.contains(strName), qPrintable(strEvent));
-                // "+3" adds three tasks.
-                for (int i = strName == "+" || strName == "*" ? match.captured(2).toInt() : 1; i > 0; --i) {
-                    m_hashEvents.value(strName)(Event{match.captured(2).toInt(), match.captured(3)});
-                }
-            }
-        }
-    }
+    void run(const QString& strEvents) { m_pScript->run(strEvents); }
     // Runs the row's events, those after "|" as the action, then compares the tables with the
     // rows expected and the engine calls of the action with the calls expected.
     void check()
@@ -793,7 +646,7 @@ private:
         run(strEvents.section('|', 1));
         QCOMPARE(tables(), strRows);
         // Then "=>" and the pictures handed to the "Done" list.
-        QCOMPARE(QString(calls() + " => " + m_listFinished.join(' '))
+        QCOMPARE(QString(EventScript::calls() + " => " + m_listFinished.join(' '))
                      .remove(QRegularExpression(" => $"))
                      .trimmed(),
                  strCalls);
@@ -864,8 +717,7 @@ private:
 
     std::unique_ptr<CDownloadHistory> m_pHistory;
     std::unique_ptr<QDownloadingWidget> m_pWidget;
-    QHash<QString, std::function<void(const Event&)>> m_hashEvents;
-    DownloadInfo m_nextRecord;
+    std::unique_ptr<EventScript> m_pScript;
     int m_nPictures = 0;
     QStringList m_listFinished;
     QList<QUrl> m_listOpenedUrls;
