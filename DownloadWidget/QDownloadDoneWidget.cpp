@@ -1,17 +1,11 @@
 #include "QDownloadDoneWidget.h"
 
-#include <QDateTime>
 #include <QDesktopServices>
-#include <QDir>
 #include <QMenu>
-#include <QPersistentModelIndex>
 #include <QPixmap>
 #include <QPointer>
 #include <QSize>
-#include <QStandardItemModel>
 #include <QUrl>
-
-#include <algorithm>
 
 #include <hostservices/CConfig.h>
 #include <orbgui/OrbMessageBox.h>
@@ -20,54 +14,19 @@
 #include <orbgui/OrbSkin.h>
 #include <orbgui/OrbTableView.h>
 
-#include "CDownloadTextFormat.h"
+#include "CDoneTableModel.h"
+#include "CDoneTaskList.h"
 #include "CSkinStyle.h"
-#include "CTaskCell.h"
+#include "CTaskIcons.h"
+#include "CTaskTypes.h"
 #include "ui_DownloadDoneWidget.h"
 
 namespace {
 
 const QSize kDeleteIconSize(20, 20);
-const QString kNoValue = QStringLiteral("--");
 
 using Role = ORBGUI::struTreeViewData;
-
-QStandardItem* sizeItem(const QString& strText, qint64 nBytes)
-{
-    auto* pItem = new CTaskCell(CTaskCell::Size, strText);
-    pItem->setData(nBytes, Qt::UserRole);
-    return pItem;
-}
-
-// Seconds from the start of a download until now, as the 32-bit span the list shows.
-qint32 secondsSince(qint32 nStartTime)
-{
-    return static_cast<qint32>(QDateTime::currentSecsSinceEpoch() - nStartTime);
-}
-
-// Removes the rows that are still there, bottom first, a run of neighbours at a time.
-void removeRows(QStandardItemModel* pModel, const QList<QPersistentModelIndex>& listRows)
-{
-    QList<int> listRowNumbers;
-    listRowNumbers.reserve(listRows.size());
-    for (const QPersistentModelIndex& index : listRows) {
-        if (index.isValid()) {
-            listRowNumbers.append(index.row());
-        }
-    }
-    std::sort(listRowNumbers.begin(), listRowNumbers.end(), std::greater<int>());
-    int i = 0;
-    while (i < listRowNumbers.size()) {
-        int nFirst = listRowNumbers.at(i);
-        int nCount = 1;
-        while (i + nCount < listRowNumbers.size() && listRowNumbers.at(i + nCount) == nFirst - 1) {
-            --nFirst;
-            ++nCount;
-        }
-        pModel->removeRows(nFirst, nCount);
-        i += nCount;
-    }
-}
+using Column = CDoneTableModel::Column;
 
 }  // namespace
 
@@ -75,6 +34,8 @@ QDownloadDoneWidget::QDownloadDoneWidget(QWidget* parent)
     : QDownloadListBase(parent), ui(new Ui::DownloadDoneWidget)
 {
     ui->setupUi(this);
+    m_pList = new CDoneTaskList(this);
+    m_pModel = m_pList->model();
     initTableView();
 
     connect(ui->btnDelete, SIGNAL(clicked()), this, SLOT(onDelete()));
@@ -91,99 +52,42 @@ QDownloadDoneWidget::~QDownloadDoneWidget()
 
 void QDownloadDoneWidget::clearDoneList()
 {
-    if (m_pHistory) {
-        m_pHistory->clearDone();
-    }
-    m_pModel->removeRows(0, m_pModel->rowCount());
+    m_pList->clear();
     emit sgnDoneItemNumChanged(0);
 }
 
 void QDownloadDoneWidget::setProductName(const QString& strName)
 {
     m_strProductName = strName;
-    m_pModel->setHeaderData(DoneColumnShop, Qt::Horizontal,
+    m_pModel->setHeaderData(Column::ColumnShop, Qt::Horizontal,
                             CSkinStyle::productTitle(tr("ProductName"), strName), Qt::EditRole);
 }
 
 QString QDownloadDoneWidget::durationText(qint32 nSeconds)
 {
-    const QString strSeconds = QString::number(nSeconds % 60) + tr("Seconds");
-    if (nSeconds >= 3600) {
-        return QString::number(nSeconds / 3600) + tr("Hour") + QString::number(nSeconds % 3600 / 60) +
-               tr("Minute") + strSeconds;
-    }
-    if (nSeconds >= 60) {
-        return QString::number(nSeconds / 60) + tr("Minute") + strSeconds;
-    }
-    return QString::number(nSeconds) + tr("Seconds");
+    return CDoneTableModel::durationText(nSeconds);
 }
 
 void QDownloadDoneWidget::attachHistory(CDownloadHistory* pHistory)
 {
-    m_pHistory = pHistory;
-    if (!m_pHistory) {
-        return;
-    }
-    // Newest first, each appended below the last: one pass, whatever the count. The skin is
-    // asked once: it is read from the settings file.
-    const QVariant varIcon = deleteIcon();
-    for (const CDownloadHistory::Entry& entry : m_pHistory->doneEntries()) {
-        m_pModel->appendRow(completeRow(entry.eKind == CDownloadHistory::Picture
-                                            ? pictureCells(entry.picture, entry.nSeconds)
-                                            : recordCells(entry.record, entry.nSeconds),
-                                        entry.nId, varIcon));
-    }
-    emit sgnDoneItemNumChanged(m_pModel->rowCount());
-}
-
-QList<QStandardItem*> QDownloadDoneWidget::recordCells(const DownloadInfo& task, qint32 nSeconds)
-{
-    const qint64 nFileSize = task.stRecordFile.nFileSize;
-    const QString strSize = CDownloadTextFormat::isRecordSizeUnknown(task)
-                                ? tr("unkown size")
-                                : CDownloadTextFormat::sizeText(nFileSize);
-    QStandardItem* pName = CSkinStyle::centeredItem(task.strFileName);
-    // Where the file is: kept for opening and deleting it, and shown for a name cut short.
-    if (!task.strFilePath.isEmpty()) {
-        pName->setData(task.strFilePath, Qt::UserRole);
-        pName->setData(QDir::toNativeSeparators(task.strFilePath), Qt::ToolTipRole);
-    }
-    return {pName,
-            CSkinStyle::centeredItem(task.strChannelName),
-            CSkinStyle::centeredItem(task.strShopName),
-            CSkinStyle::centeredItem(QString::fromStdString(task.stRecordFile.strBeginTime)),
-            CSkinStyle::centeredItem(QString::fromStdString(task.stRecordFile.strEndTime)),
-            sizeItem(strSize, nFileSize),
-            CSkinStyle::centeredItem(durationText(nSeconds))};
-}
-
-QList<QStandardItem*> QDownloadDoneWidget::pictureCells(const DownloadPicInfo& taskInfo, qint32 nSeconds)
-{
-    // A picture package always knows its size, even when it is 0.
-    return {CSkinStyle::centeredItem(taskInfo.strFileName),
-            CSkinStyle::centeredItem(kNoValue),
-            CSkinStyle::centeredItem(kNoValue),
-            CSkinStyle::centeredItem(taskInfo.strBeginTime),
-            CSkinStyle::centeredItem(taskInfo.strEndTime),
-            sizeItem(CDownloadTextFormat::sizeText(taskInfo.nFileSize), taskInfo.nFileSize),
-            CSkinStyle::centeredItem(durationText(nSeconds))};
+    // The skin is asked once for all the stored rows: it is read from the settings file.
+    updateDeleteIcon();
+    m_pList->attachHistory(pHistory);
+    emit sgnDoneItemNumChanged(m_pList->count());
 }
 
 void QDownloadDoneWidget::onDownloadFinished(const DownloadInfo& task)
 {
-    CDownloadHistory::Entry entry;
-    entry.record = task;
-    entry.nSeconds = secondsSince(task.nStartDownloadTime);
-    insertRowAtTop(recordCells(task, entry.nSeconds), entry);
+    updateDeleteIcon();
+    m_pList->addRecord(task);
+    emit sgnDoneItemNumChanged(m_pList->count());
 }
 
 void QDownloadDoneWidget::onPicDownloadFinished(const DownloadPicInfo& taskInfo)
 {
-    CDownloadHistory::Entry entry;
-    entry.eKind = CDownloadHistory::Picture;
-    entry.picture = taskInfo;
-    entry.nSeconds = secondsSince(taskInfo.nStartDownloadTime);
-    insertRowAtTop(pictureCells(taskInfo, entry.nSeconds), entry);
+    updateDeleteIcon();
+    m_pList->addPicture(taskInfo);
+    emit sgnDoneItemNumChanged(m_pList->count());
 }
 
 void QDownloadDoneWidget::onPixmapItemClicked(const QModelIndex& modelIndex,
@@ -198,22 +102,18 @@ void QDownloadDoneWidget::onPixmapItemClicked(const QModelIndex& modelIndex,
         ORBGUI::OrbMessageBox::Ok | ORBGUI::OrbMessageBox::Cancel);
     if (!pGuard || nAnswer != ORBGUI::OrbMessageBox::Ok || eDateRole != Role::PixmapRole0 ||
         !clickedIndex.isValid() || clickedIndex.model() != m_pModel ||
-        clickedIndex.column() != DoneColumnOperate) {
+        clickedIndex.column() != Column::ColumnOperate) {
         return;
     }
-    forgetStored({clickedIndex});
-    m_pModel->removeRow(clickedIndex.row());
-    emit sgnDoneItemNumChanged(m_pModel->rowCount());
+    m_pList->removeRows({clickedIndex.row()});
+    emit sgnDoneItemNumChanged(m_pList->count());
 }
 
 void QDownloadDoneWidget::onDelete()
 {
     QList<QPersistentModelIndex> listChecked;
-    for (int nRow = 0; nRow < m_pModel->rowCount(); ++nRow) {
-        const QStandardItem* pCheck = m_pModel->item(nRow, DoneColumnCheck);
-        if (pCheck && pCheck->checkState() == Qt::Checked) {
-            listChecked.append(QPersistentModelIndex(pCheck->index()));
-        }
+    for (int nRow : m_pList->checkedRows()) {
+        listChecked.append(QPersistentModelIndex(m_pModel->index(nRow, Column::ColumnCheck)));
     }
     if (listChecked.isEmpty()) {
         ORBGUI::OrbSingleton<ORBGUI::OrbMessageNotify>::Instance().AddTextNotification(
@@ -230,10 +130,9 @@ void QDownloadDoneWidget::onDelete()
         return;
     }
     if (nAnswer == ORBGUI::OrbMessageBox::Ok) {
-        forgetStored(listChecked);
-        removeRows(m_pModel, listChecked);
+        m_pList->removeRows(rowsOf(listChecked));
     }
-    emit sgnDoneItemNumChanged(m_pModel->rowCount());
+    emit sgnDoneItemNumChanged(m_pList->count());
 }
 
 void QDownloadDoneWidget::fillRowMenu(QMenu* pMenu, ORBGUI::OrbTableView* pView, const QModelIndex& index)
@@ -242,7 +141,7 @@ void QDownloadDoneWidget::fillRowMenu(QMenu* pMenu, ORBGUI::OrbTableView* pView,
         const QPersistentModelIndex handle(index);
         pMenu->addAction(tr("Open file"), this, [this, pView, handle] { activateRow(pView, handle); });
     }
-    addIconEntry(pMenu, pView, index.sibling(index.row(), DoneColumnOperate), Role::PixmapRole0);
+    addIconEntry(pMenu, pView, index.sibling(index.row(), Column::ColumnOperate), Role::PixmapRole0);
 }
 
 void QDownloadDoneWidget::openFolder()
@@ -266,8 +165,20 @@ void QDownloadDoneWidget::activateRow(ORBGUI::OrbTableView*, const QModelIndex& 
 QString QDownloadDoneWidget::filePath(const QModelIndex& index)
 {
     // A record's name cell knows its file; a picture package's does not.
-    return index.isValid() ? index.sibling(index.row(), DoneColumnFileName).data(Qt::UserRole).toString()
-                           : QString();
+    return index.isValid()
+               ? index.sibling(index.row(), Column::ColumnFileName).data(CTaskTypes::FilePathRole).toString()
+               : QString();
+}
+
+QVector<int> QDownloadDoneWidget::rowsOf(const QList<QPersistentModelIndex>& listRows)
+{
+    QVector<int> vecRows;
+    for (const QPersistentModelIndex& index : listRows) {
+        if (index.isValid()) {
+            vecRows.append(index.row());
+        }
+    }
+    return vecRows;
 }
 
 void QDownloadDoneWidget::onOpenFolder()
@@ -280,70 +191,26 @@ void QDownloadDoneWidget::initTableView()
 {
     m_pTableView = ui->tableDownloadingList;
     CSkinStyle::setUpTableView(m_pTableView);
-    m_pModel = new QStandardItemModel(0, DoneColumnCount, this);
-    CSkinStyle::setCheckableHeader(m_pModel,
-                                   {QString(), tr("File name"), tr("Channel"), tr("Shop"), tr("Begin time"),
-                                    tr("End time"), tr("File Size"), tr("Done time"), tr("Operate")},
-                                   {32, 180, 180, 180, 180, 180, 100, 150, 70});
-
     m_pTableView->setModel(m_pModel);
-    CSkinStyle::setColumnModes(m_pTableView, DoneColumnOperate);
+    CSkinStyle::setColumnModes(m_pTableView, Column::ColumnOperate);
     enableRowActions(m_pTableView);
     connect(m_pTableView,
             SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)), this,
             SLOT(onPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));
 }
 
-QList<QStandardItem*> QDownloadDoneWidget::completeRow(QList<QStandardItem*> listCells, qint64 nStoredId,
-                                                       const QVariant& varDeleteIcon)
-{
-    auto* pCheck = new CTaskCell(CTaskCell::Check);
-    if (nStoredId > 0) {
-        pCheck->setData(nStoredId, CDownloadHistory::kIdRole);
-    }
-    listCells.prepend(pCheck);
-
-    auto* pOperate = new CTaskCell(CTaskCell::Icons);
-    pOperate->setData(varDeleteIcon, Role::PixmapRole0);
-    pOperate->setData(CTaskCell::shared(tr("delete")), Role::PixmapToolTipRole0);
-    listCells.append(pOperate);
-    return listCells;
-}
-
-void QDownloadDoneWidget::insertRowAtTop(QList<QStandardItem*> listCells,
-                                         const CDownloadHistory::Entry& entry)
-{
-    const qint64 nStoredId = m_pHistory ? m_pHistory->addDone(entry) : 0;
-    m_pModel->insertRow(0, completeRow(listCells, nStoredId, deleteIcon()));
-    emit sgnDoneItemNumChanged(m_pModel->rowCount());
-}
-
-void QDownloadDoneWidget::forgetStored(const QList<QPersistentModelIndex>& listRows)
-{
-    if (!m_pHistory) {
-        return;
-    }
-    QList<qint64> listIds;
-    for (const QPersistentModelIndex& index : listRows) {
-        if (index.isValid()) {
-            listIds.append(
-                index.sibling(index.row(), DoneColumnCheck).data(CDownloadHistory::kIdRole).toLongLong());
-        }
-    }
-    m_pHistory->removeDone(listIds);
-}
-
-QVariant QDownloadDoneWidget::deleteIcon()
+void QDownloadDoneWidget::updateDeleteIcon()
 {
     const QString strSkin = ORBGUI::GetSkinVersion();
-    if (strSkin != m_strIconSkin || !m_varDeleteIcon.isValid()) {
-        const QString strFolder = QStringLiteral("./Skin/%1/DownloadApp/").arg(strSkin);
-        // A missing image gives a null pixmap: the row still comes, with an empty icon.
-        const QPixmap pixNormal(strFolder + QStringLiteral("delete-n.svg"));
-        const QPixmap pixHover(strFolder + QStringLiteral("delete-h.svg"));
-        m_varDeleteIcon = CSkinStyle::buttonIcon(QVariant::fromValue(pixNormal),
-                                                 QVariant::fromValue(pixHover), kDeleteIconSize);
-        m_strIconSkin = strSkin;
+    if (m_bIconLoaded && strSkin == m_strIconSkin) {
+        return;
     }
-    return m_varDeleteIcon;
+    const QString strFolder = QStringLiteral("./Skin/%1/DownloadApp/").arg(strSkin);
+    // A missing image gives a null pixmap: the rows still come, with an empty icon.
+    const QPixmap pixNormal(strFolder + QStringLiteral("delete-n.svg"));
+    const QPixmap pixHover(strFolder + QStringLiteral("delete-h.svg"));
+    m_pModel->setDeleteIcon(CTaskIcons::buttonIcon(QVariant::fromValue(pixNormal),
+                                                   QVariant::fromValue(pixHover), kDeleteIconSize));
+    m_strIconSkin = strSkin;
+    m_bIconLoaded = true;
 }

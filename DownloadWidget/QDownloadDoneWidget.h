@@ -1,21 +1,21 @@
 #pragma once
 
+#include <QList>
 #include <QPersistentModelIndex>
-#include <QPointer>
 #include <QString>
 #include <QVariant>
+#include <QVector>
 #include <QtGlobal>
 
 #include <downloadengine/DownloadInfo.h>
 #include <orbgui/OrbItemDataRole.h>
 
-#include "CDownloadHistory.h"
 #include "QDownloadListBase.h"
 
 class QModelIndex;
+class CDoneTableModel;
+class CDoneTaskList;
 class CDownloadHistory;
-class QStandardItem;
-class QStandardItemModel;
 
 namespace ORBGUI {
 class OrbTableView;
@@ -25,29 +25,14 @@ namespace Ui {
 class DownloadDoneWidget;
 }
 
-// The "Done" page: finished record and picture downloads, newest at the top. With a history the
-// list is kept across restarts, removals included; removing a row never touches a file. Both delete paths ask
-// first, and a finished task may arrive while the question is open, so rows are kept as persistent indexes
-// across it.
+// The "Done" page: shows the finished downloads of its CDoneTaskList, newest at the top, and
+// hands the user's requests to it. Both delete paths ask first, and a finished task may arrive
+// while the question is open, so rows are kept as persistent indexes across it.
 class QDownloadDoneWidget : public QDownloadListBase
 {
     Q_OBJECT
 
 public:
-    enum DoneColumn
-    {
-        DoneColumnCheck = 0,
-        DoneColumnFileName,
-        DoneColumnChannel,
-        DoneColumnShop,
-        DoneColumnBeginTime,
-        DoneColumnEndTime,
-        DoneColumnFileSize,
-        DoneColumnDoneTime,
-        DoneColumnOperate,
-        DoneColumnCount
-    };
-
     explicit QDownloadDoneWidget(QWidget* parent = nullptr);
     ~QDownloadDoneWidget() override;
 
@@ -55,11 +40,10 @@ public:
     void attachHistory(CDownloadHistory* pHistory);
     // Removes every row and reports 0.
     void clearDoneList();
-    // Titles column 3 with the product name.
+    // Titles the Shop column with the product name.
     void setProductName(const QString& strName) override;
 
-    // How long a download took, as the "Done time" column shows it: "1Hour1Minute1Seconds",
-    // "1Minute0Seconds", "59Seconds"; a negative span is shown as it is ("-5Seconds").
+    // How long a download took, as the "Done time" column shows it (CDoneTableModel::durationText).
     static QString durationText(qint32 nSeconds);
 
 signals:
@@ -81,23 +65,16 @@ protected:
 
 private:
     static QString filePath(const QModelIndex& index);
+    // The rows still there, of those followed across a question.
+    static QVector<int> rowsOf(const QList<QPersistentModelIndex>& listRows);
     void initTableView();
-    QList<QStandardItem*> recordCells(const DownloadInfo& task, qint32 nSeconds);
-    QList<QStandardItem*> pictureCells(const DownloadPicInfo& taskInfo, qint32 nSeconds);
-    // Adds the check box (with the stored row's id) and the delete icon to a finished task's cells.
-    QList<QStandardItem*> completeRow(QList<QStandardItem*> listCells, qint64 nStoredId,
-                                      const QVariant& varDeleteIcon);
-    // Puts a finished task at the top, storing it first.
-    void insertRowAtTop(QList<QStandardItem*> listCells, const CDownloadHistory::Entry& entry);
-    // Forgets the stored copies of rows about to go.
-    void forgetStored(const QList<QPersistentModelIndex>& listRows);
-    // The delete icon of the current skin; loaded once per skin, rows share the pixmaps.
-    QVariant deleteIcon();
+    // Gives the model the delete icon of the current skin; loaded once per skin, rows share it.
+    void updateDeleteIcon();
 
     Ui::DownloadDoneWidget* ui = nullptr;
     ORBGUI::OrbTableView* m_pTableView = nullptr;
-    QStandardItemModel* m_pModel = nullptr;
+    CDoneTaskList* m_pList = nullptr;
+    CDoneTableModel* m_pModel = nullptr;
     QString m_strIconSkin;
-    QVariant m_varDeleteIcon;
-    QPointer<CDownloadHistory> m_pHistory;
+    bool m_bIconLoaded = false;
 };

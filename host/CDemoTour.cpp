@@ -20,6 +20,7 @@
 #include <ncl/NPrintLog.h>
 
 #include "CDemoEnvironment.h"
+#include "CDoneTableModel.h"
 #include "QDemoMainWindow.h"
 #include "QModulesPanel.h"
 
@@ -279,10 +280,10 @@ bool CDemoTour::showDoneList()
                  QStringLiteral("the Done list holds every finished task"))) {
         return false;
     }
-    const QAbstractItemView* pDone = m_driver.doneTable();
-    check(QStringLiteral("the product name titles the Done list too"),
-          pDone->model()->headerData(3, Qt::Horizontal).toString() == QLatin1String("Store"),
-          pDone->model()->headerData(3, Qt::Horizontal).toString());
+    const QString strTitle =
+        m_driver.doneTable()->model()->headerData(CDoneTableModel::ColumnShop, Qt::Horizontal).toString();
+    check(QStringLiteral("the product name titles the Done list too"), strTitle == QLatin1String("Store"),
+          strTitle);
     screenshot(QStringLiteral("done.png"));
     m_driver.clickButton(QStringLiteral("btnDownloading"));
     return true;

@@ -24,13 +24,13 @@
 
 #include <memory>
 
+#include "CDoneTableModel.h"
 #include "CDownloadCenterMgr.h"
 #include "CDownloadCenterTableDelegate.h"
 #include "CDownloadTextFormat.h"
 #include "DownloadApp.h"
 #include "DownloadingWidgetProbe.h"
 #include "QDownloadCenter.h"
-#include "QDownloadDoneWidget.h"
 
 using Role = ORBGUI::struTreeViewData;
 using W = QDownloadingWidget;
@@ -127,8 +127,8 @@ private:
     // File names and sizes of the "Done" rows, top to bottom.
     QStringList done() const
     {
-        return probe::doneRows(
-            *m_pWindow, {QDownloadDoneWidget::DoneColumnFileName, QDownloadDoneWidget::DoneColumnFileSize});
+        return probe::doneRows(*m_pWindow,
+                               {CDoneTableModel::ColumnFileName, CDoneTableModel::ColumnFileSize});
     }
 
     void watch(QAbstractItemModel* pModel, int nSpeedColumn, int nPercentColumn)
@@ -414,7 +414,7 @@ static int runSmallHost(const QString& strSimulator)
     }
     const bool bDone =
         QTest::qWaitFor([pWindow] { return probe::doneModel(*pWindow)->rowCount() >= 5; }, kTimeoutMs);
-    for (const QString& strRow : probe::doneRows(*pWindow, {QDownloadDoneWidget::DoneColumnFileName})) {
+    for (const QString& strRow : probe::doneRows(*pWindow, {CDoneTableModel::ColumnFileName})) {
         printf("%s\n", qPrintable(strRow));
     }
     QDownloadCenter::destroyInstance();

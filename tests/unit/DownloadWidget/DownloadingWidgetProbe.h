@@ -153,16 +153,15 @@ inline QString statusText(const QDownloadingWidget& widget, int nTask)
 }
 
 // The "Done" list's table in a window.
-inline QStandardItemModel* doneModel(const QWidget& window)
+inline QAbstractItemModel* doneModel(const QWidget& window)
 {
-    return qobject_cast<QStandardItemModel*>(
-        window.findChild<QDownloadDoneWidget*>()->findChild<ORBGUI::OrbTableView*>()->model());
+    return window.findChild<QDownloadDoneWidget*>()->findChild<ORBGUI::OrbTableView*>()->model();
 }
 
 // The "Done" rows, top to bottom, each the texts of the columns given joined by blanks.
 inline QStringList doneRows(const QWidget& window, const QList<int>& listColumns)
 {
-    const QStandardItemModel* pModel = doneModel(window);
+    const QAbstractItemModel* pModel = doneModel(window);
     QStringList listRows;
     for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
         QStringList listCells;

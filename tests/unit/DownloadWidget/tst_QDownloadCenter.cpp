@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include <QAbstractItemModelTester>
 #include <QDesktopServices>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,6 +23,7 @@
 
 #include <memory>
 
+#include "CDoneTableModel.h"
 #include "DownloadingWidgetProbe.h"
 #include "LogCapture.h"
 #include "ModalAnswerer.h"
@@ -36,6 +38,7 @@ namespace {
 
 using Box = ORBGUI::OrbMessageBox;
 using Role = ORBGUI::struTreeViewData;
+using Done = CDoneTableModel;
 
 QString request(const QString& strMethod, const QString& strParams = QStringLiteral("{}"))
 {
@@ -91,6 +94,7 @@ private slots:
         m_pWindow->initWidget(m_pHost.get());
         m_pBrowser = m_pWindow->findChild<CBrowser*>();
         QVERIFY(m_pBrowser);
+        checkDoneModel();
         connect(m_pBrowser, &CBrowser::sgnResponseSent, this, [this](const QString& strText) {
             // The method, and the jobs of a status message.
             const QJsonObject message = parse(strText);
@@ -417,25 +421,27 @@ private slots:
         record.nStartDownloadTime = picture.nStartDownloadTime = nStart;
         nSourceKind < 0 ? done()->onPicDownloadFinished(picture) : done()->onDownloadFinished(record);
         QStringList listCells;
-        for (int nColumn = 1; nColumn <= QDownloadDoneWidget::DoneColumnFileSize; ++nColumn) {
+        QList<int> listColumns;
+        for (int nColumn = Done::ColumnFileName; nColumn <= Done::ColumnDoneTime; ++nColumn) {
+            listColumns << nColumn;
             listCells << doneModel()->index(0, nColumn).data().toString();
         }
+        const QString strTook = listCells.takeLast();
         QCOMPARE(listCells.join('|'), strRow);
         // A name cut short shows where the file is.
-        QCOMPARE(doneModel()->index(0, 1).data(Qt::ToolTipRole).toString(),
-                 nSourceKind < 0 ? "" : record.strFilePath);
+        const QModelIndex name = doneModel()->index(0, Done::ColumnFileName);
+        QCOMPARE(name.data(Qt::ToolTipRole).toString(), nSourceKind < 0 ? "" : record.strFilePath);
         // How long it took, read within a few seconds.
-        const QString strTook =
-            doneModel()->index(0, QDownloadDoneWidget::DoneColumnDoneTime).data().toString();
         QVERIFY2(QRegularExpression("^1 h 1 min [1-5] s$").match(strTook).hasMatch(), qPrintable(strTook));
         QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 1, dots -, -"));
         // Kept as shown: every column, the file's place, the time it took.
-        const QStringList listShown = probe::doneRows(*m_pWindow, {1, 2, 3, 4, 5, 6, 7}) +
-                                      QStringList(doneModel()->index(0, 1).data(Qt::ToolTipRole).toString());
+        const auto shownRows = [&] {
+            return probe::doneRows(*m_pWindow, listColumns) +
+                   QStringList(doneModel()->index(0, Done::ColumnFileName).data(Qt::ToolTipRole).toString());
+        };
+        const QStringList listShown = shownRows();
         restart();
-        QCOMPARE(probe::doneRows(*m_pWindow, {1, 2, 3, 4, 5, 6, 7}) +
-                     QStringList(doneModel()->index(0, 1).data(Qt::ToolTipRole).toString()),
-                 listShown);
+        QCOMPARE(shownRows(), listShown);
         QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 1, dots -, -"));
     }
 
@@ -492,12 +498,13 @@ private slots:
         NotificationCapture notifications;
         if (nIconSlot < 0) {
             for (int nRow : listChecked) {
-                doneModel()->setData(doneModel()->index(nRow, 0), Qt::Checked, Qt::CheckStateRole);
+                doneModel()->setData(doneModel()->index(nRow, Done::ColumnCheck), Qt::Checked,
+                                     Qt::CheckStateRole);
             }
             done()->findChild<QPushButton*>(QStringLiteral("btnDelete"))->click();
         } else {
             emit done()->findChild<ORBGUI::OrbTableView*>()->SignalPixmapClicked(
-                doneModel()->index(listChecked.first(), QDownloadDoneWidget::DoneColumnOperate),
+                doneModel()->index(listChecked.first(), Done::ColumnOperate),
                 static_cast<Role::OrbItemDataRole>(Role::PixmapRole0 + nIconSlot));
         }
         const QString strAsked =
@@ -598,7 +605,8 @@ private slots:
         auto* pView = done()->findChild<ORBGUI::OrbTableView*>();
         QStringList listEntries;
         for (const QString strEntry : {"Open file", "Open folder"}) {
-            emit pView->customContextMenuRequested(pView->visualRect(doneModel()->index(0, 1)).center());
+            emit pView->customContextMenuRequested(
+                pView->visualRect(doneModel()->index(0, Done::ColumnFileName)).center());
             QMenu* pMenu = done()->findChild<QMenu*>();
             pMenu->hide();
             listEntries.clear();
@@ -649,13 +657,17 @@ private:
         QDownloadCenter::destroyInstance();
         m_pWindow = QDownloadCenter::instance();
         m_pWindow->initWidget(m_pHost.get());
+        checkDoneModel();
+    }
+    // Qt's checks of the Done model, on every change the tests make; they go with the model.
+    void checkDoneModel() const
+    {
+        new QAbstractItemModelTester(doneModel(), QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                     doneModel());
     }
     QDownloadDoneWidget* done() const { return child<QDownloadDoneWidget>("wgtDone"); }
-    QStandardItemModel* doneModel() const { return probe::doneModel(*m_pWindow); }
-    QStringList doneNames() const
-    {
-        return probe::doneRows(*m_pWindow, {QDownloadDoneWidget::DoneColumnFileName});
-    }
+    QAbstractItemModel* doneModel() const { return probe::doneModel(*m_pWindow); }
+    QStringList doneNames() const { return probe::doneRows(*m_pWindow, {Done::ColumnFileName}); }
 
     QTemporaryDir m_dirRecords;
     QTemporaryDir m_dirFiles;

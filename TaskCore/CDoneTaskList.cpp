@@ -1,0 +1,96 @@
+#include "CDoneTaskList.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+
+#include "CDownloadHistory.h"
+
+CDoneTaskList::CDoneTaskList(QObject* parent) : QObject(parent), m_model(m_vecTasks) {}
+
+void CDoneTaskList::attachHistory(CDownloadHistory* pHistory)
+{
+    m_pHistory = pHistory;
+    const QVector<CDownloadHistory::Entry> vecEntries =
+        m_pHistory ? m_pHistory->doneEntries() : QVector<CDownloadHistory::Entry>();
+    if (vecEntries.isEmpty()) {
+        return;
+    }
+    // Newest first, each below the last: one insertion, whatever the count.
+    m_model.beginAppend(vecEntries.size());
+    m_vecTasks.reserve(m_vecTasks.size() + vecEntries.size());
+    for (const CDownloadHistory::Entry& entry : vecEntries) {
+        m_vecTasks.append(CDoneTask{entry});
+    }
+    m_model.endInsert();
+}
+
+void CDoneTaskList::addRecord(const DownloadInfo& record)
+{
+    CDownloadHistory::Entry entry;
+    entry.record = record;
+    addAtTop(entry, record.nStartDownloadTime);
+}
+
+void CDoneTaskList::addPicture(const DownloadPicInfo& picture)
+{
+    CDownloadHistory::Entry entry;
+    entry.eKind = CDownloadHistory::Picture;
+    entry.picture = picture;
+    addAtTop(entry, picture.nStartDownloadTime);
+}
+
+void CDoneTaskList::addAtTop(CDownloadHistory::Entry entry, qint32 nStartTime)
+{
+    // The span the list shows is 32 bits, as the start time is.
+    entry.nSeconds = static_cast<qint32>(QDateTime::currentSecsSinceEpoch() - nStartTime);
+    // Stored first: the row keeps the id of its stored copy, to forget it when the row goes.
+    entry.nId = m_pHistory ? m_pHistory->addDone(entry) : 0;
+    m_model.beginInsertAtTop(1);
+    m_vecTasks.prepend(CDoneTask{entry});
+    m_model.endInsert();
+}
+
+void CDoneTaskList::removeRows(QVector<int> vecRows)
+{
+    std::sort(vecRows.begin(), vecRows.end());
+    vecRows.erase(std::unique(vecRows.begin(), vecRows.end()), vecRows.end());
+    const int nCount = m_vecTasks.size();
+    vecRows.erase(std::remove_if(vecRows.begin(), vecRows.end(),
+                                 [nCount](int nRow) { return nRow < 0 || nRow >= nCount; }),
+                  vecRows.end());
+    if (vecRows.isEmpty()) {
+        return;
+    }
+    if (m_pHistory) {
+        QList<qint64> listIds;
+        for (int nRow : vecRows) {
+            if (m_vecTasks.at(nRow).entry.nId > 0) {
+                listIds.append(m_vecTasks.at(nRow).entry.nId);
+            }
+        }
+        m_pHistory->removeDone(listIds);
+    }
+    m_model.removeRuns(vecRows, [this](int nFirst, int nRun) {
+        m_vecTasks.erase(m_vecTasks.begin() + nFirst, m_vecTasks.begin() + nFirst + nRun);
+    });
+}
+
+void CDoneTaskList::clear()
+{
+    if (m_pHistory) {
+        m_pHistory->clearDone();
+    }
+    m_model.removeAllRows([this] { m_vecTasks.clear(); });
+}
+
+QVector<int> CDoneTaskList::checkedRows() const
+{
+    QVector<int> vecRows;
+    for (int nRow = 0; nRow < m_vecTasks.size(); ++nRow) {
+        if (m_vecTasks.at(nRow).bChecked) {
+            vecRows.append(nRow);
+        }
+    }
+    return vecRows;
+}

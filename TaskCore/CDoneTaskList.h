@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QVector>
+#include <QtGlobal>
+
+#include <downloadengine/DownloadInfo.h>
+
+#include "CDoneTableModel.h"
+#include "CDoneTask.h"
+
+// The finished downloads, newest first: the one place their rows live. Every change goes
+// through here, is told to the model as it happens and, with a history attached, is kept across
+// restarts. Removing a row never touches its file.
+class CDoneTaskList : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit CDoneTaskList(QObject* parent = nullptr);
+
+    CDoneTableModel* model() { return &m_model; }
+    int count() const { return m_vecTasks.size(); }
+
+    // Shows the stored rows below those there, newest first, and keeps every change from now on.
+    void attachHistory(CDownloadHistory* pHistory);
+    // A download that has just finished, at the top; the time it took is counted from its start.
+    void addRecord(const DownloadInfo& record);
+    void addPicture(const DownloadPicInfo& picture);
+    // Takes out the given rows, in any order; a row that is not there is ignored.
+    void removeRows(QVector<int> vecRows);
+    void clear();
+    // The ticked rows, top to bottom.
+    QVector<int> checkedRows() const;
+
+private:
+    void addAtTop(CDownloadHistory::Entry entry, qint32 nStartTime);
+
+    QVector<CDoneTask> m_vecTasks;
+    // After the rows: it is destroyed first, while they are still there.
+    CDoneTableModel m_model;
+    QPointer<CDownloadHistory> m_pHistory;
+};
