@@ -67,9 +67,10 @@ void CDownloadCenterTableDelegate::paint(QPainter* painter, const QStyleOptionVi
     painter->drawRect(rcTrack);
 
     // Any progress past half a pixel shows at least one pixel, so a started task never looks idle.
+    // The fill's first column is the track's outline: it takes two to show one.
     float fFillWidth = static_cast<float>(static_cast<double>(rcTrack.width()) * nPercent / 100.0);
-    if (fFillWidth > 0.5f && fFillWidth < 1.0f) {
-        fFillWidth = 1.0f;
+    if (fFillWidth > 0.5f && fFillWidth < 2.0f) {
+        fFillWidth = 2.0f;
     }
     // The percent is drawn unclamped; only absurd values are bounded so the conversion stays defined.
     fFillWidth = qBound(-kMaxFillWidth, fFillWidth, kMaxFillWidth);

@@ -7,9 +7,9 @@
 
 #include <orbgui/OrbTableView.h>
 
+#include "CDoneTaskList.h"
 #include "CDownloadCenterTableDelegate.h"
 #include "CDownloadTextFormat.h"
-#include "CTaskCell.h"
 #include "QDownloadDoneWidget.h"
 
 // What the lists' cells show: the texts of sizes, speeds and durations, the progress bars the
@@ -67,15 +67,19 @@ void tst_DownloadCells::progress_data()
     QTest::addColumn<int>("nPercent");
     QTest::addColumn<int>("nState");
     QTest::addColumn<QString>("strPainted");
+    QTest::addColumn<int>("nWidth");
 
     // A 200 x 36 cell: the track runs from x 8 to 162 (154 wide and its outline), the fill's
     // outline hides one column of it, the percent label sits right of the track.
-    QTest::newRow("half") << true << 50 << 1 << "track 8-162, blue 76, grey 0, label";
-    QTest::newRow("failed half") << true << 50 << 2 << "track 8-162, blue 0, grey 76, label";
-    QTest::newRow("full") << true << 100 << 0 << "track 8-162, blue 153, grey 0, label";
-    QTest::newRow("a third, truncated") << true << 33 << 1 << "track 8-162, blue 49, grey 0, label";
-    QTest::newRow("none") << true << 0 << 1 << "track 8-162, blue 0, grey 0, label";
-    QTest::newRow("not a progress cell") << false << 50 << 1 << "track -, blue 0, grey 0, no label";
+    QTest::newRow("half") << true << 50 << 1 << "track 8-162, blue 76, grey 0, label" << 200;
+    QTest::newRow("failed half") << true << 50 << 2 << "track 8-162, blue 0, grey 76, label" << 200;
+    QTest::newRow("full") << true << 100 << 0 << "track 8-162, blue 153, grey 0, label" << 200;
+    QTest::newRow("a third, truncated") << true << 33 << 1 << "track 8-162, blue 49, grey 0, label" << 200;
+    QTest::newRow("none") << true << 0 << 1 << "track 8-162, blue 0, grey 0, label" << 200;
+    QTest::newRow("not a progress cell") << false << 50 << 1 << "track -, blue 0, grey 0, no label" << 200;
+    // Narrow cells: progress past half a pixel shows one pixel, half a pixel none.
+    QTest::newRow("half a pixel") << true << 1 << 1 << "track 8-58, blue 0, grey 0, label" << 96;
+    QTest::newRow("past half a pixel") << true << 1 << 1 << "track 8-63, blue 1, grey 0, label" << 101;
 }
 
 void tst_DownloadCells::progress()
@@ -84,6 +88,7 @@ void tst_DownloadCells::progress()
     QFETCH(int, nPercent);
     QFETCH(int, nState);
     QFETCH(QString, strPainted);
+    QFETCH(int, nWidth);
 
     QStandardItemModel model;
     auto* pItem = new QStandardItem();
@@ -94,7 +99,7 @@ void tst_DownloadCells::progress()
     pItem->setData(nState, Qt::UserRole);
     model.appendRow(pItem);
 
-    QImage image(200, 36, QImage::Format_ARGB32);
+    QImage image(nWidth, 36, QImage::Format_ARGB32);
     image.fill(Qt::white);
     QStyleOptionViewItem option;
     option.rect = image.rect();
@@ -117,7 +122,7 @@ void tst_DownloadCells::progress()
             nTrackStart = nTrackStart < 0 ? nX : nTrackStart;
             strTrack = QStringLiteral("%1-%2").arg(nTrackStart).arg(nX);
         }
-        for (int nY = 0; nY < image.height() && nX > 165; ++nY) {
+        for (int nY = 0; nY < image.height() && nX > image.width() - 35; ++nY) {
             bLabel = bLabel || image.pixel(nX, nY) == qRgb(200, 30, 30);
         }
     }
@@ -133,30 +138,32 @@ void tst_DownloadCells::progress()
 void tst_DownloadCells::tooltips()
 {
     const QString strLong = QString(40, 'n') + ".mp4";
-    auto* pTipped = new CTaskCell(CTaskCell::Text, strLong);
-    pTipped->setData("/srv/" + strLong, Qt::ToolTipRole);
-    auto* pSize = new CTaskCell(CTaskCell::Size, "999B");
-    pSize->setData(999, Qt::UserRole);
-    QStandardItemModel model;
-    model.appendRow({pTipped, new CTaskCell(CTaskCell::Text, strLong),
-                     new CTaskCell(CTaskCell::Text, "r.mp4"), pSize,
-                     new CTaskCell(CTaskCell::Size, "unkown size")});
+    DownloadInfo record;
+    record.strFileName = strLong;
+    record.strFilePath = "/srv/" + strLong;
+    record.strChannelName = strLong;
+    record.strShopName = "r.mp4";
+    record.stRecordFile.nFileSize = 999;
+    CDoneTaskList list;
+    list.addRecord(record);
     ORBGUI::OrbTableView view;
-    view.setModel(&model);
-    view.resize(700, 100);
+    view.setItemDelegate(new CDownloadCenterTableDelegate(&view));
+    view.setModel(list.model());
+    view.resize(900, 100);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     QStringList listShown;
-    for (int nColumn = 0; nColumn < model.columnCount(); ++nColumn) {
+    for (int nColumn : {CDoneTableModel::ColumnFileName, CDoneTableModel::ColumnChannel,
+                        CDoneTableModel::ColumnShop, CDoneTableModel::ColumnFileSize}) {
         view.header()->resizeSection(nColumn, 120);
-        const QPoint point = view.visualRect(model.index(0, nColumn)).center();
+        const QPoint point = view.visualRect(list.model()->index(0, nColumn)).center();
         QHelpEvent event(QEvent::ToolTip, point, view.viewport()->mapToGlobal(point));
         QApplication::sendEvent(view.viewport(), &event);
         listShown << (QToolTip::isVisible() ? QToolTip::text() : QString());
         QToolTip::hideText();
         QTRY_VERIFY(!QToolTip::isVisible());
     }
-    QCOMPARE(listShown, QStringList({"/srv/" + strLong, strLong, "", "999 bytes", ""}));
+    QCOMPARE(listShown, QStringList({"/srv/" + strLong, strLong, "", "999 bytes"}));
 }
 
 QTEST_MAIN(tst_DownloadCells)
