@@ -5,11 +5,11 @@
 #include <benchmark/benchmark.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "CDownloadHistory.h"
+#include "CRecordTaskList.h"
 #include "QDownloadingWidget.h"
 #include "ScriptedEngine.h"
 
@@ -68,8 +69,8 @@ struct LoadedList
         // Lay the view out once, as the event loop would have between tasks.
         QApplication::processEvents();
         ScriptedEngine::clearCalls();
-        pModel = qobject_cast<QStandardItemModel*>(
-            pWidget->findChild<ORBGUI::OrbTableView*>(QStringLiteral("tableDownloadingList"))->model());
+        pModel = pWidget->findChild<ORBGUI::OrbTableView*>(QStringLiteral("tableDownloadingList"))->model();
+        pRecords = pWidget->findChild<CRecordTaskList*>();
     }
     ~LoadedList()
     {
@@ -81,7 +82,8 @@ struct LoadedList
     QTemporaryDir dirHistory;
     std::unique_ptr<CDownloadHistory> pHistory;
     std::unique_ptr<QDownloadingWidget> pWidget;
-    QStandardItemModel* pModel = nullptr;
+    QAbstractItemModel* pModel = nullptr;
+    CRecordTaskList* pRecords = nullptr;
 };
 
 // The second argument keeps the tasks in a history file (1) or not (0).
@@ -99,10 +101,8 @@ void BM_RecordAdd(benchmark::State& state)
 
         // Back to nRows rows and tasks, so every add meets the same table.
         state.PauseTiming();
-        const int nLast = list.pModel->rowCount() - 1;
-        const int nTask = list.pModel->index(nLast, 0).data(Qt::UserRole).toInt();
-        list.pModel->removeRow(nLast);
-        CRecordDownloadManager::getInstance().destoryDownloadObj(nTask);
+        // The last one waits: it goes as its delete icon takes it, without a stop.
+        list.pRecords->deleteTask(list.pRecords->taskIndexAt(list.pModel->rowCount() - 1));
         ScriptedEngine::clearCalls();
         state.ResumeTiming();
     }
@@ -123,10 +123,8 @@ void BM_RecordAddAndRepaint(benchmark::State& state)
         QApplication::processEvents();
 
         state.PauseTiming();
-        const int nLast = list.pModel->rowCount() - 1;
-        const int nTask = list.pModel->index(nLast, 0).data(Qt::UserRole).toInt();
-        list.pModel->removeRow(nLast);
-        CRecordDownloadManager::getInstance().destoryDownloadObj(nTask);
+        // The last one waits: it goes as its delete icon takes it, without a stop.
+        list.pRecords->deleteTask(list.pRecords->taskIndexAt(list.pModel->rowCount() - 1));
         QApplication::processEvents();
         ScriptedEngine::clearCalls();
         state.ResumeTiming();
@@ -264,8 +262,8 @@ void BM_DeleteChecked(benchmark::State& state)
     ScriptedEngine::record().setAnswer(QStringLiteral("canStillDownload"), false);
     QDownloadingWidget widget;
     widget.show();
-    auto* pModel = qobject_cast<QStandardItemModel*>(
-        widget.findChild<ORBGUI::OrbTableView*>(QStringLiteral("tableDownloadingList"))->model());
+    QAbstractItemModel* pModel =
+        widget.findChild<ORBGUI::OrbTableView*>(QStringLiteral("tableDownloadingList"))->model();
     auto* pDelete = widget.findChild<ORBGUI::OrbPushButton*>(QStringLiteral("btnDelete"));
     int nNumber = 0;
     for (auto _ : state) {
@@ -276,7 +274,7 @@ void BM_DeleteChecked(benchmark::State& state)
             }
         }
         for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
-            pModel->item(nRow, 0)->setCheckState(Qt::Checked);
+            pModel->setData(pModel->index(nRow, 0), Qt::Checked, Qt::CheckStateRole);
         }
         QApplication::processEvents();
         ScriptedEngine::clearCalls();
@@ -419,11 +417,11 @@ int main(int argc, char** argv)
     figure(dAdd100 > 0 && dAdd100k >= 0, "figure record-add-ratio-100k: %.2f x (goal <= 1.2)\n",
            dAdd100k / dAdd100);
     figure(dTick100k >= 0, "figure record-tick-100k: %.3f ms (goal <= 3)\n", dTick100k);
-    figure(dDelete100k >= 0, "figure delete-100k: %.0f ms (goal <= 1500)\n", dDelete100k);
-    figure(nRows100kKiB > 0, "figure rows-100k-rss: %.1f MiB (%lld bytes a row; goal <= 3072 bytes a row)\n",
+    figure(dDelete100k >= 0, "figure delete-100k: %.0f ms (goal <= 300)\n", dDelete100k);
+    figure(nRows100kKiB > 0, "figure rows-100k-rss: %.1f MiB (%lld bytes a row; goal <= 100 MiB)\n",
            static_cast<double>(nRows100kKiB) / 1024, nRows100kKiB * 1024 / 100000);
     figure(dLag10k >= 0, "figure ui-lag-p99-10k: %.1f ms (goal <= 16)\n", dLag10k);
-    figure(dLag100k >= 0, "figure ui-lag-p99-100k: %.1f ms (goal <= 50)\n", dLag100k);
+    figure(dLag100k >= 0, "figure ui-lag-p99-100k: %.1f ms (goal <= 16)\n", dLag100k);
     if (!bAll) {
         std::fprintf(stderr, "bench_downloading: some benchmarks did not run, their figures are missing\n");
         return 1;
