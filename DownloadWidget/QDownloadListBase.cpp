@@ -9,6 +9,7 @@
 #include <orbgui/OrbTableView.h>
 
 #include "CSkinStyle.h"
+#include "CTaskTableModel.h"
 
 void QDownloadListBase::paintEvent(QPaintEvent* event)
 {
@@ -55,7 +56,7 @@ bool QDownloadListBase::eventFilter(QObject* pWatched, QEvent* pEvent)
         case Qt::Key_Space:
             if (current.isValid()) {
                 // The row's check box, whichever cell is current.
-                const QModelIndex check = current.sibling(current.row(), 0);
+                const QModelIndex check = current.sibling(current.row(), CTaskTableModel::ColumnCheck);
                 pView->model()->setData(
                     check, check.data(Qt::CheckStateRole) == Qt::Checked ? Qt::Unchecked : Qt::Checked,
                     Qt::CheckStateRole);

@@ -30,7 +30,7 @@ QVector<CTaskTableModel::Section> sections()
     QVector<CTaskTableModel::Section> vecSections;
     for (int nColumn = 0; nColumn < CDoneTableModel::ColumnCount; ++nColumn) {
         vecSections.append(
-            {nColumn == 0 ? QString() : QCoreApplication::translate(kContext, szTitles[nColumn]),
+            {nColumn == CDoneTableModel::ColumnCheck ? QString() : QCoreApplication::translate(kContext, szTitles[nColumn]),
              nWidths[nColumn]});
     }
     return vecSections;

@@ -18,8 +18,8 @@ class CDoneTableModel : public CTaskTableModel
 public:
     enum Column
     {
-        ColumnCheck = 0,
-        ColumnFileName,
+        ColumnCheck = CTaskTableModel::ColumnCheck,
+        ColumnFileName = CTaskTableModel::ColumnFileName,
         ColumnChannel,
         ColumnShop,
         ColumnBeginTime,

@@ -12,8 +12,8 @@ class CPicTableModel : public CTaskTableModel
 public:
     enum Column
     {
-        ColumnCheck = 0,
-        ColumnFileName,
+        ColumnCheck = CTaskTableModel::ColumnCheck,
+        ColumnFileName = CTaskTableModel::ColumnFileName,
         ColumnBeginTime,
         ColumnEndTime,
         ColumnFileSize,

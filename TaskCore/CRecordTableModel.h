@@ -13,8 +13,8 @@ class CRecordTableModel : public CTaskTableModel
 public:
     enum Column
     {
-        ColumnCheck = 0,
-        ColumnFileName,
+        ColumnCheck = CTaskTableModel::ColumnCheck,
+        ColumnFileName = CTaskTableModel::ColumnFileName,
         ColumnChannel,
         ColumnShop,
         ColumnBeginTime,

@@ -46,9 +46,10 @@ QVariant CTaskTableModel::data(const QModelIndex& index, int nRole) const
         case Qt::TextAlignmentRole:
             return nColumn == operateColumn() ? QVariant() : QVariant(CTaskTypes::kAlignCenter);
         case Qt::CheckStateRole:
-            return nColumn == 0 ? QVariant(isChecked(nRow) ? Qt::Checked : Qt::Unchecked) : QVariant();
+            return nColumn == ColumnCheck ? QVariant(isChecked(nRow) ? Qt::Checked : Qt::Unchecked)
+                                          : QVariant();
         case Qt::AccessibleTextRole:
-            return nColumn == 0                 ? QVariant(rowSummary(nRow))
+            return nColumn == ColumnCheck       ? QVariant(rowSummary(nRow))
                    : nColumn == operateColumn() ? iconNames(nRow)
                                                 : cell(nRow, nColumn, nRole);
         case Role::PixmapAlignmentRole:
@@ -61,7 +62,7 @@ QVariant CTaskTableModel::data(const QModelIndex& index, int nRole) const
 
 bool CTaskTableModel::setData(const QModelIndex& index, const QVariant& value, int nRole)
 {
-    if (nRole != Qt::CheckStateRole || index.column() != 0 ||
+    if (nRole != Qt::CheckStateRole || index.column() != ColumnCheck ||
         !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
         return false;
     }
@@ -81,7 +82,7 @@ Qt::ItemFlags CTaskTableModel::flags(const QModelIndex& index) const
     // As the kit's tables have always had them: editable cells that the views never edit.
     const Qt::ItemFlags eFlags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable |
                                  Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
-    return index.column() == 0 ? eFlags | Qt::ItemIsUserCheckable : eFlags;
+    return index.column() == ColumnCheck ? eFlags | Qt::ItemIsUserCheckable : eFlags;
 }
 
 QVariant CTaskTableModel::headerData(int nSection, Qt::Orientation eOrientation, int nRole) const
@@ -255,7 +256,7 @@ QVariant CTaskTableModel::iconNames(int nRow) const
 QString CTaskTableModel::rowSummary(int nRow) const
 {
     QStringList listTexts;
-    for (int nColumn = 1; nColumn < operateColumn(); ++nColumn) {
+    for (int nColumn = ColumnCheck + 1; nColumn < operateColumn(); ++nColumn) {
         const QVariant varSpoken = cell(nRow, nColumn, Qt::AccessibleTextRole);
         const QString strText =
             varSpoken.isValid() ? varSpoken.toString() : cell(nRow, nColumn, Qt::DisplayRole).toString();

@@ -19,6 +19,13 @@ class CTaskTableModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
+    // Where every table has the same cells; each table's own enum names them all.
+    enum SharedColumn
+    {
+        ColumnCheck = 0,
+        ColumnFileName = 1,
+    };
+
     struct Section
     {
         QString strTitle;

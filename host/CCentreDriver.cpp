@@ -138,7 +138,9 @@ bool CCentreDriver::clickIcon(QAbstractItemView* pView, int nRow, int nColumn, i
 
 QMenu* CCentreDriver::openRowMenu(QAbstractItemView* pView, int nRow)
 {
-    const QModelIndex index = pView && pView->model() ? pView->model()->index(nRow, 1) : QModelIndex();
+    const QModelIndex index = pView && pView->model()
+                                  ? pView->model()->index(nRow, CTaskTableModel::ColumnFileName)
+                                  : QModelIndex();
     if (!index.isValid()) {
         return nullptr;
     }

@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <QVariant>
+#include "CPicTableModel.h"
+#include "CRecordTableModel.h"
+#include "CTaskTypes.h"
 
 #include <functional>
 
@@ -20,17 +23,17 @@ class CCentreDriver
 {
 public:
     // Columns and roles of the lists that the tour reads.
-    static constexpr int kRecordPercentColumn = 7;
-    static constexpr int kRecordStatusColumn = 9;
-    static constexpr int kRecordOperateColumn = 10;
-    static constexpr int kPicStatusColumn = 7;
-    static constexpr int kProgressValueRole = Qt::UserRole + 502;
+    static constexpr int kRecordPercentColumn = CRecordTableModel::ColumnPercent;
+    static constexpr int kRecordStatusColumn = CRecordTableModel::ColumnStatus;
+    static constexpr int kRecordOperateColumn = CRecordTableModel::ColumnOperate;
+    static constexpr int kPicStatusColumn = CPicTableModel::ColumnStatus;
+    static constexpr int kProgressValueRole = CTaskTypes::ProgressValueRole;
     static constexpr int kContinueIconRole = ORBGUI::struTreeViewData::PixmapRole1;
     static constexpr int kSpeedIconRole = ORBGUI::struTreeViewData::PixmapRole2;
     // Task states under Qt::UserRole of a Status cell.
-    static constexpr int kStateWaiting = 0;
-    static constexpr int kStateDownloading = 1;
-    static constexpr int kStateFailed = 2;
+    static constexpr int kStateWaiting = CTaskTypes::Waiting;
+    static constexpr int kStateDownloading = CTaskTypes::Downloading;
+    static constexpr int kStateFailed = CTaskTypes::Failed;
 
     explicit CCentreDriver(QWidget* pContentArea);
 

@@ -135,8 +135,10 @@ bool CDemoTour::showCentre()
     const QAbstractItemView* pRecords = m_driver.recordTable();
     return check(
         QStringLiteral("the product name titles the lists"),
-        pRecords && pRecords->model()->headerData(3, Qt::Horizontal).toString() == QLatin1String("Store"),
-        pRecords ? pRecords->model()->headerData(3, Qt::Horizontal).toString() : QStringLiteral("no list"));
+        pRecords && pRecords->model()->headerData(CRecordTableModel::ColumnShop, Qt::Horizontal).toString() ==
+                        QLatin1String("Store"),
+        pRecords ? pRecords->model()->headerData(CRecordTableModel::ColumnShop, Qt::Horizontal).toString()
+                 : QStringLiteral("no list"));
 }
 
 bool CDemoTour::downloadRecordings()
