@@ -29,9 +29,10 @@ QVector<CTaskTableModel::Section> sections()
     const int nWidths[] = {32, 180, 180, 180, 180, 180, 100, 150, 70};
     QVector<CTaskTableModel::Section> vecSections;
     for (int nColumn = 0; nColumn < CDoneTableModel::ColumnCount; ++nColumn) {
-        vecSections.append(
-            {nColumn == CDoneTableModel::ColumnCheck ? QString() : QCoreApplication::translate(kContext, szTitles[nColumn]),
-             nWidths[nColumn]});
+        vecSections.append({nColumn == CDoneTableModel::ColumnCheck
+                                ? QString()
+                                : QCoreApplication::translate(kContext, szTitles[nColumn]),
+                            nWidths[nColumn]});
     }
     return vecSections;
 }

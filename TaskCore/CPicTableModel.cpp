@@ -25,34 +25,17 @@ QVector<CTaskTableModel::Section> sections()
 }  // namespace
 
 CPicTableModel::CPicTableModel(CTaskRows<CPicTask>& rows, QObject* parent)
-    : CTaskTableModel(sections(), parent), m_rows(rows)
+    : CTaskRowsModel(sections(), rows, parent)
 {
-}
-
-int CPicTableModel::rows() const
-{
-    return m_rows.count();
-}
-
-bool CPicTableModel::isChecked(int nRow) const
-{
-    return m_rows.at(nRow).bChecked;
-}
-
-void CPicTableModel::setChecked(int nRow, bool bChecked)
-{
-    m_rows.at(nRow).bChecked = bChecked;
 }
 
 QVariant CPicTableModel::cell(int nRow, int nColumn, int nRole) const
 {
-    const CPicTask& task = m_rows.at(nRow);
+    const CPicTask& task = this->task(nRow);
     const bool bText = nRole == Qt::DisplayRole;
     switch (nColumn) {
         case ColumnCheck:
-            return nRole == Qt::UserRole                                     ? QVariant(task.nTaskIndex)
-                   : nRole == CTaskTypes::StoredIdRole && task.nStoredId > 0 ? QVariant(task.nStoredId)
-                                                                             : QVariant();
+            return checkCell(task, nRole);
         case ColumnFileName:
             return bText ? QVariant(task.picture.strFileName) : QVariant();
         case ColumnBeginTime:

@@ -1,11 +1,10 @@
 #pragma once
 
 #include "CPicTask.h"
-#include "CTaskRows.h"
-#include "CTaskTableModel.h"
+#include "CTaskRowsModel.h"
 
 // The picture table over the picture list's tasks.
-class CPicTableModel : public CTaskTableModel
+class CPicTableModel : public CTaskRowsModel<CPicTask>
 {
     Q_OBJECT
 
@@ -27,11 +26,5 @@ public:
     CPicTableModel(CTaskRows<CPicTask>& rows, QObject* parent);
 
 protected:
-    int rows() const override;
     QVariant cell(int nRow, int nColumn, int nRole) const override;
-    bool isChecked(int nRow) const override;
-    void setChecked(int nRow, bool bChecked) override;
-
-private:
-    CTaskRows<CPicTask>& m_rows;
 };

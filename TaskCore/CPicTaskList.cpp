@@ -18,17 +18,6 @@ CPicTaskList::CPicTaskList(CPicDownloadManager* pManager, QObject* parent)
 
 CPicTaskList::~CPicTaskList() = default;
 
-int CPicTaskList::taskIndexAt(int nRow) const
-{
-    return nRow >= 0 && nRow < m_rows.count() ? m_rows.at(nRow).nTaskIndex : 0;
-}
-
-int CPicTaskList::state(int nTaskIndex) const
-{
-    const int nRow = m_rows.rowOf(nTaskIndex);
-    return nRow < 0 ? -1 : m_rows.at(nRow).eState;
-}
-
 int CPicTaskList::add(const DownloadPicInfo& info)
 {
     if (!m_pManager) {
@@ -203,15 +192,13 @@ void CPicTaskList::refresh(int nIntervalMs)
 
 bool CPicTaskList::redownload(int nTaskIndex)
 {
-    CPicTask* pTask = m_rows.find(nTaskIndex);
-    if (!pTask || !pTask->bRetry) {
+    CPicTask* pTask = m_rows.requeue(nTaskIndex);
+    if (!pTask) {
         return false;
     }
-    // The engine is not told: the next start of the same index restarts the task.
-    pTask->nPercent = 0;
-    pTask->bRetry = false;
     setState(*pTask, CTaskTypes::Waiting);
     emit sgnCountChanged();
+    // One package at a time: it starts now only when nothing downloads.
     if (!m_pManager->isPicDownloadingNow()) {
         startNext();
     }

@@ -31,9 +31,9 @@ public:
     CPicTableModel* model() const { return m_pModel; }
     const QVector<CPicTask>& tasks() const { return m_rows.all(); }
     int count() const { return m_rows.count(); }
-    int taskIndexAt(int nRow) const;
+    int taskIndexAt(int nRow) const { return m_rows.taskIndexAt(nRow); }
     // State of a task, or -1 when it has no row.
-    int state(int nTaskIndex) const;
+    int state(int nTaskIndex) const { return m_rows.state(nTaskIndex); }
 
     // Registers a package, shows it waiting and starts it when nothing downloads. Its index.
     int add(const DownloadPicInfo& info);

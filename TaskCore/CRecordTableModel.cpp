@@ -32,35 +32,18 @@ QVector<CTaskTableModel::Section> sections()
 }  // namespace
 
 CRecordTableModel::CRecordTableModel(CTaskRows<CRecordTask>& rows, QObject* parent)
-    : CTaskTableModel(sections(), parent), m_rows(rows)
+    : CTaskRowsModel(sections(), rows, parent)
 {
-}
-
-int CRecordTableModel::rows() const
-{
-    return m_rows.count();
-}
-
-bool CRecordTableModel::isChecked(int nRow) const
-{
-    return m_rows.at(nRow).bChecked;
-}
-
-void CRecordTableModel::setChecked(int nRow, bool bChecked)
-{
-    m_rows.at(nRow).bChecked = bChecked;
 }
 
 QVariant CRecordTableModel::cell(int nRow, int nColumn, int nRole) const
 {
-    const CRecordTask& task = m_rows.at(nRow);
+    const CRecordTask& task = this->task(nRow);
     const DownloadInfo& record = task.record;
     const bool bText = nRole == Qt::DisplayRole;
     switch (nColumn) {
         case ColumnCheck:
-            return nRole == Qt::UserRole                                     ? QVariant(task.nTaskIndex)
-                   : nRole == CTaskTypes::StoredIdRole && task.nStoredId > 0 ? QVariant(task.nStoredId)
-                                                                             : QVariant();
+            return checkCell(task, nRole);
         case ColumnFileName:
             return bText                               ? QVariant(record.strFileName)
                    : nRole == CTaskTypes::FilePathRole ? QVariant(record.strFilePath)

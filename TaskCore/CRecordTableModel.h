@@ -1,12 +1,11 @@
 #pragma once
 
 #include "CRecordTask.h"
-#include "CTaskRows.h"
-#include "CTaskTableModel.h"
+#include "CTaskRowsModel.h"
 
 // The record table over the record list's tasks: one row a task, the columns below. Answers the
 // roles the view, the delegate and screen readers read; holds nothing of its own.
-class CRecordTableModel : public CTaskTableModel
+class CRecordTableModel : public CTaskRowsModel<CRecordTask>
 {
     Q_OBJECT
 
@@ -30,13 +29,8 @@ public:
     CRecordTableModel(CTaskRows<CRecordTask>& rows, QObject* parent);
 
 protected:
-    int rows() const override;
     QVariant cell(int nRow, int nColumn, int nRole) const override;
-    bool isChecked(int nRow) const override;
-    void setChecked(int nRow, bool bChecked) override;
 
 private:
     QVariant operateCell(const CRecordTask& task, int nRole) const;
-
-    CTaskRows<CRecordTask>& m_rows;
 };

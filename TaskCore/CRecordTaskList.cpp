@@ -51,17 +51,6 @@ CRecordTaskList::CRecordTaskList(CRecordDownloadManager* pManager, QObject* pare
 
 CRecordTaskList::~CRecordTaskList() = default;
 
-int CRecordTaskList::taskIndexAt(int nRow) const
-{
-    return nRow >= 0 && nRow < m_rows.count() ? m_rows.at(nRow).nTaskIndex : 0;
-}
-
-int CRecordTaskList::state(int nTaskIndex) const
-{
-    const int nRow = m_rows.rowOf(nTaskIndex);
-    return nRow < 0 ? -1 : m_rows.at(nRow).eState;
-}
-
 bool CRecordTaskList::offersSpeed(int nTaskIndex) const
 {
     const int nRow = m_rows.rowOf(nTaskIndex);
@@ -365,19 +354,16 @@ void CRecordTaskList::onBeginDecode(int nTaskIndex)
 
 bool CRecordTaskList::continueTask(int nTaskIndex)
 {
-    CRecordTask* pTask = m_rows.find(nTaskIndex);
-    if (!pTask || !pTask->bRetry) {
-        return false;
+    CRecordTask* pTask = m_rows.requeue(nTaskIndex);
+    if (pTask) {
+        setState(*pTask, CTaskTypes::Waiting);
+        emit sgnCountChanged();
     }
-    // The engine is not told: the next start of the same index restarts the task.
-    pTask->nPercent = 0;
-    pTask->bRetry = false;
-    setState(*pTask, CTaskTypes::Waiting);
-    emit sgnCountChanged();
-    if (m_pManager && m_pManager->canStillDownload()) {
+    // It keeps its place: it starts when it is the first waiting one and a slot is free.
+    if (pTask && m_pManager->canStillDownload()) {
         startNext();
     }
-    return true;
+    return pTask != nullptr;
 }
 
 void CRecordTaskList::changeSpeed(int nTaskIndex, int nSpeed)

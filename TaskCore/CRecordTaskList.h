@@ -37,9 +37,9 @@ public:
     const QVector<CRecordTask>& tasks() const { return m_rows.all(); }
     int count() const { return m_rows.count(); }
     // The task of a row, or 0.
-    int taskIndexAt(int nRow) const;
+    int taskIndexAt(int nRow) const { return m_rows.taskIndexAt(nRow); }
     // State of a task, or -1 when it has no row.
-    int state(int nTaskIndex) const;
+    int state(int nTaskIndex) const { return m_rows.state(nTaskIndex); }
     // Whether the speed can be changed now (its icon shows), and its factor.
     bool offersSpeed(int nTaskIndex) const;
     int speed(int nTaskIndex) const;

@@ -35,11 +35,35 @@ public:
                                     [](int nIndex, const Task& task) { return nIndex < task.nTaskIndex; }) -
                    m_vecTasks.cbegin());
     }
+    // The task of a row, or 0.
+    int taskIndexAt(int nRow) const
+    {
+        return nRow >= 0 && nRow < count() ? m_vecTasks.at(nRow).nTaskIndex : 0;
+    }
+    // State of a task, or -1 when it has no row.
+    int state(int nTaskIndex) const
+    {
+        const int nRow = rowOf(nTaskIndex);
+        return nRow < 0 ? -1 : m_vecTasks.at(nRow).eState;
+    }
     // The task of a row, found again, or null when it went meanwhile.
     Task* find(int nTaskIndex)
     {
         const int nRow = rowOf(nTaskIndex);
         return nRow < 0 ? nullptr : &m_vecTasks[nRow];
+    }
+    // A failed task that offers to start again, at 0 % without that offer now; null for a task
+    // without it (a click queued behind a change of state). The engine is not told: the next
+    // start of the same index restarts the task.
+    Task* requeue(int nTaskIndex)
+    {
+        Task* pTask = find(nTaskIndex);
+        if (!pTask || !pTask->bRetry) {
+            return nullptr;
+        }
+        pTask->nPercent = 0;
+        pTask->bRetry = false;
+        return pTask;
     }
     QVector<int> checkedTasks() const
     {
