@@ -23,22 +23,23 @@ int CPicTaskList::add(const DownloadPicInfo& info)
     if (!m_pManager) {
         return 0;
     }
+    const int nIndex = ++m_nPicDownloadIndex;
     CPicTask task;
-    task.nTaskIndex = ++m_nPicDownloadIndex;
+    task.nTaskIndex = nIndex;
     task.picture = info;
-    m_pManager->appendPicDownloadInfo(task.nTaskIndex, info);
+    m_pManager->appendPicDownloadInfo(nIndex, info);
     if (m_pHistory) {
         CDownloadHistory::Entry entry;
         entry.eKind = CDownloadHistory::Picture;
         entry.picture = info;
         task.nStoredId = m_pHistory->addTask(entry);
     }
-    m_rows.append({task});
+    m_rows.append(std::move(task));
     emit sgnCountChanged();
     if (!m_pManager->isPicDownloadingNow()) {
         startNext();
     }
-    return task.nTaskIndex;
+    return nIndex;
 }
 
 void CPicTaskList::attachHistory(CDownloadHistory* pHistory)

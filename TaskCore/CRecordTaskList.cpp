@@ -69,11 +69,11 @@ bool CRecordTaskList::hasRoomFor(const DownloadInfo& info) const
     return !m_pManager || !bCheckDisk || m_pManager->isLeftDiskFreeSpaceEnough(info);
 }
 
-CRecordTask CRecordTaskList::newTask(int nTaskIndex, const DownloadInfo& info) const
+CRecordTask CRecordTaskList::newTask(int nTaskIndex, DownloadInfo info) const
 {
     CRecordTask task;
     task.nTaskIndex = nTaskIndex;
-    task.record = info;
+    task.record = std::move(info);
     if (offersSpeedChange(info)) {
         task.bSpeedIcon = task.bSpeedTip = true;
         task.nSpeed = 1;
@@ -96,7 +96,7 @@ int CRecordTaskList::add(const DownloadInfo& info)
         entry.record = task.record;
         task.nStoredId = m_pHistory->addTask(entry);
     }
-    m_rows.append({task});
+    m_rows.append(std::move(task));
     emit sgnCountChanged();
     if (m_pManager->canStillDownload()) {
         startNext();

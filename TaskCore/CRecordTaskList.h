@@ -101,7 +101,7 @@ private:
         StopFile,  // stopped and its file deleted
     };
 
-    CRecordTask newTask(int nTaskIndex, const DownloadInfo& info) const;
+    CRecordTask newTask(int nTaskIndex, DownloadInfo info) const;
     void setState(CRecordTask& task, CTaskTypes::State eState);
     void fail(CRecordTask& task, bool bRefused);
     // Shows (bShow) or hides the speed icon at nSpeed.

@@ -3,6 +3,7 @@
 #include <QVector>
 
 #include <algorithm>
+#include <utility>
 
 #include "CDownloadHistory.h"
 #include "CTaskTableModel.h"
@@ -76,6 +77,12 @@ public:
         return vecTasks;
     }
 
+    void append(Task&& task)
+    {
+        m_pModel->beginAppend(1);
+        m_vecTasks.append(std::move(task));
+        m_pModel->endInsert();
+    }
     void append(const QVector<Task>& vecNew)
     {
         if (vecNew.isEmpty()) {
