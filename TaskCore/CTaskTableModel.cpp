@@ -79,9 +79,10 @@ Qt::ItemFlags CTaskTableModel::flags(const QModelIndex& index) const
     if (!index.isValid()) {
         return Qt::ItemIsDropEnabled;
     }
-    // As the kit's tables have always had them: editable cells that the views never edit.
+    // As the kit's tables have always had them: editable cells that the views never edit. A row
+    // never has children: a tree view need not ask, which spares it a call a row at each layout.
     const Qt::ItemFlags eFlags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable |
-                                 Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+                                 Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled | Qt::ItemNeverHasChildren;
     return index.column() == ColumnCheck ? eFlags | Qt::ItemIsUserCheckable : eFlags;
 }
 
