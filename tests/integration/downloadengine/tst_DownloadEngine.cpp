@@ -325,6 +325,12 @@ private slots:
             QVERIFY(blocker.open(QIODevice::WriteOnly) && setSettings(blocker.fileName() + "/sub", 1000));
         }
         const int nIndex = addRecord(1, 8000);
+        if (code == -2) {
+            // Another waiting task of the same name gets a file name of its own.
+            m_record.addDownloadTask(++m_nLast, m_record.getDownloadInfo(nIndex));
+            m_record.prepareDownloadInfo(m_nLast);
+            QCOMPARE(m_record.getDownloadInfo(m_nLast).strFileName, dev(nIndex) + "(1).mp4");
+        }
         if (!source.isEmpty() && source != QLatin1String("blocked")) {
             DownloadInfo info = m_record.getDownloadInfo(nIndex);
             info.strSourceUrl = source.startsWith('&') ? info.strSourceUrl + source.mid(1) : source;
