@@ -2,6 +2,8 @@
 #include <hostservices/NetworkManager.h>
 #include <hostservices/NetworkManagerListener.h>
 
+#include "RedirectRule.h"
+
 #include <curl/curl.h>
 
 #include <QElapsedTimer>
@@ -357,14 +359,12 @@ public:
         curl_easy_getinfo(pTransfer->pEasy, CURLINFO_REDIRECT_URL, &pszLocation);
         const QUrl location =
             pszLocation == nullptr ? QUrl() : QUrl(QString::fromUtf8(pszLocation), QUrl::StrictMode);
-        const QString strFromScheme = QUrl(pTransfer->strUrl).scheme();
         QString strWhy;
         if (!location.isValid() || location.host().isEmpty()) {
             strWhy = QStringLiteral("a redirect without a usable address");
         } else if (pTransfer->nRedirects >= kMaxRedirects) {
             strWhy = QStringLiteral("more than %1 redirects").arg(kMaxRedirects);
-        } else if (location.scheme() != QLatin1String("https") &&
-                   (strFromScheme == QLatin1String("https") || location.scheme() != QLatin1String("http"))) {
+        } else if (!isRedirectAllowed(QUrl(pTransfer->strUrl), location)) {
             strWhy = QStringLiteral("a redirect to a less safe or unknown scheme");
         }
         if (!strWhy.isEmpty()) {

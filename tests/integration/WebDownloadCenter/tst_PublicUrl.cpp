@@ -8,6 +8,8 @@
 #include <hostservices/NetworkManager.h>
 #include <hostservices/NetworkManagerListener.h>
 
+#include <RedirectRule.h>
+
 #include <QDesktopServices>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -145,6 +147,24 @@ private slots:
                  nKept < 0 ? "no file" : baKept);
         const double fReported = statusOf("t1")["downloadProgress"].toDouble();
         QCOMPARE(fReported, fProgress < 0 ? fReported : fProgress);
+    }
+
+    void redirectRule_data()
+    {
+        QTest::addColumn<QUrl>("from");
+        QTest::addColumn<QUrl>("to");
+        QTest::addColumn<bool>("bFollowed");
+        QTest::newRow("down from https") << QUrl("https://127.0.0.1") << QUrl("http://127.0.0.1") << false;
+        QTest::newRow("https to https") << QUrl("https://127.0.0.1") << QUrl("https://localhost") << true;
+        QTest::newRow("another scheme") << QUrl("http://127.0.0.1") << QUrl("ftp://127.0.0.1") << false;
+    }
+    // Asked directly: no test server speaks TLS (http to http is followed in transfers).
+    void redirectRule()
+    {
+        QFETCH(QUrl, from);
+        QFETCH(QUrl, to);
+        QFETCH(bool, bFollowed);
+        QCOMPARE(Common::isRedirectAllowed(from, to), bFollowed);
     }
 
     void freeNames_data()

@@ -296,12 +296,13 @@ private slots:
 
     void startAnswers_data()
     {
-        QTest::addColumn<QString>("source");  // empty: the simulator's
+        QTest::addColumn<QString>("source");  // empty: the simulator's; "&knobs": the same with these
         QTest::addColumn<int>("running");     // tasks started before, of at most 2
         QTest::addColumn<int>("code");
         QTest::newRow("started") << QString() << 0 << 0;
         QTest::newRow("the last slot") << QString() << 1 << 0;
         QTest::newRow("no free slot") << QString() << 2 << -2;
+        QTest::newRow("no free slot, redirected") << "&redirect=2" << 2 << -2;
         QTest::newRow("unknown task") << "unknown" << 0 << -1;
         QTest::newRow("no source, no slot") << " " << 2 << -3;
         QTest::newRow("not http") << "ftp://127.0.0.1/rec.bin" << 0 << -3;
@@ -324,16 +325,22 @@ private slots:
             QVERIFY(blocker.open(QIODevice::WriteOnly) && setSettings(blocker.fileName() + "/sub", 1000));
         }
         const int nIndex = addRecord(1, 8000);
+        if (code == -2) {
+            // Another waiting task of the same name gets a file name of its own.
+            m_record.addDownloadTask(++m_nLast, m_record.getDownloadInfo(nIndex));
+            m_record.prepareDownloadInfo(m_nLast);
+            QCOMPARE(m_record.getDownloadInfo(m_nLast).strFileName, dev(nIndex) + "(1).mp4");
+        }
         if (!source.isEmpty() && source != QLatin1String("blocked")) {
             DownloadInfo info = m_record.getDownloadInfo(nIndex);
-            info.strSourceUrl = source;
+            info.strSourceUrl = source.startsWith('&') ? info.strSourceUrl + source.mid(1) : source;
             m_record.addDownloadTask(nIndex, info);
         }
         QCOMPARE(m_record.startDownload(source == QLatin1String("unknown") ? 999 : nIndex), code);
         // Only started tasks take a slot.
         QCOMPARE(m_record.canStillDownload(), running + (code == 0 ? 1 : 0) < 2);
-        // A waiting task's size is asked of the device; a started one learns it from its download
-        // and sends nothing else.
+        // A waiting task's size is asked of the device (its final answer, after redirects); a started
+        // one learns it from its download and sends nothing else.
         if (code == -2) {
             QTRY_COMPARE_WITH_TIMEOUT(m_record.getDownloadInfo(nIndex).stRecordFile.nFileSize,
                                       qint64(recording(nIndex, 1, 8000).size()), kTimeoutMs);

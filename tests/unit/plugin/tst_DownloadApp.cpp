@@ -367,6 +367,7 @@ private slots:
         QTest::newRow("window.location") << "window.location = '%1'" << true;
         QTest::newRow("iframe")
             << "var f = document.createElement('iframe'); f.src = '%1'; document.body.append(f)" << true;
+        QTest::newRow("other host name") << "location.host = 'localhost:' + location.port" << true;
         QTest::newRow("own origin") << "location.reload()" << false;
     }
     // Only the web client's origin gets the bridge: a page of another origin, however it is
