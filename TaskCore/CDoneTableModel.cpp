@@ -50,7 +50,7 @@ bool isText(int nRole)
 
 }  // namespace
 
-CDoneTableModel::CDoneTableModel(QVector<CDoneTask>& vecTasks, QObject* parent)
+CDoneTableModel::CDoneTableModel(QVector<CDoneTaskValue>& vecTasks, QObject* parent)
     : CTaskTableModel(sections(), parent), m_vecTasks(vecTasks)
 {
 }
@@ -86,7 +86,7 @@ int CDoneTableModel::rows() const
 
 QVariant CDoneTableModel::cell(int nRow, int nColumn, int nRole) const
 {
-    const CDoneTask& task = m_vecTasks.at(nRow);
+    const CDoneTaskValue& task = m_vecTasks.at(nRow);
     switch (nColumn) {
         case ColumnCheck:
             return nRole == CTaskTypes::StoredIdRole && task.entry.nId > 0 ? QVariant(task.entry.nId)
@@ -112,7 +112,7 @@ void CDoneTableModel::setChecked(int nRow, bool bChecked)
     m_vecTasks[nRow].bChecked = bChecked;
 }
 
-QVariant CDoneTableModel::nameCell(const CDoneTask& task, int nRole)
+QVariant CDoneTableModel::nameCell(const CDoneTaskValue& task, int nRole)
 {
     // A record knows where its file is: kept for opening it, and shown for a name cut short. A
     // picture package does not.
@@ -131,7 +131,7 @@ QVariant CDoneTableModel::nameCell(const CDoneTask& task, int nRole)
     }
 }
 
-QVariant CDoneTableModel::sizeCell(const CDoneTask& task, int nRole)
+QVariant CDoneTableModel::sizeCell(const CDoneTaskValue& task, int nRole)
 {
     // A picture package always knows its size, even when it is 0.
     const qint64 nBytes =
@@ -163,7 +163,7 @@ QVariant CDoneTableModel::operateCell(int nRole) const
     }
 }
 
-QString CDoneTableModel::text(const CDoneTask& task, int nColumn)
+QString CDoneTableModel::text(const CDoneTaskValue& task, int nColumn)
 {
     const DownloadInfo& record = task.entry.record;
     const DownloadPicInfo& picture = task.entry.picture;

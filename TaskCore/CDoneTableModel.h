@@ -5,7 +5,7 @@
 #include <QVector>
 #include <QtGlobal>
 
-#include "CDoneTask.h"
+#include "CDoneTaskValue.h"
 #include "CTaskTableModel.h"
 
 // The "Done" table over the rows of a CDoneTaskList, which owns them and announces each change.
@@ -30,7 +30,7 @@ public:
         ColumnCount
     };
 
-    explicit CDoneTableModel(QVector<CDoneTask>& vecTasks, QObject* parent = nullptr);
+    explicit CDoneTableModel(QVector<CDoneTaskValue>& vecTasks, QObject* parent = nullptr);
 
     // The delete icon every row shows. The widget builds it from the skin's images, which the
     // core cannot load; a new one repaints the Operate column.
@@ -47,12 +47,12 @@ protected:
     void setChecked(int nRow, bool bChecked) override;
 
 private:
-    static QVariant nameCell(const CDoneTask& task, int nRole);
-    static QVariant sizeCell(const CDoneTask& task, int nRole);
+    static QVariant nameCell(const CDoneTaskValue& task, int nRole);
+    static QVariant sizeCell(const CDoneTaskValue& task, int nRole);
     QVariant operateCell(int nRole) const;
     // The text of a plain column.
-    static QString text(const CDoneTask& task, int nColumn);
+    static QString text(const CDoneTaskValue& task, int nColumn);
 
-    QVector<CDoneTask>& m_vecTasks;
+    QVector<CDoneTaskValue>& m_vecTasks;
     QVariant m_varDeleteIcon;
 };

@@ -20,7 +20,7 @@ void CDoneTaskList::attachHistory(CDownloadHistory* pHistory)
     m_model.beginAppend(vecEntries.size());
     m_vecTasks.reserve(m_vecTasks.size() + vecEntries.size());
     for (const CDownloadHistory::Entry& entry : vecEntries) {
-        m_vecTasks.append(CDoneTask{entry});
+        m_vecTasks.append(CDoneTaskValue{entry});
     }
     m_model.endInsert();
 }
@@ -47,7 +47,7 @@ void CDoneTaskList::addAtTop(CDownloadHistory::Entry entry, qint32 nStartTime)
     // Stored first: the row keeps the id of its stored copy, to forget it when the row goes.
     entry.nId = m_pHistory ? m_pHistory->addDone(entry) : 0;
     m_model.beginInsertAtTop(1);
-    m_vecTasks.prepend(CDoneTask{entry});
+    m_vecTasks.prepend(CDoneTaskValue{entry});
     m_model.endInsert();
 }
 

@@ -8,7 +8,7 @@
 #include <downloadengine/DownloadInfo.h>
 
 #include "CDoneTableModel.h"
-#include "CDoneTask.h"
+#include "CDoneTaskValue.h"
 
 // The finished downloads, newest first: the one place their rows live. Every change goes
 // through here, is told to the model as it happens and, with a history attached, is kept across
@@ -37,7 +37,7 @@ public:
 private:
     void addAtTop(CDownloadHistory::Entry entry, qint32 nStartTime);
 
-    QVector<CDoneTask> m_vecTasks;
+    QVector<CDoneTaskValue> m_vecTasks;
     // After the rows: it is destroyed first, while they are still there.
     CDoneTableModel m_model;
     QPointer<CDownloadHistory> m_pHistory;

@@ -24,14 +24,14 @@ QVector<CTaskTableModel::Section> sections()
 
 }  // namespace
 
-CPicTableModel::CPicTableModel(CTaskRows<CPicTask>& rows, QObject* parent)
+CPicTableModel::CPicTableModel(CTaskRows<CPicTaskValue>& rows, QObject* parent)
     : CTaskRowsModel(sections(), rows, parent)
 {
 }
 
 QVariant CPicTableModel::cell(int nRow, int nColumn, int nRole) const
 {
-    const CPicTask& task = this->task(nRow);
+    const CPicTaskValue& task = this->task(nRow);
     const bool bText = nRole == Qt::DisplayRole;
     switch (nColumn) {
         case ColumnCheck:

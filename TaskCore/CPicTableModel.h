@@ -1,10 +1,10 @@
 #pragma once
 
-#include "CPicTask.h"
+#include "CPicTaskValue.h"
 #include "CTaskRowsModel.h"
 
 // The picture table over the picture list's tasks.
-class CPicTableModel : public CTaskRowsModel<CPicTask>
+class CPicTableModel : public CTaskRowsModel<CPicTaskValue>
 {
     Q_OBJECT
 
@@ -23,7 +23,7 @@ public:
         ColumnCount
     };
 
-    CPicTableModel(CTaskRows<CPicTask>& rows, QObject* parent);
+    CPicTableModel(CTaskRows<CPicTaskValue>& rows, QObject* parent);
 
 protected:
     QVariant cell(int nRow, int nColumn, int nRole) const override;

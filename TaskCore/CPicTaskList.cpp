@@ -24,7 +24,7 @@ int CPicTaskList::add(const DownloadPicInfo& info)
         return 0;
     }
     const int nIndex = ++m_nPicDownloadIndex;
-    CPicTask task;
+    CPicTaskValue task;
     task.nTaskIndex = nIndex;
     task.picture = info;
     m_pManager->appendPicDownloadInfo(nIndex, info);
@@ -48,12 +48,12 @@ void CPicTaskList::attachHistory(CDownloadHistory* pHistory)
     if (!m_pHistory || !m_pManager) {
         return;
     }
-    QVector<CPicTask> vecRestored;
+    QVector<CPicTaskValue> vecRestored;
     for (const CDownloadHistory::Entry& entry : m_pHistory->taskEntries()) {
         if (entry.eKind != CDownloadHistory::Picture) {
             continue;
         }
-        CPicTask task;
+        CPicTaskValue task;
         task.nTaskIndex = ++m_nPicDownloadIndex;
         task.picture = entry.picture;
         task.nStoredId = entry.nId;
@@ -81,7 +81,7 @@ int CPicTaskList::runningRow() const
     return -1;
 }
 
-void CPicTaskList::setState(CPicTask& task, CTaskTypes::State eState)
+void CPicTaskList::setState(CPicTaskValue& task, CTaskTypes::State eState)
 {
     task.eState = eState;
     if (eState == CTaskTypes::Failed) {
@@ -119,7 +119,7 @@ void CPicTaskList::startNext()
     }
     const int nTaskIndex = m_rows.at(nRow).nTaskIndex;
     const bool bStarted = m_pManager->startDownload(nTaskIndex);
-    if (CPicTask* pTask = m_rows.find(nTaskIndex)) {
+    if (CPicTaskValue* pTask = m_rows.find(nTaskIndex)) {
         // A refused one fails; the rows below wait for the next trigger (a new task or a
         // download again).
         setState(*pTask, bStarted ? CTaskTypes::Downloading : CTaskTypes::Failed);
@@ -149,7 +149,7 @@ void CPicTaskList::onError()
         // The engine keeps the task, so that it can be downloaded again.
         const int nTaskIndex = m_rows.at(nRow).nTaskIndex;
         emit sgnFailed(m_rows.at(nRow).picture.strFileName);
-        if (CPicTask* pTask = m_rows.find(nTaskIndex)) {
+        if (CPicTaskValue* pTask = m_rows.find(nTaskIndex)) {
             setState(*pTask, CTaskTypes::Failed);
         }
     }
@@ -183,7 +183,7 @@ void CPicTaskList::refresh(int nIntervalMs)
     if (nRow < 0 || !m_pManager) {
         return;
     }
-    CPicTask& task = m_rows.at(nRow);
+    CPicTaskValue& task = m_rows.at(nRow);
     const int nBytes = static_cast<int>(m_pManager->getSecondDownloadSize());
     task.strSpeed = CDownloadTextFormat::pictureSpeedText(nBytes);
     // From the percent: a package's size may be known only late, or never.
@@ -193,7 +193,7 @@ void CPicTaskList::refresh(int nIntervalMs)
 
 bool CPicTaskList::redownload(int nTaskIndex)
 {
-    CPicTask* pTask = m_rows.requeue(nTaskIndex);
+    CPicTaskValue* pTask = m_rows.requeue(nTaskIndex);
     if (!pTask) {
         return false;
     }

@@ -10,7 +10,7 @@
 #include <downloadengine/DownloadInfo.h>
 
 #include "CDownloadHistory.h"
-#include "CPicTask.h"
+#include "CPicTaskValue.h"
 #include "CTaskRows.h"
 #include "CTimeLeft.h"
 
@@ -29,7 +29,7 @@ public:
     ~CPicTaskList() override;
 
     CPicTableModel* model() const { return m_pModel; }
-    const QVector<CPicTask>& tasks() const { return m_rows.all(); }
+    const QVector<CPicTaskValue>& tasks() const { return m_rows.all(); }
     int count() const { return m_rows.count(); }
     int taskIndexAt(int nRow) const { return m_rows.taskIndexAt(nRow); }
     // State of a task, or -1 when it has no row.
@@ -71,14 +71,14 @@ signals:
 private:
     // The downloading package's row, or -1.
     int runningRow() const;
-    void setState(CPicTask& task, CTaskTypes::State eState);
+    void setState(CPicTaskValue& task, CTaskTypes::State eState);
     // Removes a package and its engine task; a downloading one only if the engine stops it. True
     // when a downloading one went.
     bool remove(int nTaskIndex);
 
     CPicDownloadManager* m_pManager;
     CPicTableModel* m_pModel;
-    CTaskRows<CPicTask> m_rows;
+    CTaskRows<CPicTaskValue> m_rows;
     int m_nPicDownloadIndex = 0;
     CTimeLeft m_timeLeft;
     QPointer<CDownloadHistory> m_pHistory;

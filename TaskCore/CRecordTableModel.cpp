@@ -31,14 +31,14 @@ QVector<CTaskTableModel::Section> sections()
 
 }  // namespace
 
-CRecordTableModel::CRecordTableModel(CTaskRows<CRecordTask>& rows, QObject* parent)
+CRecordTableModel::CRecordTableModel(CTaskRows<CRecordTaskValue>& rows, QObject* parent)
     : CTaskRowsModel(sections(), rows, parent)
 {
 }
 
 QVariant CRecordTableModel::cell(int nRow, int nColumn, int nRole) const
 {
-    const CRecordTask& task = this->task(nRow);
+    const CRecordTaskValue& task = this->task(nRow);
     const DownloadInfo& record = task.record;
     const bool bText = nRole == Qt::DisplayRole;
     switch (nColumn) {
@@ -78,7 +78,7 @@ QVariant CRecordTableModel::cell(int nRow, int nColumn, int nRole) const
     }
 }
 
-QVariant CRecordTableModel::operateCell(const CRecordTask& task, int nRole) const
+QVariant CRecordTableModel::operateCell(const CRecordTaskValue& task, int nRole) const
 {
     switch (nRole) {
         case Role::PixmapRole2:

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "CRecordTask.h"
+#include "CRecordTaskValue.h"
 #include "CTaskRowsModel.h"
 
 // The record table over the record list's tasks: one row a task, the columns below. Answers the
 // roles the view, the delegate and screen readers read; holds nothing of its own.
-class CRecordTableModel : public CTaskRowsModel<CRecordTask>
+class CRecordTableModel : public CTaskRowsModel<CRecordTaskValue>
 {
     Q_OBJECT
 
@@ -26,11 +26,11 @@ public:
         ColumnCount
     };
 
-    CRecordTableModel(CTaskRows<CRecordTask>& rows, QObject* parent);
+    CRecordTableModel(CTaskRows<CRecordTaskValue>& rows, QObject* parent);
 
 protected:
     QVariant cell(int nRow, int nColumn, int nRole) const override;
 
 private:
-    QVariant operateCell(const CRecordTask& task, int nRole) const;
+    QVariant operateCell(const CRecordTaskValue& task, int nRole) const;
 };

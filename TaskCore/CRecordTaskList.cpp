@@ -69,9 +69,9 @@ bool CRecordTaskList::hasRoomFor(const DownloadInfo& info) const
     return !m_pManager || !bCheckDisk || m_pManager->isLeftDiskFreeSpaceEnough(info);
 }
 
-CRecordTask CRecordTaskList::newTask(int nTaskIndex, DownloadInfo info) const
+CRecordTaskValue CRecordTaskList::newTask(int nTaskIndex, DownloadInfo info) const
 {
-    CRecordTask task;
+    CRecordTaskValue task;
     task.nTaskIndex = nTaskIndex;
     task.record = std::move(info);
     if (offersSpeedChange(info)) {
@@ -90,7 +90,7 @@ int CRecordTaskList::add(const DownloadInfo& info)
     m_pManager->addDownloadTask(nIndex, info);
     m_pManager->prepareDownloadInfo(nIndex);
     // The engine has completed the record (name, size...): show its copy, not ours.
-    CRecordTask task = newTask(nIndex, m_pManager->getDownloadInfo(nIndex));
+    CRecordTaskValue task = newTask(nIndex, m_pManager->getDownloadInfo(nIndex));
     if (m_pHistory) {
         CDownloadHistory::Entry entry;
         entry.record = task.record;
@@ -110,7 +110,7 @@ void CRecordTaskList::attachHistory(CDownloadHistory* pHistory)
     if (!m_pHistory || !m_pManager) {
         return;
     }
-    QVector<CRecordTask> vecRestored;
+    QVector<CRecordTaskValue> vecRestored;
     for (const CDownloadHistory::Entry& entry : m_pHistory->taskEntries()) {
         if (entry.eKind != CDownloadHistory::Record) {
             continue;
@@ -118,7 +118,7 @@ void CRecordTaskList::attachHistory(CDownloadHistory* pHistory)
         // The record holds the target the engine chose before: its partial file is taken up again.
         const int nIndex = ++m_nDownloadIndex;
         m_pManager->addDownloadTask(nIndex, entry.record);
-        CRecordTask task = newTask(nIndex, entry.record);
+        CRecordTaskValue task = newTask(nIndex, entry.record);
         task.nStoredId = entry.nId;
         const qint64 nSize = task.total();
         if (nSize > 0) {
@@ -152,7 +152,7 @@ void CRecordTaskList::keepForNextStart()
     if (m_pHistory) {
         const CDownloadHistory::Batch batch(m_pHistory);
         for (int nTaskIndex : qAsConst(m_vecRunning)) {
-            if (const CRecordTask* pTask = m_rows.find(nTaskIndex)) {
+            if (const CRecordTaskValue* pTask = m_rows.find(nTaskIndex)) {
                 m_pHistory->updateTask(pTask->nStoredId, CTaskTypes::Downloading, pTask->bytesDone());
             }
         }
@@ -160,7 +160,7 @@ void CRecordTaskList::keepForNextStart()
     m_pHistory = nullptr;
 }
 
-void CRecordTaskList::setState(CRecordTask& task, CTaskTypes::State eState)
+void CRecordTaskList::setState(CRecordTaskValue& task, CTaskTypes::State eState)
 {
     task.eState = eState;
     task.bDecoding = false;
@@ -181,7 +181,7 @@ void CRecordTaskList::setState(CRecordTask& task, CTaskTypes::State eState)
     m_rows.changed(nTaskIndex, Column::ColumnPercent, Column::ColumnOperate);
 }
 
-void CRecordTaskList::fail(CRecordTask& task, bool bRefused)
+void CRecordTaskList::fail(CRecordTaskValue& task, bool bRefused)
 {
     task.bRefused = bRefused;
     // A refused start offers no continue: the task can only be deleted.
@@ -189,7 +189,7 @@ void CRecordTaskList::fail(CRecordTask& task, bool bRefused)
     setState(task, CTaskTypes::Failed);
 }
 
-void CRecordTaskList::setSpeedIcon(CRecordTask& task, int nSpeed, bool bShow)
+void CRecordTaskList::setSpeedIcon(CRecordTaskValue& task, int nSpeed, bool bShow)
 {
     task.bSpeedIcon = bShow;
     task.bSpeedTip = task.bSpeedTip || bShow;
@@ -204,7 +204,7 @@ void CRecordTaskList::startNext()
     }
     int nRow = 0;
     while (nRow < m_rows.count()) {
-        CRecordTask& task = m_rows.at(nRow);
+        CRecordTaskValue& task = m_rows.at(nRow);
         const int nTaskIndex = task.nTaskIndex;
         if (task.eState == CTaskTypes::Failed) {
             task.strSpeed = kNoValue;
@@ -219,7 +219,7 @@ void CRecordTaskList::startNext()
             ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "QDownloadingWidget::startDownload", "",
                                             kLogTrace, "here get ret [%d]", nCode);
         }
-        CRecordTask* pTask = m_rows.find(nTaskIndex);
+        CRecordTaskValue* pTask = m_rows.find(nTaskIndex);
         if (nCode == 0) {
             if (pTask) {
                 setState(*pTask, CTaskTypes::Downloading);
@@ -266,7 +266,7 @@ void CRecordTaskList::refresh(int nIntervalMs)
     const QVector<int> vecRunning = m_vecRunning;
     for (int nTaskIndex : vecRunning) {
         // A task above may have finished or failed while the engine answered for an earlier one.
-        const CRecordTask* pTask = m_rows.find(nTaskIndex);
+        const CRecordTaskValue* pTask = m_rows.find(nTaskIndex);
         if (!pTask || pTask->eState != CTaskTypes::Downloading) {
             continue;
         }
@@ -276,7 +276,7 @@ void CRecordTaskList::refresh(int nIntervalMs)
         m_pManager->getDownloadSpeedAndPercent(nTaskIndex, fFraction, strSpeed);
         const int nRow = m_rows.rowOf(nTaskIndex);
         if (nRow >= 0) {
-            CRecordTask& task = m_rows.at(nRow);
+            CRecordTaskValue& task = m_rows.at(nRow);
             task.nPercent = percentFromFraction(fFraction);
             task.strSpeed = strSpeed;
             // The time left from the fraction alone (in millionths): the engine's total counts,
@@ -319,7 +319,7 @@ void CRecordTaskList::onStateNotify(int nTaskIndex, bool bSucceeded, const Downl
         return;
     }
 
-    if (CRecordTask* pTask = m_rows.find(nTaskIndex)) {
+    if (CRecordTaskValue* pTask = m_rows.find(nTaskIndex)) {
         emit sgnEnded(pTask->record.strFileName, false);
         if ((pTask = m_rows.find(nTaskIndex))) {
             fail(*pTask, false);
@@ -339,7 +339,7 @@ void CRecordTaskList::onBeginDecode(int nTaskIndex)
 {
     ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "QDownloadingWidget::onBeginDecodeNotify", "",
                                     kLogTrace, "start to onBeginDecodeNotify1");
-    CRecordTask* pTask = m_rows.find(nTaskIndex);
+    CRecordTaskValue* pTask = m_rows.find(nTaskIndex);
     if (!pTask) {
         return;
     }
@@ -354,7 +354,7 @@ void CRecordTaskList::onBeginDecode(int nTaskIndex)
 
 bool CRecordTaskList::continueTask(int nTaskIndex)
 {
-    CRecordTask* pTask = m_rows.requeue(nTaskIndex);
+    CRecordTaskValue* pTask = m_rows.requeue(nTaskIndex);
     if (pTask) {
         setState(*pTask, CTaskTypes::Waiting);
         emit sgnCountChanged();
@@ -368,7 +368,7 @@ bool CRecordTaskList::continueTask(int nTaskIndex)
 
 void CRecordTaskList::changeSpeed(int nTaskIndex, int nSpeed)
 {
-    const CRecordTask* pTask = m_rows.find(nTaskIndex);
+    const CRecordTaskValue* pTask = m_rows.find(nTaskIndex);
     // As with continue: no icon, no change.
     if (!pTask || !pTask->bSpeedIcon || !m_pManager) {
         return;
@@ -380,7 +380,7 @@ void CRecordTaskList::changeSpeed(int nTaskIndex, int nSpeed)
     if (nStepped == 0 || nNext == nNow || m_pManager->setDownloadSpeed(nTaskIndex, nNext) < 1) {
         return;
     }
-    if (CRecordTask* pChanged = m_rows.find(nTaskIndex)) {
+    if (CRecordTaskValue* pChanged = m_rows.find(nTaskIndex)) {
         setSpeedIcon(*pChanged, nNext, true);
         if (m_pHistory) {
             m_pHistory->setTaskSpeed(pChanged->nStoredId, nNext);
@@ -395,7 +395,7 @@ void CRecordTaskList::deleteTask(int nTaskIndex)
     const int nState = state(nTaskIndex);
     if (nState == CTaskTypes::Waiting) {
         // Nothing runs: the engine only drops the task.
-        removeTasks({nTaskIndex}, [](const CRecordTask&) { return Removal::Quiet; });
+        removeTasks({nTaskIndex}, [](const CRecordTaskValue&) { return Removal::Quiet; });
     } else if (nState >= 0 && isListedByEngine(nTaskIndex) && state(nTaskIndex) >= 0) {
         if (!removeStopped(nTaskIndex, true)) {
             return;
@@ -412,7 +412,7 @@ void CRecordTaskList::deleteChecked(bool bOpenOsd)
     int nStopped = 0;
     const bool bAlive = removeTasks(
         m_rows.checkedTasks(),
-        [this, bOpenOsd](const CRecordTask& task) {
+        [this, bOpenOsd](const CRecordTaskValue& task) {
             if (task.eState != CTaskTypes::Downloading) {
                 return bOpenOsd ? Removal::StopFile : Removal::Quiet;
             }
@@ -436,7 +436,7 @@ void CRecordTaskList::removeDevice(const QString& strDeviceId)
     // a stop wait lets one start), and no queue step runs before all of them are gone, so none of
     // the device's waiting tasks is started only to be stopped again.
     QVector<int> vecGoing;
-    for (const CRecordTask& task : m_rows.all()) {
+    for (const CRecordTaskValue& task : m_rows.all()) {
         if (task.eState != CTaskTypes::Waiting && task.record.strDeviceId == strDeviceId) {
             vecGoing.append(task.nTaskIndex);
         }
@@ -491,7 +491,7 @@ void CRecordTaskList::removeAll()
             vecTasks.append(m_rows.at(nRow).nTaskIndex);
         }
         nPassed = vecTasks.last();
-        const bool bAlive = removeTasks(vecTasks, [this](const CRecordTask& task) {
+        const bool bAlive = removeTasks(vecTasks, [this](const CRecordTaskValue& task) {
             if (task.eState != CTaskTypes::Downloading) {
                 return Removal::Quiet;
             }
@@ -504,11 +504,12 @@ void CRecordTaskList::removeAll()
 }
 
 bool CRecordTaskList::removeTasks(const QVector<int>& vecTasks,
-                                  const std::function<Removal(const CRecordTask&)>& fnRule, int* pStopped)
+                                  const std::function<Removal(const CRecordTaskValue&)>& fnRule,
+                                  int* pStopped)
 {
     QVector<int> vecQuiet;
     for (int nTaskIndex : vecTasks) {
-        const CRecordTask* pTask = m_rows.find(nTaskIndex);
+        const CRecordTaskValue* pTask = m_rows.find(nTaskIndex);
         if (!pTask) {
             continue;
         }

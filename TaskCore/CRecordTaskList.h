@@ -10,7 +10,7 @@
 #include <downloadengine/DownloadInfo.h>
 
 #include "CDownloadHistory.h"
-#include "CRecordTask.h"
+#include "CRecordTaskValue.h"
 #include "CTaskRows.h"
 #include "CTimeLeft.h"
 
@@ -34,7 +34,7 @@ public:
     ~CRecordTaskList() override;
 
     CRecordTableModel* model() const { return m_pModel; }
-    const QVector<CRecordTask>& tasks() const { return m_rows.all(); }
+    const QVector<CRecordTaskValue>& tasks() const { return m_rows.all(); }
     int count() const { return m_rows.count(); }
     // The task of a row, or 0.
     int taskIndexAt(int nRow) const { return m_rows.taskIndexAt(nRow); }
@@ -101,17 +101,17 @@ private:
         StopFile,  // stopped and its file deleted
     };
 
-    CRecordTask newTask(int nTaskIndex, DownloadInfo info) const;
-    void setState(CRecordTask& task, CTaskTypes::State eState);
-    void fail(CRecordTask& task, bool bRefused);
+    CRecordTaskValue newTask(int nTaskIndex, DownloadInfo info) const;
+    void setState(CRecordTaskValue& task, CTaskTypes::State eState);
+    void fail(CRecordTaskValue& task, bool bRefused);
     // Shows (bShow) or hides the speed icon at nSpeed.
-    void setSpeedIcon(CRecordTask& task, int nSpeed, bool bShow);
+    void setSpeedIcon(CRecordTaskValue& task, int nSpeed, bool bShow);
     bool isListedByEngine(int nTaskIndex) const;
     // Removes the tasks given (ascending) as fnRule says, top to bottom: the quiet ones gathered
     // and taken out together before each stop. Counts the running ones stopped. False when the list went
     // during a stop wait: the caller must return at once.
-    bool removeTasks(const QVector<int>& vecTasks, const std::function<Removal(const CRecordTask&)>& fnRule,
-                     int* pStopped = nullptr);
+    bool removeTasks(const QVector<int>& vecTasks,
+                     const std::function<Removal(const CRecordTaskValue&)>& fnRule, int* pStopped = nullptr);
     // Takes the rows of the tasks given (ascending) out of the table and the history; the tasks
     // that had one.
     QVector<int> takeTasks(const QVector<int>& vecTasks);
@@ -121,7 +121,7 @@ private:
 
     CRecordDownloadManager* m_pManager;
     CRecordTableModel* m_pModel;
-    CTaskRows<CRecordTask> m_rows;
+    CTaskRows<CRecordTaskValue> m_rows;
     int m_nDownloadIndex = 0;
     // Indexes of the running tasks, ascending: the refresh visits only these.
     QVector<int> m_vecRunning;

@@ -8,7 +8,7 @@
 #include "CTaskTypes.h"
 
 // One unfinished picture package as the picture list keeps it.
-struct CPicTask
+struct CPicTaskValue
 {
     int nTaskIndex = 0;
     DownloadPicInfo picture;

@@ -9,7 +9,7 @@
 
 // One unfinished recording as the record list keeps it: the engine's record and what the row
 // shows of its progress. Everything the table answers is worked out from these values.
-struct CRecordTask
+struct CRecordTaskValue
 {
     int nTaskIndex = 0;
     DownloadInfo record;
