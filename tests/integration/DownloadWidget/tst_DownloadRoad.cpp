@@ -189,7 +189,7 @@ private slots:
             listFiles << QString("cam%1.mp4").arg(i);
             addRecord(QString("cam%1").arg(i), 1, 24, listFiles.last());
         }
-        QCOMPARE(probe::rows(probe::recordModel(*m_pList), CRecordTableModel::ColumnStatus),
+        QCOMPARE(tablerows::rows(probe::recordModel(*m_pList), CRecordTableModel::ColumnStatus),
                  QStringLiteral("1D 2D 3D 4D 5D 6W"));
         // The sixth starts once a first task has left the list.
         QTRY_VERIFY_WITH_TIMEOUT(probe::state(*m_pList, 6) != W::TaskWaiting, kTimeoutMs);
@@ -258,7 +258,7 @@ private slots:
         // 263030 bytes at 100000 a second: the list's one-second timer sees it running.
         m_pDevices->setKnobs("pics", "rate=100000");
         addPicture("pics", 1, "pics.zip");
-        QCOMPARE(probe::rows(pics(), CPicTableModel::ColumnStatus), QStringLiteral("1D"));
+        QCOMPARE(tablerows::rows(pics(), CPicTableModel::ColumnStatus), QStringLiteral("1D"));
         QTRY_COMPARE_WITH_TIMEOUT(pics()->index(0, CPicTableModel::ColumnFileSize).data().toString(),
                                   QStringLiteral("256.9KB"), kTimeoutMs);
         QTRY_COMPARE_WITH_TIMEOUT(done(), QStringList{"pics.zip 256.9KB"}, kTimeoutMs);
@@ -274,7 +274,7 @@ private slots:
     {
         m_pDevices->setKnobs("broken", "status=500");
         addPicture("broken", 2, "broken.zip");
-        QTRY_COMPARE_WITH_TIMEOUT(probe::rows(pics(), CPicTableModel::ColumnStatus), QStringLiteral("1F"),
+        QTRY_COMPARE_WITH_TIMEOUT(tablerows::rows(pics(), CPicTableModel::ColumnStatus), QStringLiteral("1F"),
                                   kTimeoutMs);
         // A second package goes first: the failed one waits for a click.
         addPicture("other", 1, "other.zip");

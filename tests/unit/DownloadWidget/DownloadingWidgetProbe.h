@@ -23,9 +23,9 @@
 #include "CDownloadCenterTableDelegate.h"
 #include "CPicTableModel.h"
 #include "CRecordTableModel.h"
-#include "TableRows.h"
 #include "QDownloadDoneWidget.h"
 #include "QDownloadingWidget.h"
+#include "TableRows.h"
 
 // Reads a QDownloadingWidget the way a user or the window sees it: through its tables' models.
 // Rows are addressed by task index, as the widget itself does.
@@ -120,19 +120,9 @@ inline QAbstractItemModel* picModel(const QDownloadingWidget& widget)
     return picView(widget)->model();
 }
 
-inline QList<int> tasks(const QAbstractItemModel* pModel)
-{
-    return tablerows::tasks(pModel);
-}
-
-inline QString rows(const QAbstractItemModel* pModel, int nStatusColumn)
-{
-    return tablerows::rows(pModel, nStatusColumn);
-}
-
 inline QList<int> recordTasks(const QDownloadingWidget& widget)
 {
-    return tasks(recordModel(widget));
+    return tablerows::tasks(recordModel(widget));
 }
 
 // A cell of the task's record row; an invalid index without a row.

@@ -117,7 +117,7 @@ private slots:
             m_listFinished << QString("%1:%2").arg(info.strFileName).arg(info.nFileSize);
         });
         const auto checkRow = [](QAbstractItemModel* pModel, int nTask) {
-            pModel->setData(pModel->index(probe::tasks(pModel).indexOf(nTask), 0), Qt::Checked,
+            pModel->setData(pModel->index(tablerows::tasks(pModel).indexOf(nTask), 0), Qt::Checked,
                             Qt::CheckStateRole);
         };
         const QList<QPair<QString, EventScript::Handler>> listEvents = {
@@ -653,18 +653,18 @@ private:
         // The window's counter, when told, counts the rows of both tables.
         if (m_pWidget && !spyCount.isEmpty()) {
             QCOMPARE(spyCount.last().at(0).toInt(), probe::recordTasks(*m_pWidget).size() +
-                                                        probe::tasks(probe::picModel(*m_pWidget)).size());
+                                                        tablerows::tasks(probe::picModel(*m_pWidget)).size());
         }
     }
-    // Record rows, then " / " and picture rows, as probe::rows() writes them.
+    // Record rows, then " / " and picture rows, as tablerows::rows() writes them.
     QString tables() const
     {
         if (!m_pWidget) {
             return QString();
         }
-        const QString strPics = probe::rows(probe::picModel(*m_pWidget), CPicTableModel::ColumnStatus);
-        return QString(probe::rows(probe::recordModel(*m_pWidget), CRecordTableModel::ColumnStatus) + " / " +
-                       strPics)
+        const QString strPics = tablerows::rows(probe::picModel(*m_pWidget), CPicTableModel::ColumnStatus);
+        return QString(tablerows::rows(probe::recordModel(*m_pWidget), CRecordTableModel::ColumnStatus) +
+                       " / " + strPics)
             .remove(QRegularExpression(" / $"))
             .trimmed();
     }
@@ -681,7 +681,7 @@ private:
     QModelIndex cell(int nTask, int nRecordColumn, int nPicColumn) const
     {
         QAbstractItemModel* pModel = nTask > 0 ? probe::recordModel(*m_pWidget) : probe::picModel(*m_pWidget);
-        return pModel->index(probe::tasks(pModel).indexOf(qAbs(nTask)),
+        return pModel->index(tablerows::tasks(pModel).indexOf(qAbs(nTask)),
                              nTask > 0 ? nRecordColumn : nPicColumn);
     }
     void click(int nTask, Role::OrbItemDataRole eRole)
