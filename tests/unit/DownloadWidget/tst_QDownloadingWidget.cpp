@@ -421,6 +421,7 @@ private slots:
         // A picture package's from its bar.
         row("pictures", "*1 pp=10 tick pp=20 tick pp=30 tick", "less than a minute left");
         row("pictures, slow", "*1 pp=1 tick pp=1 tick pp=2 tick", "about 5 min left");
+        row("pictures, again", "*1 pp=10 tick pp=20 tick perr tick pagain1 tick", "--");
     }
 
     void timeLeft()
