@@ -83,8 +83,10 @@ void EventScript::run(const QString& strEvents)
         const int nButton = QStringList{"close", "ok", "cancel"}.indexOf(strHead);
         const QRegularExpressionMatch match = reEvent.match(strEvent);
         const QString strName = match.captured(1);
-        if (strHead == "stop") {
-            ScriptedEngine::record().onNextCall("stopDownload", [=] { QTimer::singleShot(10, fnInner); });
+        if (strHead.startsWith("stop")) {
+            // 10 ms into the wait, or as many as given ("stop90{...}").
+            const int nDelay = strHead.size() > 4 ? strHead.mid(4).toInt() : 10;
+            ScriptedEngine::record().onNextCall("stopDownload", [=] { QTimer::singleShot(nDelay, fnInner); });
         } else if (strHead == "idx") {
             ScriptedEngine::record().onNextCall("getCurDownloadIndexs", fnInner);
         } else if (nButton >= 0 && m_fnAnswerer) {

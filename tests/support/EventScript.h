@@ -10,9 +10,9 @@
 // Events of the downloading tables as the tests write them, separated by blanks: a name, a number
 // and a value ("+3" adds three record tasks, "fail2" has the engine report task 2 failed,
 // "s3=-2" answers startDownload(3) with -2). "stop{e1,e2}" runs e1 and e2 during the wait after
-// the next stop, "idx{...}" while the engine is asked which tasks it holds, "ok{...}" (and
-// "cancel", "close") while the next question is open. The engine's notices are known here; the
-// test adds what its subject does.
+// the next stop (10 ms into it; "stop90{...}" 90 ms), "idx{...}" while the engine is asked which
+// tasks it holds, "ok{...}" (and "cancel", "close") while the next question is open. The engine's
+// notices are known here; the test adds what its subject does.
 class EventScript
 {
 public:

@@ -296,6 +296,9 @@ private slots:
         m_pWindow->clearDownloadData();
         QCOMPARE(doneNames(), QStringList());
         QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 0, dots -, -"));
+        // Cleared for good: nothing comes back at the next start.
+        restart();
+        QCOMPARE(shownCounts(), QStringLiteral("Downloading 0, Done 0, dots -, -"));
     }
 
     void pageRequests_data()

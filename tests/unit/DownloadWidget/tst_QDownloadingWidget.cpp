@@ -229,6 +229,9 @@ private slots:
         // Task 1 runs but is not the engine's; it finishes while the engine is asked about task 2.
         row("shutdown, done while asked", "+3 listed=2,3 | idx{idx{done1}} quit", "",
             "done(1) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear()");
+        // Task 1 finishes while the engine is asked about it, and is still listed.
+        row("shutdown, done while asked about it", "+2 listed=1,2 | idx{done1} quit", "",
+            "done(1) stop(2,2,true) destroy(2) pic.clear()");
         row("shutdown, done in the wait", "osd=1 +3 | stop{done2} quit", "",
             "stop(1,2,true) done(2) destroy(1) stop(3,2,true) destroy(3) pic.clear()");
         row("destroyed in the wait", "+3 | x1 x2 ok stop{quit} delete", "",
@@ -418,6 +421,7 @@ private slots:
         // A picture package's from its bar.
         row("pictures", "*1 pp=10 tick pp=20 tick pp=30 tick", "less than a minute left");
         row("pictures, slow", "*1 pp=1 tick pp=1 tick pp=2 tick", "about 5 min left");
+        row("pictures, again", "*1 pp=10 tick pp=20 tick perr tick pagain1 tick", "--");
     }
 
     void timeLeft()

@@ -111,6 +111,9 @@ private slots:
             "poll(2) poll(3) poll(4) poll(5) poll(6)");
         row("notices in the stop wait", "+7 | stop{done1,decode4} fail3", "2D 3F 4D 5D 6D 7D",
             "stop(3,1,false) done(1) start(6) start(7)");
+        // The engine lets go of a stopped task's file within the wait: its notices come first.
+        row("notice late in the stop wait", "+6 | stop90{done2} fail1", "1F 3D 4D 5D 6D",
+            "stop(1,1,false) done(2) start(6)");
     }
 
     void pictures_data()
@@ -144,6 +147,8 @@ private slots:
         row("cleared", "+2 *1 | clear restart", "", "");
         row("pictures", "*3 perr | restart", "/ 1F 2D 3W", "pic.start(2)");
         row("speed kept", "+1 speed1 speed1 | restart", "1D", "start(1) speed(1,4)");
+        row("added in the stop wait", "+5 | stop{+1} restart", "1D 2D 3D 4D 5D",
+            "start(1) start(2) start(3) start(4) start(5)");
     }
 
 private:
