@@ -29,7 +29,6 @@ public:
     ~CPicTaskList() override;
 
     CPicTableModel* model() const { return m_pModel; }
-    const QVector<CPicTaskValue>& tasks() const { return m_rows.all(); }
     int count() const { return m_rows.count(); }
     int taskIndexAt(int nRow) const { return m_rows.taskIndexAt(nRow); }
     // State of a task, or -1 when it has no row.

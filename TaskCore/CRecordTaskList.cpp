@@ -51,12 +51,6 @@ CRecordTaskList::CRecordTaskList(CRecordDownloadManager* pManager, QObject* pare
 
 CRecordTaskList::~CRecordTaskList() = default;
 
-bool CRecordTaskList::offersSpeed(int nTaskIndex) const
-{
-    const int nRow = m_rows.rowOf(nTaskIndex);
-    return nRow >= 0 && m_rows.at(nRow).bSpeedIcon;
-}
-
 int CRecordTaskList::speed(int nTaskIndex) const
 {
     const int nRow = m_rows.rowOf(nTaskIndex);
@@ -204,11 +198,8 @@ void CRecordTaskList::startNext()
     }
     int nRow = 0;
     while (nRow < m_rows.count()) {
-        CRecordTaskValue& task = m_rows.at(nRow);
+        const CRecordTaskValue& task = m_rows.at(nRow);
         const int nTaskIndex = task.nTaskIndex;
-        if (task.eState == CTaskTypes::Failed) {
-            task.strSpeed = kNoValue;
-        }
         if (task.eState != CTaskTypes::Waiting) {
             ++nRow;
             continue;

@@ -34,14 +34,12 @@ public:
     ~CRecordTaskList() override;
 
     CRecordTableModel* model() const { return m_pModel; }
-    const QVector<CRecordTaskValue>& tasks() const { return m_rows.all(); }
     int count() const { return m_rows.count(); }
     // The task of a row, or 0.
     int taskIndexAt(int nRow) const { return m_rows.taskIndexAt(nRow); }
     // State of a task, or -1 when it has no row.
     int state(int nTaskIndex) const { return m_rows.state(nTaskIndex); }
-    // Whether the speed can be changed now (its icon shows), and its factor.
-    bool offersSpeed(int nTaskIndex) const;
+    // The speed factor of a task (0: none shown yet).
     int speed(int nTaskIndex) const;
     QVector<int> checkedTasks() const { return m_rows.checkedTasks(); }
 

@@ -47,7 +47,6 @@ public:
 
     // The skin whose images the icons show; a change repaints them.
     void setSkin(const QString& strSkin);
-    const QString& skin() const { return m_strSkin; }
     int operateColumn() const { return m_vecSections.size() - 1; }
 
     // For the owner of the rows. Rows are appended at the bottom or inserted at the top.
