@@ -37,6 +37,8 @@ QDownloadDoneWidget::QDownloadDoneWidget(QWidget* parent)
     m_pList = new CDoneTaskList(this);
     m_pModel = m_pList->model();
     initTableView();
+    connect(m_pList, &CDoneTaskList::sgnRestored, this,
+            [this] { emit sgnDoneItemNumChanged(m_pList->count()); });
 
     connect(ui->btnDelete, SIGNAL(clicked()), this, SLOT(onDelete()));
     connect(ui->btnFolder, SIGNAL(clicked()), this, SLOT(onOpenFolder()));
@@ -73,7 +75,6 @@ void QDownloadDoneWidget::attachHistory(CDownloadHistory* pHistory)
     // The skin is asked once for all the stored rows: it is read from the settings file.
     updateDeleteIcon();
     m_pList->attachHistory(pHistory);
-    emit sgnDoneItemNumChanged(m_pList->count());
 }
 
 void QDownloadDoneWidget::onDownloadFinished(const DownloadInfo& task)

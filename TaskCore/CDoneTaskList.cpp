@@ -11,18 +11,33 @@ CDoneTaskList::CDoneTaskList(QObject* parent) : QObject(parent), m_model(m_vecTa
 void CDoneTaskList::attachHistory(CDownloadHistory* pHistory)
 {
     m_pHistory = pHistory;
-    const QVector<CDownloadHistory::Entry> vecEntries =
-        m_pHistory ? m_pHistory->doneEntries() : QVector<CDownloadHistory::Entry>();
-    if (vecEntries.isEmpty()) {
-        return;
+    const int nRead = ++m_nRead;
+    const QPointer<CDoneTaskList> pSelf(this);
+    const auto fnReady = [pSelf, nRead](const QVector<CDownloadHistory::Entry>& vecEntries) {
+        if (pSelf) {
+            pSelf->appendStored(vecEntries, nRead);
+        }
+    };
+    if (m_pHistory) {
+        m_pHistory->readDoneEntries(fnReady);
+    } else {
+        QMetaObject::invokeMethod(
+            this, [fnReady] { fnReady({}); }, Qt::QueuedConnection);
     }
-    // Newest first, each below the last: one insertion, whatever the count.
-    m_model.beginAppend(vecEntries.size());
-    m_vecTasks.reserve(m_vecTasks.size() + vecEntries.size());
-    for (const CDownloadHistory::Entry& entry : vecEntries) {
-        m_vecTasks.append(CDoneTaskValue{entry});
+}
+
+void CDoneTaskList::appendStored(const QVector<CDownloadHistory::Entry>& vecEntries, int nRead)
+{
+    // The rows added meanwhile are newer: the stored ones go below them, in one insertion.
+    if (nRead == m_nRead && !vecEntries.isEmpty()) {
+        m_model.beginAppend(vecEntries.size());
+        m_vecTasks.reserve(m_vecTasks.size() + vecEntries.size());
+        for (const CDownloadHistory::Entry& entry : vecEntries) {
+            m_vecTasks.append(CDoneTaskValue{entry});
+        }
+        m_model.endInsert();
     }
-    m_model.endInsert();
+    emit sgnRestored();
 }
 
 void CDoneTaskList::addRecord(const DownloadInfo& record)
@@ -78,6 +93,8 @@ void CDoneTaskList::removeRows(QVector<int> vecRows)
 
 void CDoneTaskList::clear()
 {
+    // A read under way holds rows cleared here.
+    ++m_nRead;
     if (m_pHistory) {
         m_pHistory->clearDone();
     }

@@ -23,7 +23,8 @@ public:
     CDoneTableModel* model() { return &m_model; }
     int count() const { return m_vecTasks.size(); }
 
-    // Shows the stored rows below those there, newest first, and keeps every change from now on.
+    // Keeps every change from now on, and shows the stored rows below those there, newest first,
+    // once they are read (later, off this thread): sgnRestored tells when, with or without rows.
     void attachHistory(CDownloadHistory* pHistory);
     // A download that has just finished, at the top; the time it took is counted from its start.
     void addRecord(const DownloadInfo& record);
@@ -34,11 +35,17 @@ public:
     // The ticked rows, top to bottom.
     QVector<int> checkedRows() const;
 
+signals:
+    void sgnRestored();
+
 private:
+    void appendStored(const QVector<CDownloadHistory::Entry>& vecEntries, int nRead);
     void addAtTop(CDownloadHistory::Entry entry, qint32 nStartTime);
 
     QVector<CDoneTaskValue> m_vecTasks;
     // After the rows: it is destroyed first, while they are still there.
     CDoneTableModel m_model;
     QPointer<CDownloadHistory> m_pHistory;
+    // Counts reads asked for and clears: a read that a clear overtook shows nothing.
+    int m_nRead = 0;
 };

@@ -11,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTimer>
 #include <QVariant>
 
 #include <atomic>
@@ -338,9 +339,31 @@ bool CDownloadHistory::exec(QSqlQuery& query, const char* szWhat)
 
 QVector<CDownloadHistory::Entry> CDownloadHistory::doneEntries()
 {
-    return readEntries(QStringLiteral("SELECT id, kind, info, seconds FROM done ORDER BY id DESC LIMIT %1")
-                           .arg(kMaxDoneRows),
-                       false);
+    return readEntries(doneQuery(), false);
+}
+
+void CDownloadHistory::readDoneEntries(std::function<void(const QVector<Entry>&)> fnReady)
+{
+    const auto fnDeliver = [this, fnReady](const QVector<Entry>& vecEntries) {
+        QMetaObject::invokeMethod(
+            this, [fnReady, vecEntries] { fnReady(vecEntries); }, Qt::QueuedConnection);
+    };
+    if (!m_pWriter) {
+        // Nothing is written here (read-only, or no file): read now, told later all the same.
+        fnDeliver(doneEntries());
+        return;
+    }
+    // The rows there now, however late the read runs: a row added meanwhile is shown already.
+    const QString strSql = doneQuery(QStringLiteral("WHERE id <= %1").arg(m_nLastDoneId));
+    // Read and parsed on the writer's thread once the caller is done (its own reads wait for the
+    // writer): a long list is parsed while the window paints. The writer ends before this object
+    // does, so `this` outlives the step; a step posted after this object is gone never runs.
+    QTimer::singleShot(0, this, [this, strSql, fnDeliver] {
+        change([strSql, fnDeliver](QSqlQuery& query) {
+            fnDeliver(readRows(query, strSql, false));
+            return true;
+        });
+    });
 }
 
 QVector<CDownloadHistory::Entry> CDownloadHistory::taskEntries()
@@ -349,15 +372,28 @@ QVector<CDownloadHistory::Entry> CDownloadHistory::taskEntries()
         QStringLiteral("SELECT id, kind, info, state, bytes_done, speed FROM tasks ORDER BY id"), true);
 }
 
+QString CDownloadHistory::doneQuery(const QString& strWhere)
+{
+    return QStringLiteral("SELECT id, kind, info, seconds FROM done %1 ORDER BY id DESC LIMIT %2")
+        .arg(strWhere)
+        .arg(kMaxDoneRows);
+}
+
 QVector<CDownloadHistory::Entry> CDownloadHistory::readEntries(const QString& strSql, bool bTasks)
 {
-    QVector<Entry> vecEntries;
     if (!m_bOpen) {
-        return vecEntries;
+        return {};
     }
     // What was changed before is read back as changed.
     flush();
     QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
+    return readRows(query, strSql, bTasks);
+}
+
+QVector<CDownloadHistory::Entry> CDownloadHistory::readRows(QSqlQuery& query, const QString& strSql,
+                                                            bool bTasks)
+{
+    QVector<Entry> vecEntries;
     query.setForwardOnly(true);
     if (!query.exec(strSql)) {
         log(kLogWarning, "the download history cannot be read: %s", query.lastError().text());
@@ -505,7 +541,7 @@ void CDownloadHistory::clearDone()
     });
 }
 
-void CDownloadHistory::log(int nLevel, const char* szFormat, const QString& strArg) const
+void CDownloadHistory::log(int nLevel, const char* szFormat, const QString& strArg)
 {
     ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CDownloadHistory", "", nLevel, szFormat,
                                     qUtf8Printable(strArg));

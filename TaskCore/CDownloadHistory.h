@@ -6,6 +6,7 @@
 #include <QVector>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -80,6 +81,9 @@ public:
 
     // Finished downloads, newest first.
     QVector<Entry> doneEntries();
+    // The same as they are now, read and parsed on the writer's thread; fnReady gets them on this
+    // object's thread, always later than the call, never after this object is gone.
+    void readDoneEntries(std::function<void(const QVector<Entry>&)> fnReady);
     // Unfinished tasks, in the order they were added.
     QVector<Entry> taskEntries();
 
@@ -106,7 +110,9 @@ private:
     static bool exec(QSqlQuery& query, const char* szWhat);
     void removeIds(const QString& strTable, const QList<qint64>& listIds);
     QVector<Entry> readEntries(const QString& strSql, bool bTasks);
-    void log(int nLevel, const char* szFormat, const QString& strArg) const;
+    static QString doneQuery(const QString& strWhere = QString());
+    static QVector<Entry> readRows(QSqlQuery& query, const QString& strSql, bool bTasks);
+    static void log(int nLevel, const char* szFormat, const QString& strArg);
 
     QString m_strPath;
     QString m_strConnection;

@@ -39,28 +39,26 @@ CRecordTableModel::CRecordTableModel(CTaskRows<CRecordTaskValue>& rows, QObject*
 QVariant CRecordTableModel::cell(int nRow, int nColumn, int nRole) const
 {
     const CRecordTaskValue& task = this->task(nRow);
-    const DownloadInfo& record = task.record;
     const bool bText = nRole == Qt::DisplayRole;
     switch (nColumn) {
         case ColumnCheck:
             return checkCell(task, nRole);
         case ColumnFileName:
-            return bText                               ? QVariant(record.strFileName)
-                   : nRole == CTaskTypes::FilePathRole ? QVariant(record.strFilePath)
+            return bText                               ? QVariant(task.strFileName)
+                   : nRole == CTaskTypes::FilePathRole ? QVariant(task.strFilePath)
                                                        : QVariant();
         case ColumnChannel:
-            return bText ? QVariant(record.strChannelName) : QVariant();
+            return bText ? QVariant(task.strChannelName) : QVariant();
         case ColumnShop:
-            return bText ? QVariant(record.strShopName) : QVariant();
+            return bText ? QVariant(task.strShopName) : QVariant();
         case ColumnBeginTime:
-            return bText ? QVariant(QString::fromStdString(record.stRecordFile.strBeginTime)) : QVariant();
+            return bText ? QVariant(QString::fromStdString(task.strBeginTime)) : QVariant();
         case ColumnEndTime:
-            return bText ? QVariant(QString::fromStdString(record.stRecordFile.strEndTime)) : QVariant();
+            return bText ? QVariant(QString::fromStdString(task.strEndTime)) : QVariant();
         case ColumnFileSize:
             if (bText) {
-                return CDownloadTextFormat::isRecordSizeUnknown(record)
-                           ? QCoreApplication::translate("QDownloadingWidget", "unkown size")
-                           : CDownloadTextFormat::sizeText(task.total());
+                return task.bSizeUnknown ? QCoreApplication::translate("QDownloadingWidget", "unkown size")
+                                         : CDownloadTextFormat::sizeText(task.total());
             }
             return nRole == Qt::UserRole      ? QVariant(task.total())
                    : nRole == Qt::ToolTipRole ? bytesTip(task.total())

@@ -63,11 +63,9 @@ bool CRecordTaskList::hasRoomFor(const DownloadInfo& info) const
     return !m_pManager || !bCheckDisk || m_pManager->isLeftDiskFreeSpaceEnough(info);
 }
 
-CRecordTaskValue CRecordTaskList::newTask(int nTaskIndex, DownloadInfo info) const
+CRecordTaskValue CRecordTaskList::newTask(int nTaskIndex, const DownloadInfo& info) const
 {
-    CRecordTaskValue task;
-    task.nTaskIndex = nTaskIndex;
-    task.record = std::move(info);
+    CRecordTaskValue task(nTaskIndex, info);
     if (offersSpeedChange(info)) {
         task.bSpeedIcon = task.bSpeedTip = true;
         task.nSpeed = 1;
@@ -84,10 +82,10 @@ int CRecordTaskList::add(const DownloadInfo& info)
     m_pManager->addDownloadTask(nIndex, info);
     m_pManager->prepareDownloadInfo(nIndex);
     // The engine has completed the record (name, size...): show its copy, not ours.
-    CRecordTaskValue task = newTask(nIndex, m_pManager->getDownloadInfo(nIndex));
+    CDownloadHistory::Entry entry;
+    entry.record = m_pManager->getDownloadInfo(nIndex);
+    CRecordTaskValue task = newTask(nIndex, entry.record);
     if (m_pHistory) {
-        CDownloadHistory::Entry entry;
-        entry.record = task.record;
         task.nStoredId = m_pHistory->addTask(entry);
     }
     m_rows.append(std::move(task));
@@ -299,7 +297,7 @@ void CRecordTaskList::onStateNotify(int nTaskIndex, bool bSucceeded, const Downl
             const CDownloadHistory::Batch batch(m_pHistory);
             emit sgnFinished(info);
             const int nRow = m_rows.rowOf(nTaskIndex);
-            emit sgnEnded(nRow >= 0 ? m_rows.at(nRow).record.strFileName : info.strFileName, true);
+            emit sgnEnded(nRow >= 0 ? m_rows.at(nRow).strFileName : info.strFileName, true);
             if (!takeTasks({nTaskIndex}).isEmpty()) {
                 m_pManager->stopDownload(nTaskIndex, StopReason_Finished, false);
                 m_pManager->destoryDownloadObj(nTaskIndex);
@@ -311,7 +309,7 @@ void CRecordTaskList::onStateNotify(int nTaskIndex, bool bSucceeded, const Downl
     }
 
     if (CRecordTaskValue* pTask = m_rows.find(nTaskIndex)) {
-        emit sgnEnded(pTask->record.strFileName, false);
+        emit sgnEnded(pTask->strFileName, false);
         if ((pTask = m_rows.find(nTaskIndex))) {
             fail(*pTask, false);
             setSpeedIcon(*pTask, 1, false);
@@ -428,7 +426,7 @@ void CRecordTaskList::removeDevice(const QString& strDeviceId)
     // the device's waiting tasks is started only to be stopped again.
     QVector<int> vecGoing;
     for (const CRecordTaskValue& task : m_rows.all()) {
-        if (task.eState != CTaskTypes::Waiting && task.record.strDeviceId == strDeviceId) {
+        if (task.eState != CTaskTypes::Waiting && task.strDeviceId == strDeviceId) {
             vecGoing.append(task.nTaskIndex);
         }
     }

@@ -99,7 +99,7 @@ private:
         StopFile,  // stopped and its file deleted
     };
 
-    CRecordTaskValue newTask(int nTaskIndex, DownloadInfo info) const;
+    CRecordTaskValue newTask(int nTaskIndex, const DownloadInfo& info) const;
     void setState(CRecordTaskValue& task, CTaskTypes::State eState);
     void fail(CRecordTaskValue& task, bool bRefused);
     // Shows (bShow) or hides the speed icon at nSpeed.

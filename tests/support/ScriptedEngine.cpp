@@ -22,6 +22,7 @@ QStringList filterCalls(const QStringList& listCalls, const QSet<QString>& setNa
 }  // namespace
 
 QStringList ScriptedEngine::s_listAllCalls;
+bool ScriptedEngine::s_bCallLog = true;
 
 ScriptedEngine::ScriptedEngine(const QString& strPrefix) : m_strPrefix(strPrefix) {}
 
@@ -41,6 +42,7 @@ void ScriptedEngine::reset()
 {
     for (ScriptedEngine* pScript : {&record(), &pic()}) {
         pScript->m_listCalls.clear();
+        pScript->m_hashCounts.clear();
         pScript->m_hashAnswers.clear();
         pScript->m_hashQueuedAnswers.clear();
         pScript->m_hashHooks.clear();
@@ -62,8 +64,10 @@ QStringList ScriptedEngine::allCalls(const QSet<QString>& setNames)
 
 void ScriptedEngine::clearCalls()
 {
-    record().m_listCalls.clear();
-    pic().m_listCalls.clear();
+    for (ScriptedEngine* pScript : {&record(), &pic()}) {
+        pScript->m_listCalls.clear();
+        pScript->m_hashCounts.clear();
+    }
     s_listAllCalls.clear();
 }
 
@@ -90,15 +94,20 @@ void ScriptedEngine::onNextCall(const QString& strMethod, Hook fnHook)
 
 void ScriptedEngine::enter(const QString& strMethod, const QVariantList& listArgs)
 {
-    QStringList listTexts;
-    for (const QVariant& varArg : listArgs) {
-        listTexts.append(varArg.toString());
+    ++m_hashCounts[strMethod];
+    if (s_bCallLog) {
+        QStringList listTexts;
+        for (const QVariant& varArg : listArgs) {
+            listTexts.append(varArg.toString());
+        }
+        const QString strCall =
+            strMethod + QLatin1Char('(') + listTexts.join(QLatin1Char(',')) + QLatin1Char(')');
+        m_listCalls.append(strCall);
+        s_listAllCalls.append(m_strPrefix + strCall);
     }
-    const QString strCall =
-        strMethod + QLatin1Char('(') + listTexts.join(QLatin1Char(',')) + QLatin1Char(')');
-    m_listCalls.append(strCall);
-    s_listAllCalls.append(m_strPrefix + strCall);
-
+    if (m_hashHooks.isEmpty()) {
+        return;
+    }
     // Taken out first: a hook may call the method again or wait for its next call.
     const QList<Hook> listHooks = m_hashHooks.take(strMethod);
     for (const Hook& fnHook : listHooks) {

@@ -72,7 +72,10 @@ public:
     // This manager's calls whose method name is in setNames.
     QStringList calls(const QSet<QString>& setNames) const;
     // How many times strMethod was called on this manager.
-    int callCount(const QString& strMethod) const { return calls({strMethod}).size(); }
+    int callCount(const QString& strMethod) const { return m_hashCounts.value(strMethod); }
+    // Off, calls are only counted (a benchmark's engine): writing each out costs more than the
+    // list under test spends on it.
+    static void setCallLog(bool bOn) { s_bCallLog = bOn; }
 
     // Answers strMethod for nIndex with varAnswer until reset; an invalid QVariant removes it.
     void setAnswer(const QString& strMethod, int nIndex, const QVariant& varAnswer);
@@ -135,7 +138,9 @@ private:
     QHash<QString, QVariantList> m_hashQueuedAnswers;
     QHash<QString, QList<Hook>> m_hashHooks;
 
+    QHash<QString, int> m_hashCounts;
     static QStringList s_listAllCalls;
+    static bool s_bCallLog;
 };
 
 template <typename T, typename Fn>

@@ -594,6 +594,12 @@ private slots:
         done()->onDownloadFinished(probe::recordTask("new"));
         restart();
         QCOMPARE(doneNames(), listAfterRestart);
+        // A row added before the stored ones are read shows once, above them; after a clear
+        // meanwhile they never show.
+        restart([this] { done()->onDownloadFinished(probe::recordTask("newer")); });
+        QCOMPARE(doneNames(), QStringList{"newer"} + listAfterRestart);
+        restart([this] { done()->clearDoneList(); });
+        QCOMPARE(doneNames(), QStringList());
     }
 
     // The button, then the row's context menu: its entries, and what "Open file" and "Open folder" open.
@@ -655,12 +661,18 @@ private:
                  dot("wgtFileDownloadNum", "labFileDownloadNum"));
     }
     // The client closed and started again on the same profile.
-    void restart()
+    void restart(const std::function<void()>& fnBeforeRead = {})
     {
         QDownloadCenter::destroyInstance();
         m_pWindow = QDownloadCenter::instance();
         m_pWindow->initWidget(m_pHost.get());
         checkDoneModel();
+        // The stored Done rows arrive once read, off the window's thread.
+        QSignalSpy restored(done(), &QDownloadDoneWidget::sgnDoneItemNumChanged);
+        if (fnBeforeRead) {
+            fnBeforeRead();
+        }
+        QTRY_VERIFY(restored.size() == (fnBeforeRead ? 2 : 1));
     }
     // Qt's checks of the Done model, on every change the tests make; they go with the model.
     void checkDoneModel() const
