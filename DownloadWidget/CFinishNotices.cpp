@@ -1,10 +1,13 @@
 #include "CFinishNotices.h"
 
+#include <QDesktopServices>
+#include <QUrl>
+
 #include <orbgui/OrbMessageNotify.h>
 #include <orbgui/OrbSingleton.h>
 
-CFinishNotices::CFinishNotices(std::function<void()> fnOpenFolder, QObject* parent)
-    : QObject(parent), m_fnOpenFolder(std::move(fnOpenFolder))
+CFinishNotices::CFinishNotices(std::function<QString()> fnFolder, QObject* parent)
+    : QObject(parent), m_fnFolder(std::move(fnFolder))
 {
     m_timer.setSingleShot(true);
     m_timer.setInterval(kGatherMs);
@@ -32,12 +35,18 @@ void CFinishNotices::gather(QStringList& listNames, const QString& strName)
 
 void CFinishNotices::notify()
 {
+    m_timer.stop();
     auto& notices = ORBGUI::OrbSingleton<ORBGUI::OrbMessageNotify>::Instance();
     if (!m_listFinished.isEmpty()) {
         const QString strText = m_listFinished.size() == 1
                                     ? tr("%1 downloaded").arg(m_listFinished.first())
                                     : tr("%1 downloads finished").arg(m_listFinished.size());
-        notices.AddActionNotification(strText, tr("Open folder"), m_fnOpenFolder);
+        const QString strFolder = m_fnFolder ? m_fnFolder() : QString();
+        notices.AddActionNotification(strText, tr("Open folder"), [strFolder] {
+            if (!strFolder.isEmpty()) {
+                QDesktopServices::openUrl(QUrl::fromLocalFile(strFolder));
+            }
+        });
     }
     if (!m_listFailed.isEmpty()) {
         notices.AddTextNotification(m_listFailed.size() == 1

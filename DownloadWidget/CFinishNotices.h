@@ -8,25 +8,29 @@
 
 // Tells the user when downloads end, whether the download centre is in front or not: "<name>
 // downloaded" with an "Open folder" action, "<name> failed"; downloads that end within a
-// second of each other share one notice ("12 downloads finished").
+// second of each other share one notice ("12 downloads finished"). A notice outlives the list
+// that raised it: its action holds the folder, never the list.
 class CFinishNotices : public QObject
 {
     Q_OBJECT
 
 public:
-    CFinishNotices(std::function<void()> fnOpenFolder, QObject* parent);
+    // fnFolder names the folder "Open folder" opens, asked when a notice is shown.
+    CFinishNotices(std::function<QString()> fnFolder, QObject* parent);
 
     // Once per task, when it has ended.
     void finished(const QString& strName);
     void failed(const QString& strName);
 
+    // Shows what was gathered now (log-out: the list goes before the wait ends).
+    void notify();
+
     static constexpr int kGatherMs = 1000;
 
 private:
     void gather(QStringList& listNames, const QString& strName);
-    void notify();
 
-    std::function<void()> m_fnOpenFolder;
+    std::function<QString()> m_fnFolder;
     QStringList m_listFinished;
     QStringList m_listFailed;
     QTimer m_timer;

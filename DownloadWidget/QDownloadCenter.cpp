@@ -42,7 +42,6 @@ const char* const kDownloadCenterPage = "/client/base/client/downloadCenter";
 }  // namespace
 
 std::atomic<QDownloadCenter*> QDownloadCenter::s_pInstance{nullptr};
-std::atomic<int> QDownloadCenter::s_nTeardowns{0};
 ncl::NMutex QDownloadCenter::s_mutexInstance;
 int QDownloadCenter::s_nRPCId = 0;
 
@@ -50,39 +49,80 @@ QDownloadCenter* QDownloadCenter::instance()
 {
     QDownloadCenter* pInstance = s_pInstance.load();
     if (pInstance) {
-        return pInstance;
+        return checkedInstance(pInstance);
     }
-    ncl::NMutexGuard guard(&s_mutexInstance);
-    pInstance = s_pInstance.load();
-    if (!pInstance && s_nTeardowns.load() > 0) {
-        ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "QDownloadCenter::instance", "", kLogWarning,
-                                        "%s", "the window is being torn down; the call is dropped");
-        return nullptr;
-    }
-    if (!pInstance) {
+    {
+        ncl::NMutexGuard guard(&s_mutexInstance);
+        pInstance = s_pInstance.load();
+        if (pInstance) {
+            return checkedInstance(pInstance);
+        }
+        // Only the frame is built under the lock: nothing in it calls back.
         pInstance = new QDownloadCenter(nullptr);
-        pInstance->setWindowFlags(pInstance->windowFlags() | Qt::FramelessWindowHint);
-        pInstance->setAutoFillBackground(true);
         s_pInstance.store(pInstance);
     }
+    // The stored lists and the engine start with no lock held: what they run may ask for the
+    // window again, and finds this one.
+    pInstance->openHistory();
+    pInstance->setWindowFlags(pInstance->windowFlags() | Qt::FramelessWindowHint);
+    pInstance->setAutoFillBackground(true);
     return pInstance;
+}
+
+QDownloadCenter* QDownloadCenter::checkedInstance(QDownloadCenter* pInstance)
+{
+    if (!pInstance->m_bShuttingDown) {
+        return pInstance;
+    }
+    ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "QDownloadCenter::instance", "", kLogWarning, "%s",
+                                    "the window is being torn down; the call is dropped");
+    return nullptr;
 }
 
 QDownloadCenter* QDownloadCenter::current()
 {
-    return s_pInstance.load();
+    QDownloadCenter* pInstance = s_pInstance.load();
+    return pInstance && !pInstance->m_bShuttingDown ? pInstance : nullptr;
 }
 
 void QDownloadCenter::destroyInstance()
 {
-    QDownloadCenter* pInstance = nullptr;
+    QPointer<QDownloadCenter> pInstance = s_pInstance.load();
+    // Called again during the waits below: the first call deletes it.
+    if (!pInstance || pInstance->m_bShuttingDown) {
+        return;
+    }
+    // Stopped while it is still the window and whole: what arrives meanwhile is dropped by
+    // instance() and current(), and nothing waits in its destructor.
+    pInstance->shutdown();
+    if (!pInstance) {
+        return;
+    }
     {
         ncl::NMutexGuard guard(&s_mutexInstance);
-        pInstance = s_pInstance.exchange(nullptr);
+        QDownloadCenter* pExpected = pInstance;
+        s_pInstance.compare_exchange_strong(pExpected, nullptr);
     }
-    // The destructor's waits run the event loop: a lock held here would be taken again by any
-    // instance() that arrives meanwhile, on this same thread.
     delete pInstance;
+}
+
+void QDownloadCenter::shutdown()
+{
+    if (m_bShutDown || m_bShuttingDown) {
+        return;
+    }
+    m_bShuttingDown = true;
+    const QPointer<QDownloadCenter> pGuard(this);
+    ui->wgtDownloading->shutdown();
+    if (!pGuard) {
+        return;
+    }
+    m_pDownloadByPublicUrl->shutdown();
+    // Written out and closed while everything is alive: the finished downloads of the waits too.
+    if (m_pHistory) {
+        m_pHistory->shutdown();
+    }
+    m_bShutDown = true;
 }
 
 QDownloadCenter::QDownloadCenter(QWidget* parent) : QWidget(parent)
@@ -109,7 +149,6 @@ QDownloadCenter::QDownloadCenter(QWidget* parent) : QWidget(parent)
 
     onDoneItemNumChanged(0);
     onDownloadingItemNumChanaged(0);
-    openHistory();
 
     m_pDownloadByPublicUrl = new CDownloadByPublicUrl(this);
     connect(m_pDownloadByPublicUrl, SIGNAL(sgnUpdateDownloadTasksStatus(QString&)), this,
@@ -118,27 +157,16 @@ QDownloadCenter::QDownloadCenter(QWidget* parent) : QWidget(parent)
 
 QDownloadCenter::~QDownloadCenter()
 {
-    // Deleted by a parent rather than through destroyInstance: unreachable before the waits
-    // below, and the next instance() after them builds anew.
+    // Deleted by a parent rather than through destroyInstance: the next instance() builds anew.
     QDownloadCenter* pSelf = this;
     s_pInstance.compare_exchange_strong(pSelf, nullptr);
-    ++s_nTeardowns;
-
-    // No request of the page may reach a window that is coming apart.
+    if (!m_bShutDown) {
+        ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "QDownloadCenter", "", kLogWarning, "%s",
+                                        "the window went without shutdown(); its tasks are dropped");
+    }
     if (m_pBrowser) {
         disconnect(m_pBrowser, nullptr, this, nullptr);
     }
-    // The downloading list waits on the event loop while it lets go of its tasks: it goes first,
-    // while this window and its widgets are still whole for whatever is delivered meanwhile.
-    delete ui->wgtDownloading;
-    ui->wgtDownloading = nullptr;
-    // The finished list outlives this part of the object: nothing it reports may reach it.
-    ui->wgtDone->disconnect(this);
-
-    // After the list: its wait above may still deliver the jobs' network callbacks.
-    delete m_pDownloadByPublicUrl;
-    m_pDownloadByPublicUrl = nullptr;
-
     // A browser the page's log-out took out of the window is released here: once the window
     // is gone nothing can send to it or show it. Later rather than now, because the window
     // may be going from inside a chain of calls that started in that browser's own signal.
@@ -146,10 +174,8 @@ QDownloadCenter::~QDownloadCenter()
         m_pBrowser->deleteLater();
     }
     m_pBrowser = nullptr;
-
     delete ui;
     ui = nullptr;
-    --s_nTeardowns;
 }
 
 void QDownloadCenter::openHistory()

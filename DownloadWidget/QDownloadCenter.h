@@ -30,15 +30,24 @@ class QDownloadCenter : public QWidget
     Q_OBJECT
 
 public:
-    // The window, made on first use. Null while a window is being torn down: whatever arrives
-    // during its waits must not reach it, nor build a second one beside it.
+    // The window, made on first use (only its frame under the lock; its lists, the history and
+    // the engine start after it, with no lock held). Null while the window shuts down:
+    // whatever arrives during its waits must not reach it, nor build a second one beside it.
     static QDownloadCenter* instance();
-    // The window if there is one that is not being torn down; never makes one.
+    // The window if there is one that is not shutting down; never makes one.
     static QDownloadCenter* current();
-    // Makes the window unreachable, then tears it down with no lock held.
+    // shutdown(), then deletes the window; no lock is held meanwhile. A second call during the
+    // first one's waits does nothing.
     static void destroyInstance();
 
+    // Waits for nothing: shutdown() first.
     ~QDownloadCenter() override;
+
+    // Log-out's first step, while everything is alive and connected: the downloading list
+    // stores and stops its tasks (running the event loop through each stop wait), the
+    // public-URL jobs stop and drop their partial files, and the history is written out. A
+    // task that finishes meanwhile reaches the finished list and the history.
+    void shutdown();
 
     bool isInited();
     // Embeds the window in parent the first time; later calls do nothing. parent must not be null.
@@ -97,6 +106,8 @@ private:
     void dispatchRPCMethod(const QString& strMethod, const QJsonObject& params);
     // Opens the stored lists and shows them; a file set aside is told to the user once.
     void openHistory();
+    // The instance for a caller, or null (logged) while it shuts down.
+    static QDownloadCenter* checkedInstance(QDownloadCenter* pInstance);
     // Logs why a request was not well-formed.
     static void logRejectedRequest(const QString& strParam);
     // The window's envelopes, numbered by its own counter.
@@ -112,8 +123,9 @@ private:
     CDownloadHistory* m_pHistory = nullptr;
 
     static int s_nRPCId;
+    bool m_bShuttingDown = false;
+    bool m_bShutDown = false;
+
     static std::atomic<QDownloadCenter*> s_pInstance;
-    // Windows whose destructor is running.
-    static std::atomic<int> s_nTeardowns;
     static ncl::NMutex s_mutexInstance;
 };

@@ -3,7 +3,6 @@
 #include <QDesktopServices>
 #include <QMenu>
 #include <QPointer>
-#include <QSignalBlocker>
 #include <QStyle>
 #include <QTimer>
 #include <QUrl>
@@ -92,19 +91,19 @@ QDownloadingWidget::QDownloadingWidget(QWidget* parent)
 
 QDownloadingWidget::~QDownloadingWidget()
 {
-    {
-        // The stop waits below run the event loop. The window may already be half destroyed
-        // (it deletes us with its children), so nothing is emitted towards it, and no click
-        // reaches a list that is going away. Engine notices still arrive: a task that finishes
-        // now must not have its file deleted as if it were removed.
-        const QSignalBlocker blocker(this);
-        setEnabled(false);
-        m_pRecords->keepForNextStart();
-        m_pPictures->setHistory(nullptr);
-        onDeleteTmpFile();
-        m_pPicDownloadMgr->clearAllPicDownloadObj();
-    }
     delete ui;
+}
+
+void QDownloadingWidget::shutdown()
+{
+    // No click reaches the lists while they stop; engine notices still do, and what they report
+    // goes on to the window and the finished list, which are whole.
+    setEnabled(false);
+    m_pTimer->stop();
+    onDeleteTmpFile();
+    m_pPictures->shutdown();
+    // What ended during the waits is told now: the list goes before the gathering would end.
+    m_pNotices->notify();
 }
 
 void QDownloadingWidget::setProductName(const QString& strName)
@@ -137,7 +136,7 @@ void QDownloadingWidget::initTableViews()
             &QDownloadingWidget::updateDownloadingItemNum);
     connect(m_pPictures, &CPicTaskList::sgnFinished, this, &QDownloadingWidget::sgnPicDownloadFinished);
     connect(m_pPictures, &CPicTaskList::sgnCountChanged, this, &QDownloadingWidget::updateDownloadingItemNum);
-    m_pNotices = new CFinishNotices([this] { onOpenFolder(); }, this);
+    m_pNotices = new CFinishNotices([this] { return m_pRecordDownloadMgr->getDownloadDir(); }, this);
     connect(m_pRecords, &CRecordTaskList::sgnEnded, m_pNotices,
             [this](const QString& strName, bool bSucceeded) {
                 bSucceeded ? m_pNotices->finished(strName) : m_pNotices->failed(strName);
@@ -398,7 +397,7 @@ void QDownloadingWidget::onDeleteTmpFile()
 {
     // Log-out: every row goes except a started one the engine no longer lists.
     if (m_pRecordDownloadMgr) {
-        m_pRecords->removeAll();
+        m_pRecords->shutdown();
     }
 }
 

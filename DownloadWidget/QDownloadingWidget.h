@@ -42,7 +42,12 @@ public:
     static constexpr int kProgressIntervalMs = 1000;
 
     explicit QDownloadingWidget(QWidget* parent = nullptr);
+    // Drops nothing and waits for nothing: shutdown() first.
     ~QDownloadingWidget() override;
+    // Log-out's first step, while the window is whole: stores what the tasks have, stops the
+    // running ones (each stop waits, running the event loop) and lets the engine go. Tasks and
+    // files come back at the next start; a task that ends meanwhile ends as at any time.
+    void shutdown();
 
     // Titles the record table's product column with the product name.
     void setProductName(const QString& strName) override;

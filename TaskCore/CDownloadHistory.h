@@ -78,6 +78,9 @@ public:
 
     // Returns once every change so far is in the file.
     void flush();
+    // Writes every change so far and ends the writer's thread; later changes are dropped.
+    // Log-out calls it, so that the destructor has nothing left to wait for.
+    void shutdown() { m_pWriter.reset(); }
 
     // Finished downloads, newest first.
     QVector<Entry> doneEntries();

@@ -16,11 +16,18 @@ CPicTaskList::CPicTaskList(CPicDownloadManager* pManager, QObject* parent)
 {
 }
 
-CPicTaskList::~CPicTaskList() = default;
+CPicTaskList::~CPicTaskList()
+{
+    // Not shut down (torn down with its parent): the engine drops the packages; what is stored
+    // stays for the next start.
+    if (!m_bShutDown && m_pManager && count() > 0) {
+        m_pManager->clearAllPicDownloadObj();
+    }
+}
 
 int CPicTaskList::add(const DownloadPicInfo& info)
 {
-    if (!m_pManager) {
+    if (!m_pManager || m_bShutDown) {
         return 0;
     }
     const int nIndex = ++m_nPicDownloadIndex;
@@ -71,6 +78,15 @@ void CPicTaskList::attachHistory(CDownloadHistory* pHistory)
     }
 }
 
+void CPicTaskList::shutdown()
+{
+    m_bShutDown = true;
+    m_pHistory = nullptr;
+    if (m_pManager) {
+        m_pManager->clearAllPicDownloadObj();
+    }
+}
+
 int CPicTaskList::runningRow() const
 {
     for (int nRow = 0; nRow < m_rows.count(); ++nRow) {
@@ -100,7 +116,7 @@ void CPicTaskList::setState(CPicTaskValue& task, CTaskTypes::State eState)
 
 void CPicTaskList::startNext()
 {
-    if (!m_pManager) {
+    if (!m_pManager || m_bShutDown) {
         return;
     }
     int nRow = 0;

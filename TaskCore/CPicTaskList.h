@@ -38,7 +38,10 @@ public:
     int add(const DownloadPicInfo& info);
     // Brings back the stored packages (failed ones stay failed) and keeps every task from now on.
     void attachHistory(CDownloadHistory* pHistory);
-    void setHistory(CDownloadHistory* pHistory) { m_pHistory = pHistory; }
+    // Log-out: lets the history go first (what the engine reports from now on changes nothing
+    // stored: every package comes back at the next start as it was), then has the engine drop
+    // every package. Nothing starts, and nothing is added, from then on.
+    void shutdown();
 
     // Starts the first waiting package unless one downloads; a refused one fails, and the queue
     // waits for the next trigger.
@@ -81,4 +84,5 @@ private:
     int m_nPicDownloadIndex = 0;
     CTimeLeft m_timeLeft;
     QPointer<CDownloadHistory> m_pHistory;
+    bool m_bShutDown = false;
 };

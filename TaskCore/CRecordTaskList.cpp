@@ -15,6 +15,7 @@ namespace {
 
 const char* const kLogFile = "DownloadWidget\\DownloadingWidget";
 const int kLogTrace = 4;
+const int kLogWarning = 6;
 const QString kNoValue = QStringLiteral("--");
 
 using Column = CRecordTableModel::Column;
@@ -49,7 +50,19 @@ CRecordTaskList::CRecordTaskList(CRecordDownloadManager* pManager, QObject* pare
     }
 }
 
-CRecordTaskList::~CRecordTaskList() = default;
+CRecordTaskList::~CRecordTaskList()
+{
+    // Not shut down (torn down with its parent): the engine drops the tasks where they stand,
+    // without the stop waits; what is stored stays for the next start.
+    if (!m_bShutDown && m_pManager && count() > 0) {
+        ncl::NPrintLog::instance()->Log(
+            kLogFile, __LINE__, "CRecordTaskList", "", kLogWarning, "%s",
+            "the downloading list went without shutdown(); its tasks are dropped");
+        for (const CRecordTaskValue& task : m_rows.all()) {
+            m_pManager->destoryDownloadObj(task.nTaskIndex);
+        }
+    }
+}
 
 int CRecordTaskList::speed(int nTaskIndex) const
 {
@@ -75,7 +88,9 @@ CRecordTaskValue CRecordTaskList::newTask(int nTaskIndex, const DownloadInfo& in
 
 int CRecordTaskList::add(const DownloadInfo& info)
 {
-    if (!m_pManager) {
+    if (m_bShutDown || !m_pManager) {
+        ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CRecordTaskList::add", "", kLogWarning, "%s",
+                                        "the downloading list is logging out; the task is dropped");
         return 0;
     }
     const int nIndex = ++m_nDownloadIndex;
@@ -139,8 +154,12 @@ void CRecordTaskList::attachHistory(CDownloadHistory* pHistory)
     }
 }
 
-void CRecordTaskList::keepForNextStart()
+void CRecordTaskList::shutdown()
 {
+    if (m_bShutDown || m_pManager == nullptr) {
+        return;
+    }
+    m_bShutDown = true;
     if (m_pHistory) {
         const CDownloadHistory::Batch batch(m_pHistory);
         for (int nTaskIndex : qAsConst(m_vecRunning)) {
@@ -149,7 +168,24 @@ void CRecordTaskList::keepForNextStart()
             }
         }
     }
-    m_pHistory = nullptr;
+    const QVector<int> vecTasks = [this] {
+        QVector<int> vec;
+        for (const CRecordTaskValue& task : m_rows.all()) {
+            vec.append(task.nTaskIndex);
+        }
+        return vec;
+    }();
+    // Only a running task is stopped, and no file goes: the tasks come back at the next start
+    // and take up their files again.
+    const bool bAlive = removeTasks(vecTasks, [this](const CRecordTaskValue& task) {
+        if (task.eState != CTaskTypes::Downloading) {
+            return Removal::Quiet;
+        }
+        return isListedByEngine(task.nTaskIndex) ? Removal::Stop : Removal::Keep;
+    });
+    if (bAlive) {
+        m_pHistory = nullptr;
+    }
 }
 
 void CRecordTaskList::setState(CRecordTaskValue& task, CTaskTypes::State eState)
@@ -191,7 +227,7 @@ void CRecordTaskList::setSpeedIcon(CRecordTaskValue& task, int nSpeed, bool bSho
 
 void CRecordTaskList::startNext()
 {
-    if (!m_pManager) {
+    if (!m_pManager || m_bShutDown) {
         return;
     }
     int nRow = 0;
@@ -298,7 +334,9 @@ void CRecordTaskList::onStateNotify(int nTaskIndex, bool bSucceeded, const Downl
             emit sgnFinished(info);
             const int nRow = m_rows.rowOf(nTaskIndex);
             emit sgnEnded(nRow >= 0 ? m_rows.at(nRow).strFileName : info.strFileName, true);
-            if (!takeTasks({nTaskIndex}).isEmpty()) {
+            // Out of the history as well, at log-out too: it is not fetched again.
+            m_vecRunning.removeOne(nTaskIndex);
+            if (!m_rows.take({nTaskIndex}, m_pHistory).isEmpty()) {
                 m_pManager->stopDownload(nTaskIndex, StopReason_Finished, false);
                 m_pManager->destoryDownloadObj(nTaskIndex);
             }
@@ -465,33 +503,6 @@ void CRecordTaskList::clear()
     emit sgnCountChanged();
 }
 
-void CRecordTaskList::removeAll()
-{
-    if (!m_pManager) {
-        return;
-    }
-    // Only a running task is stopped; no file goes, whatever the client's setting for partial
-    // files: the tasks come back at the next start and take up their files again. Tasks added
-    // during a stop wait are met on the next pass and go as well.
-    int nPassed = 0;
-    while (m_rows.rowAfter(nPassed) < m_rows.count()) {
-        QVector<int> vecTasks;
-        for (int nRow = m_rows.rowAfter(nPassed); nRow < m_rows.count(); ++nRow) {
-            vecTasks.append(m_rows.at(nRow).nTaskIndex);
-        }
-        nPassed = vecTasks.last();
-        const bool bAlive = removeTasks(vecTasks, [this](const CRecordTaskValue& task) {
-            if (task.eState != CTaskTypes::Downloading) {
-                return Removal::Quiet;
-            }
-            return isListedByEngine(task.nTaskIndex) ? Removal::Stop : Removal::Keep;
-        });
-        if (!bAlive) {
-            return;
-        }
-    }
-}
-
 bool CRecordTaskList::removeTasks(const QVector<int>& vecTasks,
                                   const std::function<Removal(const CRecordTaskValue&)>& fnRule,
                                   int* pStopped)
@@ -528,7 +539,7 @@ bool CRecordTaskList::removeTasks(const QVector<int>& vecTasks,
 
 QVector<int> CRecordTaskList::takeTasks(const QVector<int>& vecTasks)
 {
-    const QVector<int> vecTaken = m_rows.take(vecTasks, m_pHistory);
+    const QVector<int> vecTaken = m_rows.take(vecTasks, m_bShutDown ? nullptr : m_pHistory.data());
     for (int nTaskIndex : vecTaken) {
         m_vecRunning.removeOne(nTaskIndex);
     }
@@ -545,12 +556,20 @@ void CRecordTaskList::removeQuietly(QVector<int>& vecTasks)
 
 bool CRecordTaskList::removeStopped(int nTaskIndex, bool bDeleteFile)
 {
-    takeTasks({nTaskIndex});
+    // At log-out the row stays through the wait: a task that finishes meanwhile ends as finished.
+    const bool bTakeLater = m_bShutDown;
+    if (!bTakeLater) {
+        takeTasks({nTaskIndex});
+    }
     // Held here: should the list be destroyed during the wait, the task is still disposed of.
     CRecordDownloadManager* pManager = m_pManager;
     pManager->stopDownload(nTaskIndex, StopReason_Removed, true);
     const QPointer<CRecordTaskList> pGuard(this);
     waitWithEventLoop(kStopWaitMs);
+    if (bTakeLater && pGuard && takeTasks({nTaskIndex}).isEmpty()) {
+        // Finished or deleted meanwhile: the engine's object went with it.
+        return true;
+    }
     if (bDeleteFile) {
         pManager->deleteDownloadFile(nTaskIndex);
     }

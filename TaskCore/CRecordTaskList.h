@@ -50,9 +50,13 @@ public:
     // Brings back the stored record tasks in their old order (failed ones stay failed) and keeps
     // every task from now on; then starts as many as the engine takes.
     void attachHistory(CDownloadHistory* pHistory);
-    // Writes what the running tasks have once more and lets the history go: what goes from now on
-    // stays stored for the next start.
-    void keepForNextStart();
+    // Log-out, while everything is alive: writes what the running tasks have, then every task
+    // goes but a started one the engine no longer lists, each running one after its stop wait;
+    // files and stored tasks are kept for the next start. A task that finishes or fails during
+    // the waits ends as it would at any time (finished list, history). Nothing starts, and
+    // nothing is added, from then on; a second call does nothing.
+    void shutdown();
+    bool isShutDown() const { return m_bShutDown; }
 
     // The queue step: starts the first waiting task from the top; a refused one fails and the
     // next is tried.
@@ -77,10 +81,6 @@ public:
     void removeDevice(const QString& strDeviceId);
     // Everything at once, as many as the engine counts, without file deletion or queue steps.
     void clear();
-    // Log-out: every task goes but a started one the engine no longer lists; files are kept for
-    // the next start.
-    void removeAll();
-
     static void waitWithEventLoop(int nMilliseconds);
 
 signals:
@@ -110,8 +110,8 @@ private:
     // during a stop wait: the caller must return at once.
     bool removeTasks(const QVector<int>& vecTasks,
                      const std::function<Removal(const CRecordTaskValue&)>& fnRule, int* pStopped = nullptr);
-    // Takes the rows of the tasks given (ascending) out of the table and the history; the tasks
-    // that had one.
+    // Takes the rows of the tasks given (ascending) out of the table, and out of the history
+    // unless the list is shutting down; the tasks that had one.
     QVector<int> takeTasks(const QVector<int>& vecTasks);
     // Takes the tasks out, then has the engine drop them; empties vecTasks.
     void removeQuietly(QVector<int>& vecTasks);
@@ -125,4 +125,5 @@ private:
     QVector<int> m_vecRunning;
     CTimeLeft m_timeLeft;
     QPointer<CDownloadHistory> m_pHistory;
+    bool m_bShutDown = false;
 };

@@ -113,6 +113,15 @@ CDownloadByPublicUrl::CDownloadByPublicUrl(QObject* parent)
 
 CDownloadByPublicUrl::~CDownloadByPublicUrl()
 {
+    shutdown();
+}
+
+void CDownloadByPublicUrl::shutdown()
+{
+    if (m_bShutDown) {
+        return;
+    }
+    m_bShutDown = true;
     if (m_pNetworkManager != nullptr) {
         // No callback may reach this object once it is gone; without a listener the manager
         // also stops its transfers.

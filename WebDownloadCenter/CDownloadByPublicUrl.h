@@ -32,6 +32,9 @@ class CDownloadByPublicUrl : public QObject, public Common::NetworkManagerListen
 public:
     explicit CDownloadByPublicUrl(QObject* parent = nullptr);
     ~CDownloadByPublicUrl() override;
+    // Log-out: stops every job and drops its partial file; later requests are dropped. Waits
+    // for nothing.
+    void shutdown();
 
     // {"downloadTasks": [{"taskId", "url", "fileName"}, ...]}
     void addDownloadTasksByPublicUrl(const QJsonObject& params);
@@ -86,6 +89,7 @@ private:
     static int s_nRPCId;
 
     QMap<QString, PublicUrlTaskInfo> m_mapTasks;
+    bool m_bShutDown = false;
     // Jobs accepted but not started, per host, in the order they came.
     QHash<QString, QStringList> m_hashWaiting;
     // Transfers started and not ended, per host.

@@ -6,7 +6,6 @@
 #include "QDownloadCenter.h"
 
 QAtomicPointer<CDownloadCenterMgr> CDownloadCenterMgr::s_ptrInstance;
-QAtomicPointer<CDownloadCenterMgr> CDownloadCenterMgr::s_ptrDying;
 QMutex CDownloadCenterMgr::s_mutexInstance;
 
 CDownloadCenterMgr& CDownloadCenterMgr::instance()
@@ -15,29 +14,30 @@ CDownloadCenterMgr& CDownloadCenterMgr::instance()
     if (pInstance) {
         return *pInstance;
     }
-    QMutexLocker locker(&s_mutexInstance);
-    pInstance = s_ptrInstance.loadAcquire();
-    // Called while the facade's teardown waits: the dying facade, whose calls do nothing, rather
-    // than a new one that would build a second window.
-    if (!pInstance) {
-        pInstance = s_ptrDying.loadAcquire();
-    }
-    if (!pInstance) {
+    {
+        QMutexLocker locker(&s_mutexInstance);
+        pInstance = s_ptrInstance.loadAcquire();
+        if (pInstance) {
+            return *pInstance;
+        }
         pInstance = new CDownloadCenterMgr();
         s_ptrInstance.storeRelease(pInstance);
     }
+    // The window is built with no lock held: building it may ask for the facade again.
+    pInstance->m_pPrivate->bind(QDownloadCenter::instance());
     return *pInstance;
 }
 
 void CDownloadCenterMgr::destroyInstance()
 {
+    // The window stops its tasks first, while the facade is still there to be asked (and drops
+    // what it is asked meanwhile); then both go, waiting for nothing.
+    QDownloadCenter::destroyInstance();
     CDownloadCenterMgr* pInstance = nullptr;
     {
         QMutexLocker locker(&s_mutexInstance);
         pInstance = s_ptrInstance.fetchAndStoreOrdered(nullptr);
     }
-    // Not under the lock: the window's teardown runs the event loop, and an instance() that
-    // arrives meanwhile on this thread would wait for the lock forever.
     delete pInstance;
 }
 
@@ -48,13 +48,8 @@ CDownloadCenterMgr::CDownloadCenterMgr() : QObject(nullptr), m_pPrivate(new CDow
 CDownloadCenterMgr::~CDownloadCenterMgr()
 {
     // Deleted directly rather than through destroyInstance: the next instance() builds anew.
+    // The window is not this object's: it stays until destroyInstance() or log-out.
     s_ptrInstance.testAndSetOrdered(this, nullptr);
-    // Until the window is gone, instance() hands out this facade, and nothing it is asked
-    // reaches the window.
-    s_ptrDying.storeRelease(this);
-    m_pPrivate->m_pWindow = nullptr;
-    QDownloadCenter::destroyInstance();
-    s_ptrDying.testAndSetOrdered(this, nullptr);
     delete m_pPrivate;
     m_pPrivate = nullptr;
 }

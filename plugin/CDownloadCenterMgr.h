@@ -22,9 +22,9 @@ class DOWNLOADAPP_EXPORT CDownloadCenterMgr : public QObject
 public:
     // Creates the facade, and with it the (hidden, not yet embedded) window, on first use.
     static CDownloadCenterMgr& instance();
-    // Deletes the facade and the window; the next instance() starts from nothing. While the
-    // window's tasks are being stopped, instance() returns the dying facade and its calls do
-    // nothing but log.
+    // Shuts the window down (its running tasks are stopped, each stop running the event loop
+    // for a moment; the calls that arrive meanwhile do nothing but log), then deletes it and the
+    // facade; the next instance() starts from nothing.
     static void destroyInstance();
 
     ~CDownloadCenterMgr() override;
@@ -49,7 +49,5 @@ private:
     CDownloadCenterMgrPrivate* m_pPrivate = nullptr;
 
     static QAtomicPointer<CDownloadCenterMgr> s_ptrInstance;
-    // The facade whose destructor is waiting for the window to go.
-    static QAtomicPointer<CDownloadCenterMgr> s_ptrDying;
     static QMutex s_mutexInstance;
 };

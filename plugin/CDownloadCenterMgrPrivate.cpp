@@ -4,13 +4,20 @@
 
 #include "QDownloadCenter.h"
 
-CDownloadCenterMgrPrivate::CDownloadCenterMgrPrivate(CDownloadCenterMgr* pFacade)
-    : m_pWindow(QDownloadCenter::instance()), m_pFacade(pFacade)
+CDownloadCenterMgrPrivate::CDownloadCenterMgrPrivate(CDownloadCenterMgr* pFacade) : m_pFacade(pFacade) {}
+
+void CDownloadCenterMgrPrivate::bind(QDownloadCenter* pWindow)
 {
+    if (!m_bBound && pWindow) {
+        m_pWindow = pWindow;
+        m_bBound = true;
+    }
 }
 
-QDownloadCenter* CDownloadCenterMgrPrivate::window(const char* szCall) const
+QDownloadCenter* CDownloadCenterMgrPrivate::window(const char* szCall)
 {
+    // Asked while its window is being built (from inside that): the one being built.
+    bind(QDownloadCenter::current());
     QDownloadCenter* pWindow = m_pWindow;
     if (pWindow && pWindow == QDownloadCenter::current()) {
         return pWindow;

@@ -15,9 +15,12 @@ public:
     CDownloadCenterMgrPrivate& operator=(const CDownloadCenterMgrPrivate&) = delete;
 
     // The window to forward a call to, or null, with a log line naming the call, when it is gone
-    // or being torn down (a window in its destructor's waits is still a live object).
-    QDownloadCenter* window(const char* szCall) const;
+    // or shutting down.
+    QDownloadCenter* window(const char* szCall);
+    // The facade's window, from the first one it meets on.
+    void bind(QDownloadCenter* pWindow);
 
     QPointer<QDownloadCenter> m_pWindow;
+    bool m_bBound = false;
     CDownloadCenterMgr* const m_pFacade;
 };

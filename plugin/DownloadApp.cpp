@@ -43,7 +43,20 @@ void DownloadApp::onNotify(const AppPluginNotification& notification)
     dispatchNotify(strName, document);
 }
 
-void DownloadApp::uninitPlugin() {}
+void DownloadApp::uninitPlugin()
+{
+    logOut();
+    m_pHost = nullptr;
+    m_pParentWidget = nullptr;
+}
+
+void DownloadApp::logOut()
+{
+    // The window stops its tasks first (what arrives meanwhile is dropped and logged, builds no
+    // second window and waits on no lock), then it and the facade go.
+    m_pDownloadCenter = nullptr;
+    CDownloadCenterMgr::destroyInstance();
+}
 
 void DownloadApp::dispatchNotify(const QString& strName, const QJsonDocument& document)
 {
@@ -77,18 +90,13 @@ void DownloadApp::dispatchNotify(const QString& strName, const QJsonDocument& do
             pWindow->addDownloadTasksByPublicUrl(payload);
         }
     } else if (strName == QLatin1String("NotifyLoginOut")) {
-        // Both are unreachable before the first of their waits: what arrives during those is
-        // dropped (the window's instance() says so in the log) rather than sent to a list that is
-        // coming apart. The window first, so that a facade first asked for meanwhile goes too.
-        m_pDownloadCenter = nullptr;
-        QDownloadCenter::destroyInstance();
-        CDownloadCenterMgr::destroyInstance();
+        logOut();
     }
 }
 
 QDownloadCenter* DownloadApp::window() const
 {
-    // A window in its destructor's waits is still a live object, but no longer one to use.
+    // A window shutting down is still a live object, but no longer one to use.
     QDownloadCenter* pWindow = m_pDownloadCenter;
     return pWindow && pWindow == QDownloadCenter::current() ? pWindow : nullptr;
 }

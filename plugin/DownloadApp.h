@@ -26,10 +26,14 @@ public:
     void initPlugin(QWidget* parent, IAppPluginHost* host, void* context) override;
     // A text that is not JSON counts as an empty object; names not subscribed to do nothing.
     void onNotify(const AppPluginNotification& notification) override;
+    // As a log-out: the window and the facade shut down, then go (the host need not call
+    // destroyInstance() itself).
     void uninitPlugin() override;
 
 private:
     void dispatchNotify(const QString& strName, const QJsonDocument& document);
+    // Shuts the window down, then deletes it and the facade.
+    void logOut();
     // The window taken before, while it is not being torn down.
     QDownloadCenter* window() const;
     // Takes the window singleton, embedding it in the host's widget if nobody has yet; null

@@ -66,10 +66,14 @@ private slots:
             // The client closed and started again: new lists on the stored tasks.
             {"restart",
              [this](auto) {
-                 m_pRecords->keepForNextStart();
-                 m_pPictures->setHistory(nullptr);
-                 m_pRecords->removeAll();
-                 CPicDownloadManager::getInstance().clearAllPicDownloadObj();
+                 // What finishes during the stop waits is handed on as finished.
+                 const auto finished = connect(m_pRecords.get(), &CRecordTaskList::sgnEnded, this,
+                                               [this](const QString& strName, bool bOk) {
+                                                   m_listFinished << QString(bOk ? strName : "");
+                                               });
+                 m_pRecords->shutdown();
+                 disconnect(finished);
+                 m_pPictures->shutdown();
                  ScriptedEngine::clearCalls();
                  open();
              }},
@@ -149,6 +153,8 @@ private slots:
         row("speed kept", "+1 speed1 speed1 | restart", "1D", "start(1) speed(1,4)");
         row("added in the stop wait", "+5 | stop{+1} restart", "1D 2D 3D 4D 5D",
             "start(1) start(2) start(3) start(4) start(5)");
+        // It ends as finished: taken out of the history, it is not fetched again.
+        row("finished in the stop wait", "+2 | stop{done1} restart", "1D", "start(1) => r.mp4");
     }
 
 private:

@@ -6,16 +6,20 @@
 #include <downloadengine/CRecordDownloadManager.h>
 #include <hostcomponents/CBrowser.h>
 #include <httplib.h>
+#include <orbgui/OrbMessageNotify.h>
+#include <orbgui/OrbSingleton.h>
 
 #include <QDesktopServices>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLabel>
 #include <QPointer>
 #include <QStackedWidget>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <memory>
+#include <utility>
 
 #include "CDownloadCenterMgr.h"
 #include "DownloadApp.h"
@@ -241,27 +245,42 @@ private slots:
 
     void logOut_data()
     {
-        QTest::addColumn<bool>("bByFacade");     // the facade torn down rather than a log-out
-        QTest::addColumn<QString>("strDuring");  // a notification, or "add" through the facade
+        QTest::addColumn<QString>("strHow");     // "log-out", "facade" (destroyInstance) or "uninit"
+        QTest::addColumn<QString>("strDuring");  // a notification, "add" through the facade, "done"
         QTest::addColumn<QString>("strDropped");
+        QTest::addColumn<QString>("strBack");  // record tasks and the Done button at the next open
         const QString strGone = "the download centre window is gone",
-                      strTorn = "the window is being torn down";
-        QTest::newRow("log-out, facade add") << false << "add" << strGone;
-        QTest::newRow("log-out, device notice") << false << "NotifyDeviceStatus" << strTorn;
-        QTest::newRow("log-out, menu") << false << "NotifySwitchMoudle" << strTorn;
-        QTest::newRow("log-out, log-out") << false << "NotifyLoginOut"
-                                          << "";
-        QTest::newRow("facade, facade add") << true << "add" << strGone;
-        QTest::newRow("facade, menu") << true << "NotifySwitchMoudle" << strTorn;
+                      strTorn = "the window is being torn down", strTask = "1 &Fertig 0";
+        QTest::newRow("log-out, facade add") << "log-out"
+                                             << "add" << strGone << strTask;
+        QTest::newRow("log-out, device notice") << "log-out"
+                                                << "NotifyDeviceStatus" << strTorn << strTask;
+        QTest::newRow("log-out, menu") << "log-out"
+                                       << "NotifySwitchMoudle" << strTorn << strTask;
+        QTest::newRow("log-out, log-out") << "log-out"
+                                          << "NotifyLoginOut"
+                                          << "" << strTask;
+        // Finished during the stop wait: a finished download like any other, never fetched again.
+        QTest::newRow("log-out, done") << "log-out"
+                                       << "done"
+                                       << ""
+                                       << "0 &Fertig 1";
+        QTest::newRow("facade, facade add") << "facade"
+                                            << "add" << strGone << strTask;
+        QTest::newRow("facade, menu") << "facade"
+                                      << "NotifySwitchMoudle" << strTorn << strTask;
+        QTest::newRow("uninit, menu") << "uninit"
+                                      << "NotifySwitchMoudle" << strTorn << strTask;
     }
     // Log-out takes the window and the facade. What comes while it stops the running task (the
     // event loop runs) finds neither, builds no second window and waits on no lock; what comes
     // after is dropped until the next open.
     void logOut()
     {
-        QFETCH(bool, bByFacade);
+        QFETCH(QString, strHow);
         QFETCH(QString, strDuring);
         QFETCH(QString, strDropped);
+        QFETCH(QString, strBack);
         QPointer<CDownloadCenterMgr> pFacade = &CDownloadCenterMgr::instance();
         QPointer<QDownloadCenter> pFirst = openFromMenu();
         pFacade->addDownloadTask(probe::recordTask("a.mp4"));
@@ -269,20 +288,45 @@ private slots:
         ScriptedEngine::record().onNextCall("stopDownload", [&] {
             QTimer::singleShot(10, m_pHost.get(), [&] {
                 bInWait = true;
-                strDuring == "add"
-                    ? CDownloadCenterMgr::instance().addDownloadTask(probe::recordTask("late.mp4"))
-                    : notify(strDuring, json({{"menuPath", kNoPage}}));
+                if (strDuring == "done") {
+                    emit CRecordDownloadManager::getInstance().sgnDownloadStateNotify(
+                        1, true, ScriptedEngine::heldRecordInfo(1));
+                } else if (strDuring == "add") {
+                    CDownloadCenterMgr::instance().addDownloadTask(probe::recordTask("late.mp4"));
+                } else {
+                    notify(strDuring, json({{"menuPath", kNoPage}}));
+                }
             });
         });
         LogCapture log;
-        bByFacade ? CDownloadCenterMgr::destroyInstance() : notify("NotifyLoginOut", QString());
+        strHow == "facade"   ? CDownloadCenterMgr::destroyInstance()
+        : strHow == "uninit" ? m_pApp->uninitPlugin()
+                             : notify("NotifyLoginOut", QString());
         QVERIFY(bInWait && !pFirst && !pFacade && windows().isEmpty());
         QVERIFY(ScriptedEngine::heldRecordTasks().isEmpty());
         QCOMPARE(log.messages().filter("dropped").replaceInStrings("; the call is dropped", "").join(','),
                  strDropped);
+        if (strDuring == "done") {
+            // Its notice outlives the window; its action still opens the folder.
+            const QList<QWidget*> listNotices =
+                ORBGUI::OrbSingleton<ORBGUI::OrbMessageNotify>::Instance().visibleNotifications();
+            auto* pNotice = qobject_cast<QLabel*>(listNotices.value(listNotices.size() - 1));
+            QVERIFY(pNotice && pNotice->text().contains("a.mp4"));
+            m_listOpened.clear();
+            emit pNotice->linkActivated("action");
+            QCOMPARE(std::exchange(m_listOpened, {}),
+                     QStringList{CRecordDownloadManager::getInstance().getDownloadDir()});
+        }
+        if (strHow == "uninit") {
+            m_pApp->initPlugin(m_pHost.get(), &m_hostSide, &m_hostSide);
+        }
         notify("notifyDownloadingFileNum", json({{"downloadingFileNum", 3}}));
         QVERIFY(windows().isEmpty());
         QVERIFY(!openFromMenu()->isHidden());
+        QTRY_COMPARE(QString("%1 %2")
+                         .arg(probe::recordTasks(*downloading()).size())
+                         .arg(child<QAbstractButton>("btnDone")->text()),
+                     strBack);
     }
 
     // Every call goes to the one window, in the language of the machine.
@@ -309,6 +353,22 @@ private slots:
                  QStringList({"Acme", "Wird geladen", "&Fertig 1, &Laufend 1", ""}));
         facade.clearDownloadData();
         QCOMPARE(buttons(), QString("&Fertig 0, &Laufend 0"));
+    }
+
+    // Built with no lock held: restoring the stored tasks starts the engine, and what that runs
+    // may ask for the window and the facade again; it gets the ones being built.
+    void reentrantInstance()
+    {
+        CDownloadCenterMgr::instance().addDownloadTask(probe::recordTask("a.mp4"));
+        notify("NotifyLoginOut", QString());
+        QDownloadCenter* pInner = nullptr;
+        CDownloadCenterMgr* pInnerFacade = nullptr;
+        ScriptedEngine::record().onNextCall("startDownload", [&] {
+            pInnerFacade = &CDownloadCenterMgr::instance();
+            pInner = QDownloadCenter::instance();
+        });
+        CDownloadCenterMgr& facade = CDownloadCenterMgr::instance();
+        QVERIFY(pInner && windows() == QList<QDownloadCenter*>{pInner} && pInnerFacade == &facade);
     }
 
     // The page in the window's browser: messages sent before it is up, a file fetched from its
