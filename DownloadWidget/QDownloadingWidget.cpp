@@ -210,8 +210,8 @@ void QDownloadingWidget::onPictureDownloadingClicked()
 void QDownloadingWidget::onOpenFolder()
 {
     if (m_pRecordDownloadMgr) {
-        QDesktopServices::openUrl(
-            QUrl(QStringLiteral("file:///") + m_pRecordDownloadMgr->getDownloadDir(), QUrl::TolerantMode));
+        // A local file URL: '#', '?' and '%' in the path are part of the name.
+        QDesktopServices::openUrl(QUrl::fromLocalFile(m_pRecordDownloadMgr->getDownloadDir()));
     }
 }
 
