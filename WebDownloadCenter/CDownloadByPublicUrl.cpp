@@ -496,13 +496,11 @@ void CDownloadByPublicUrl::getDownloadTasksByPublicUrlStatus(const QJsonObject& 
 void CDownloadByPublicUrl::openDownloadFiledir(const QJsonObject& params)
 {
     const QString strFolder = downloadFolder();
-    if (!params.contains(QStringLiteral("taskId"))) {
-        openUrl(strFolder);
-        return;
-    }
+    // No task named (missing or empty) means the folder, whatever else the request holds.
     const QString strTaskId = params.value(QStringLiteral("taskId")).toString();
     if (strTaskId.isEmpty()) {
         openUrl(strFolder);
+        return;
     }
     // Only a finished file of a job, or a plain name, inside the download folder is ever opened;
     // anything else opens the folder.

@@ -297,6 +297,7 @@ private slots:
         QTest::addColumn<QStringList>("listRequest");
         QTest::newRow("nothing named") << QStringList{"{}", "<folder>"};
         QTest::newRow("unknown task") << QStringList{R"({"taskId":"none"})", ""};
+        QTest::newRow("no task, a file") << QStringList{R"({"taskId":"","fileName":"p.txt"})", "<folder>"};
         QTest::newRow("unknown task, a file")
             << QStringList{R"({"taskId":"none","fileName":"p.txt"})", "p.txt"};
         QTest::newRow("parent") << QStringList{R"({"taskId":"none","fileName":"../s.txt"})", "<folder>"};
