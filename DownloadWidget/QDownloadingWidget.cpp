@@ -1,5 +1,6 @@
 #include "QDownloadingWidget.h"
 
+#include <QButtonGroup>
 #include <QDesktopServices>
 #include <QMenu>
 #include <QPointer>
@@ -77,6 +78,10 @@ QDownloadingWidget::QDownloadingWidget(QWidget* parent)
     ui->btnRecordDownloading->setCheckable(true);
     ui->btnRecordDownloading->setChecked(true);
     ui->btnPictureDownloading->setCheckable(true);
+    // One table at a time: clicking the checked button keeps it checked.
+    auto* pTables = new QButtonGroup(this);
+    pTables->addButton(ui->btnRecordDownloading);
+    pTables->addButton(ui->btnPictureDownloading);
     onRecordDownloadingClicked();
 
     initTableViews();

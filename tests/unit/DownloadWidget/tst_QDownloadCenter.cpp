@@ -171,6 +171,10 @@ private slots:
             << QStringList();
         QTest::newRow("file tab twice") << QStringList{"btnFileDownload", "btnFileDownload"}
                                         << "1 btnFileDownload btnDownloading" << listRefresh + listRefresh;
+        QTest::newRow("checked ones again")
+            << QStringList{"btnRecordDownload", "btnDownloading", "btnRecordDownloading",
+                           "btnPictureDownloading", "btnRecordDownloading"}
+            << "0 wgtDownloading btnRecordDownload btnDownloading" << QStringList();
     }
 
     void skins_data()
@@ -215,14 +219,15 @@ private slots:
         // The page of the stack, the list shown and the buttons checked.
         QStringList listShown{
             QString::number(child<QStackedWidget>("DownloadCenterStacked")->currentIndex())};
-        for (const char* szName : {"wgtDownloading", "wgtDone"}) {
-            listShown << (child(szName)->isVisibleTo(m_pWindow) ? QString(szName) : QString());
+        for (const char* szName :
+             {"wgtDownloading", "wgtDone", "btnRecordDownload", "btnFileDownload", "btnDownloading",
+              "btnDone", "btnRecordDownloading", "btnPictureDownloading"}) {
+            auto* pButton = child<QAbstractButton>(szName);
+            if (pButton ? pButton->isChecked() : child(szName)->isVisibleTo(m_pWindow)) {
+                listShown << szName;
+            }
         }
-        for (const char* szName : {"btnRecordDownload", "btnFileDownload", "btnDownloading", "btnDone"}) {
-            listShown << (child<QPushButton>(szName)->isChecked() ? QString(szName) : QString());
-        }
-        listShown.removeAll(QString());
-        QCOMPARE(listShown.join(' '), strShown);
+        QCOMPARE(listShown.join(' '), strShown + " btnRecordDownloading");
         QCOMPARE(m_listEvents, listEvents);
     }
 
@@ -579,6 +584,8 @@ private slots:
         NotificationCapture notifications;
         restart();
         QCOMPARE(doneNames(), listShown);
+        // Only a file this client may write is switched to its own journal.
+        QCOMPARE(QFileInfo::exists(strPath + "-wal"), listAfterRestart.contains("new"));
         QVERIFY2(log.contains(nVersion == 1 && !bInUse ? 5 : 6, strLog),
                  qPrintable(log.messages().join('\n')));
         // Set aside whole, and said once.
