@@ -141,6 +141,14 @@ QString CDownloadByPublicUrl::getUniqueFilePath(QString strPath, int nIndex)
     return strName.isEmpty() ? QString() : info.path() + QLatin1Char('/') + strName;
 }
 
+QString CDownloadByPublicUrl::hostKey(const QUrl& url)
+{
+    // Only http and https get here; an address without a port goes to the scheme's own.
+    const int nDefaultPort = url.scheme() == QLatin1String("https") ? 443 : 80;
+    return url.scheme() + QStringLiteral("://") + url.host() + QLatin1Char(':') +
+           QString::number(url.port(nDefaultPort));
+}
+
 QString CDownloadByPublicUrl::downloadFolder()
 {
     return ConfigInfo::CConfig::instance().getDownloadConfig().strFileDownloadPath;
@@ -344,7 +352,7 @@ void CDownloadByPublicUrl::addDownloadTasksByPublicUrl(const QJsonObject& params
         task.strFilePath = reserveFile(strFolder + QLatin1Char('/') + strName);
         task.nStatus = task.strFilePath.isEmpty() ? eFailed : eInProgress;
         const QUrl url(task.strUrl.trimmed());
-        task.strHost = url.host() + QLatin1Char(':') + QString::number(url.port(0));
+        task.strHost = hostKey(url);
         m_mapTasks[task.strTaskId] = task;
         if (task.nStatus == eInProgress) {
             m_hashWaiting[task.strHost] << task.strTaskId;

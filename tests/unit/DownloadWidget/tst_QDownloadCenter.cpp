@@ -156,7 +156,8 @@ private slots:
         QTest::addColumn<QString>("strShown");
         QTest::addColumn<QStringList>("listEvents");
 
-        // Opening the file tab asks the page to reload its lists.
+        // Opening the file tab asks the page to reload its lists. Each pair of buttons keeps one
+        // checked, also when that one is clicked again (the record table ends in front in all).
         const QStringList listRefresh{QStringLiteral("page notifyWebRefreshDownloadFilePage")};
         QTest::newRow("start") << QStringList() << "0 wgtDownloading btnRecordDownload btnDownloading"
                                << QStringList();
