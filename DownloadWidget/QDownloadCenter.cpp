@@ -1,5 +1,6 @@
 #include "QDownloadCenter.h"
 
+#include <QButtonGroup>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QJsonDocument>
@@ -216,6 +217,10 @@ void QDownloadCenter::initWidget(QWidget* parent)
     ui->btnDownloading->setCheckable(true);
     ui->btnDownloading->setChecked(true);
     ui->btnDone->setCheckable(true);
+    // Each pair shows one of two views: one of them is always the checked one.
+    auto* pLists = new QButtonGroup(this);
+    pLists->addButton(ui->btnDownloading);
+    pLists->addButton(ui->btnDone);
 
     connect(ui->btnDownloading, SIGNAL(clicked()), this, SLOT(onBtnDownloadingClicked()));
     connect(ui->btnDone, SIGNAL(clicked()), this, SLOT(onBtnDownloadDoneClicked()));
@@ -227,6 +232,9 @@ void QDownloadCenter::initWidget(QWidget* parent)
     ui->btnFileDownload->setCheckable(true);
     ui->btnRecordDownload->setCheckable(true);
     ui->btnRecordDownload->setChecked(true);
+    auto* pTabs = new QButtonGroup(this);
+    pTabs->addButton(ui->btnRecordDownload);
+    pTabs->addButton(ui->btnFileDownload);
 
     ui->wgtRecordDownloadNum->hide();
     ui->wgtFileDownloadNum->hide();

@@ -185,7 +185,7 @@ QVector<int> QDownloadDoneWidget::rowsOf(const QList<QPersistentModelIndex>& lis
 void QDownloadDoneWidget::onOpenFolder()
 {
     const QString strFolder = ConfigInfo::CConfig::instance().getDownloadConfig().strDownloadPath;
-    QDesktopServices::openUrl(QUrl(QStringLiteral("file:///") + strFolder, QUrl::TolerantMode));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(strFolder));
 }
 
 void QDownloadDoneWidget::initTableView()

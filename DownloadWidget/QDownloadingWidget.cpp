@@ -1,5 +1,6 @@
 #include "QDownloadingWidget.h"
 
+#include <QButtonGroup>
 #include <QDesktopServices>
 #include <QMenu>
 #include <QPointer>
@@ -76,6 +77,10 @@ QDownloadingWidget::QDownloadingWidget(QWidget* parent)
     ui->btnRecordDownloading->setCheckable(true);
     ui->btnRecordDownloading->setChecked(true);
     ui->btnPictureDownloading->setCheckable(true);
+    // One table at a time: clicking the checked button keeps it checked.
+    auto* pTables = new QButtonGroup(this);
+    pTables->addButton(ui->btnRecordDownloading);
+    pTables->addButton(ui->btnPictureDownloading);
     onRecordDownloadingClicked();
 
     initTableViews();
@@ -209,8 +214,8 @@ void QDownloadingWidget::onPictureDownloadingClicked()
 void QDownloadingWidget::onOpenFolder()
 {
     if (m_pRecordDownloadMgr) {
-        QDesktopServices::openUrl(
-            QUrl(QStringLiteral("file:///") + m_pRecordDownloadMgr->getDownloadDir(), QUrl::TolerantMode));
+        // A local file URL: '#', '?' and '%' in the path are part of the name.
+        QDesktopServices::openUrl(QUrl::fromLocalFile(m_pRecordDownloadMgr->getDownloadDir()));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLocale>
 
 #include <orbgui/OrbItemDataRole.h>
 
@@ -65,18 +66,20 @@ void CDoneTableModel::setDeleteIcon(const QVariant& varIcon)
 
 QString CDoneTableModel::durationText(qint32 nSeconds)
 {
-    const QString strHour = QCoreApplication::translate("QDownloadDoneWidget", "Hour");
-    const QString strMinute = QCoreApplication::translate("QDownloadDoneWidget", "Minute");
-    const QString strSecond = QCoreApplication::translate("QDownloadDoneWidget", "Seconds");
-    const QString strSeconds = QString::number(nSeconds % 60) + strSecond;
-    if (nSeconds >= 3600) {
-        return QString::number(nSeconds / 3600) + strHour + QString::number(nSeconds % 3600 / 60) +
-               strMinute + strSeconds;
+    // Each count is the n of its own text, so that a translation gives it its plural form and the
+    // language's digits; a negative span keeps its sign in front.
+    const qint64 nSpan = qAbs(static_cast<qint64>(nSeconds));
+    const int nHours = static_cast<int>(nSpan / 3600);
+    const int nMinutes = static_cast<int>(nSpan % 3600 / 60);
+    QString strText = nSeconds < 0 ? QLocale().negativeSign() : QString();
+    if (nSpan >= 3600) {
+        strText += QCoreApplication::translate("QDownloadDoneWidget", "%LnHour", nullptr, nHours);
     }
-    if (nSeconds >= 60) {
-        return QString::number(nSeconds / 60) + strMinute + strSeconds;
+    if (nSpan >= 60) {
+        strText += QCoreApplication::translate("QDownloadDoneWidget", "%LnMinute", nullptr, nMinutes);
     }
-    return QString::number(nSeconds) + strSecond;
+    const int nRest = static_cast<int>(nSpan % 60);
+    return strText + QCoreApplication::translate("QDownloadDoneWidget", "%LnSeconds", nullptr, nRest);
 }
 
 int CDoneTableModel::rows() const

@@ -237,19 +237,19 @@ bool CDownloadHistory::prepareSchema()
         log(kLogWarning, "the download history %s is damaged", m_strPath);
         return false;
     }
-    if (!m_bReadOnly && (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
-                         !query.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))) {
-        return false;
-    }
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
         return false;
     }
     const int nVersion = query.value(0).toInt();
     if (nVersion > kSchemaVersion) {
-        // Written by a newer client: read what we know, change nothing.
+        // Written by a newer client: read what we know, change nothing (not even the journal mode).
         log(kLogWarning, "the download history %s is of a newer client: it is read-only here", m_strPath);
         m_bReadOnly = true;
         return true;
+    }
+    if (!m_bReadOnly && (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
+                         !query.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))) {
+        return false;
     }
     if (nVersion < kSchemaVersion && m_bReadOnly) {
         return nVersion > 0;

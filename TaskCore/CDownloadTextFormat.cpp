@@ -1,5 +1,7 @@
 #include "CDownloadTextFormat.h"
 
+#include <QLocale>
+
 #include <downloadengine/DownloadInfo.h>
 
 namespace {
@@ -8,36 +10,47 @@ const qint64 kKiB = 1024;
 const qint64 kMiB = 1024 * kKiB;
 const qint64 kGiB = 1024 * kMiB;
 
+// The language the module's texts are shown in (the window picks its translation by the same
+// default locale); no group separators, so that "1023B" stays as short as the cells are.
+QLocale numberLocale()
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
+}
+
 }  // namespace
 
 QString CDownloadTextFormat::sizeText(qint64 nBytes)
 {
+    const QLocale locale = numberLocale();
     const double dBytes = static_cast<double>(nBytes);
     if (nBytes < kKiB) {
-        return QString::number(nBytes) + QStringLiteral("B");
+        return locale.toString(nBytes) + QStringLiteral("B");
     }
     if (nBytes < kMiB) {
-        return QString::number(dBytes / 1024, 'f', 1) + QStringLiteral("KB");
+        return locale.toString(dBytes / 1024, 'f', 1) + QStringLiteral("KB");
     }
     if (nBytes >= kGiB) {
-        return QString::number(dBytes / 1024 / 1024 / 1024, 'f', 3) + QStringLiteral("GB");
+        return locale.toString(dBytes / 1024 / 1024 / 1024, 'f', 3) + QStringLiteral("GB");
     }
-    return QString::number(dBytes / 1024 / 1024, 'f', 1) + QStringLiteral("MB");
+    return locale.toString(dBytes / 1024 / 1024, 'f', 1) + QStringLiteral("MB");
 }
 
 QString CDownloadTextFormat::pictureSpeedText(qint64 nBytesPerSecond)
 {
+    const QLocale locale = numberLocale();
     const double dBytes = static_cast<double>(nBytesPerSecond);
     if (nBytesPerSecond < kKiB) {
-        return QString::number(nBytesPerSecond) + QStringLiteral("B/s");
+        return locale.toString(nBytesPerSecond) + QStringLiteral("B/s");
     }
     if (nBytesPerSecond < kMiB) {
-        return QString::number(dBytes / kKiB, 'f', 1) + QStringLiteral("KB/s");
+        return locale.toString(dBytes / kKiB, 'f', 1) + QStringLiteral("KB/s");
     }
     if (nBytesPerSecond < kGiB) {
-        return QString::number(dBytes / kMiB, 'f', 1) + QStringLiteral("MB/s");
+        return locale.toString(dBytes / kMiB, 'f', 1) + QStringLiteral("MB/s");
     }
-    return QString::number(dBytes / kGiB, 'f', 1) + QStringLiteral("GB/s");
+    return locale.toString(dBytes / kGiB, 'f', 1) + QStringLiteral("GB/s");
 }
 
 QString CDownloadTextFormat::counterText(const QString& strWord, int nCount)

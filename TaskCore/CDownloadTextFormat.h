@@ -6,7 +6,8 @@
 struct DownloadInfo;
 
 // Text rules shared by the download lists (downloading, finished, the window's counters).
-// Pure functions of their arguments: no translation happens here, callers pass translated words.
+// Pure functions of their arguments and the default locale, whose way of writing numbers they
+// follow ("1,5KB" in German): no translation happens here, callers pass translated words.
 class CDownloadTextFormat
 {
 public:

@@ -44,8 +44,12 @@ QString CTimeLeft::text(double dSeconds)
     if (dSeconds < 60) {
         return QCoreApplication::translate("CTimeLeft", "less than a minute left");
     }
+    // The count picks the translation's plural form.
     if (dSeconds < 3600) {
-        return QCoreApplication::translate("CTimeLeft", "about %1 min left").arg(std::lround(dSeconds / 60));
+        const int nMinutes = static_cast<int>(std::lround(dSeconds / 60));
+        return QCoreApplication::translate("CTimeLeft", "about %Ln min left", nullptr, nMinutes);
     }
-    return QCoreApplication::translate("CTimeLeft", "about %1 h left").arg(std::lround(dSeconds / 3600));
+    // Capped, as it must fit an int; an estimate that far out means nothing anyway.
+    const int nHours = static_cast<int>(std::lround(qMin(dSeconds / 3600, 1e9)));
+    return QCoreApplication::translate("CTimeLeft", "about %Ln h left", nullptr, nHours);
 }

@@ -150,6 +150,14 @@ QString CDownloadByPublicUrl::getUniqueFilePath(QString strPath, int nIndex)
     return strName.isEmpty() ? QString() : info.path() + QLatin1Char('/') + strName;
 }
 
+QString CDownloadByPublicUrl::hostKey(const QUrl& url)
+{
+    // Only http and https get here; an address without a port goes to the scheme's own.
+    const int nDefaultPort = url.scheme() == QLatin1String("https") ? 443 : 80;
+    return url.scheme() + QStringLiteral("://") + url.host() + QLatin1Char(':') +
+           QString::number(url.port(nDefaultPort));
+}
+
 QString CDownloadByPublicUrl::downloadFolder()
 {
     return ConfigInfo::CConfig::instance().getDownloadConfig().strFileDownloadPath;
@@ -353,7 +361,7 @@ void CDownloadByPublicUrl::addDownloadTasksByPublicUrl(const QJsonObject& params
         task.strFilePath = reserveFile(strFolder + QLatin1Char('/') + strName);
         task.nStatus = task.strFilePath.isEmpty() ? eFailed : eInProgress;
         const QUrl url(task.strUrl.trimmed());
-        task.strHost = url.host() + QLatin1Char(':') + QString::number(url.port(0));
+        task.strHost = hostKey(url);
         m_mapTasks[task.strTaskId] = task;
         if (task.nStatus == eInProgress) {
             m_hashWaiting[task.strHost] << task.strTaskId;
@@ -505,13 +513,11 @@ void CDownloadByPublicUrl::getDownloadTasksByPublicUrlStatus(const QJsonObject& 
 void CDownloadByPublicUrl::openDownloadFiledir(const QJsonObject& params)
 {
     const QString strFolder = downloadFolder();
-    if (!params.contains(QStringLiteral("taskId"))) {
-        openUrl(strFolder);
-        return;
-    }
+    // No task named (missing or empty) means the folder, whatever else the request holds.
     const QString strTaskId = params.value(QStringLiteral("taskId")).toString();
     if (strTaskId.isEmpty()) {
         openUrl(strFolder);
+        return;
     }
     // Only a finished file of a job, or a plain name, inside the download folder is ever opened;
     // anything else opens the folder.

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 class QFile;
+class QUrl;
 
 namespace Common {
 class NetworkManager;
@@ -49,6 +50,9 @@ public:
     // then name(nIndex).ext, name(nIndex + 1).ext, ... ("(n)" at the end of a name without
     // extension). Empty when every number up to a limit is taken.
     static QString getUniqueFilePath(QString strPath, int nIndex);
+    // What the per-host queue counts an address under: scheme, host (QUrl lowercases both) and
+    // port, the scheme's default filled in, so "http://h" and "HTTP://H:80/a" are one host.
+    static QString hostKey(const QUrl& url);
     // The runner's envelopes, numbered by its own counter.
     static QJsonObject makeRPCObject(const QString& method, bool async, bool result, int id = -1);
 

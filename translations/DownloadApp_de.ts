@@ -37,17 +37,23 @@
 </context>
 <context>
     <name>CTimeLeft</name>
+    <message numerus="yes">
+        <source>about %Ln min left</source>
+        <translation>
+            <numerusform>etwa %Ln min übrig</numerusform>
+            <numerusform>etwa %Ln min übrig</numerusform>
+        </translation>
+    </message>
     <message>
         <source>less than a minute left</source>
         <translation>weniger als eine Minute übrig</translation>
     </message>
-    <message>
-        <source>about %1 min left</source>
-        <translation>etwa %1 min übrig</translation>
-    </message>
-    <message>
-        <source>about %1 h left</source>
-        <translation>etwa %1 h übrig</translation>
+    <message numerus="yes">
+        <source>about %Ln h left</source>
+        <translation>
+            <numerusform>etwa %Ln h übrig</numerusform>
+            <numerusform>etwa %Ln h übrig</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -122,18 +128,6 @@
         <translation>%1</translation>
     </message>
     <message>
-        <source>Seconds</source>
-        <translation> Sek.</translation>
-    </message>
-    <message>
-        <source>Hour</source>
-        <translation> Std. </translation>
-    </message>
-    <message>
-        <source>Minute</source>
-        <translation> Min. </translation>
-    </message>
-    <message>
         <source>unkown size</source>
         <translation>Größe unbekannt</translation>
     </message>
@@ -169,13 +163,34 @@
         <source>Done time</source>
         <translation>Dauer</translation>
     </message>
+    <message numerus="yes">
+        <source>%LnHour</source>
+        <translation>
+            <numerusform>%Ln Std. </numerusform>
+            <numerusform>%Ln Std. </numerusform>
+        </translation>
+    </message>
     <message>
         <source>Operate</source>
         <translation>Aktion</translation>
     </message>
+    <message numerus="yes">
+        <source>%LnMinute</source>
+        <translation>
+            <numerusform>%Ln Min. </numerusform>
+            <numerusform>%Ln Min. </numerusform>
+        </translation>
+    </message>
     <message>
         <source>delete</source>
         <translation>Löschen</translation>
+    </message>
+    <message numerus="yes">
+        <source>%LnSeconds</source>
+        <translation>
+            <numerusform>%Ln Sek.</numerusform>
+            <numerusform>%Ln Sek.</numerusform>
+        </translation>
     </message>
     <message>
         <source>Open file</source>

@@ -37,17 +37,23 @@
 </context>
 <context>
     <name>CTimeLeft</name>
+    <message numerus="yes">
+        <source>about %Ln min left</source>
+        <translation>
+            <numerusform>about %Ln min left</numerusform>
+            <numerusform>about %Ln min left</numerusform>
+        </translation>
+    </message>
     <message>
         <source>less than a minute left</source>
         <translation>less than a minute left</translation>
     </message>
-    <message>
-        <source>about %1 min left</source>
-        <translation>about %1 min left</translation>
-    </message>
-    <message>
-        <source>about %1 h left</source>
-        <translation>about %1 h left</translation>
+    <message numerus="yes">
+        <source>about %Ln h left</source>
+        <translation>
+            <numerusform>about %Ln h left</numerusform>
+            <numerusform>about %Ln h left</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -122,18 +128,6 @@
         <translation>%1</translation>
     </message>
     <message>
-        <source>Seconds</source>
-        <translation> s</translation>
-    </message>
-    <message>
-        <source>Hour</source>
-        <translation> h </translation>
-    </message>
-    <message>
-        <source>Minute</source>
-        <translation> min </translation>
-    </message>
-    <message>
         <source>unkown size</source>
         <translation>unknown size</translation>
     </message>
@@ -169,13 +163,34 @@
         <source>Done time</source>
         <translation>Done time</translation>
     </message>
+    <message numerus="yes">
+        <source>%LnHour</source>
+        <translation>
+            <numerusform>%Ln h </numerusform>
+            <numerusform>%Ln h </numerusform>
+        </translation>
+    </message>
     <message>
         <source>Operate</source>
         <translation>Operate</translation>
     </message>
+    <message numerus="yes">
+        <source>%LnMinute</source>
+        <translation>
+            <numerusform>%Ln min </numerusform>
+            <numerusform>%Ln min </numerusform>
+        </translation>
+    </message>
     <message>
         <source>delete</source>
         <translation>Delete</translation>
+    </message>
+    <message numerus="yes">
+        <source>%LnSeconds</source>
+        <translation>
+            <numerusform>%Ln s</numerusform>
+            <numerusform>%Ln s</numerusform>
+        </translation>
     </message>
     <message>
         <source>Open file</source>

@@ -33,6 +33,15 @@ bool isReservedDeviceName(const QString& strName)
     return reReserved.match(strName).hasMatch();
 }
 
+// Some systems drop trailing dots and blanks themselves, so two names could meet.
+QString withoutTrailingDots(QString strName)
+{
+    while (strName.endsWith(QLatin1Char('.')) || (!strName.isEmpty() && strName.back().isSpace())) {
+        strName.chop(1);
+    }
+    return strName;
+}
+
 }  // namespace
 
 QString NFileName::normalized(const QString& strName, int nMaxBytes)
@@ -95,14 +104,12 @@ QString NFileName::sanitize(const QString& strName, const QString& strFallback, 
     while (strSafe.startsWith(QLatin1Char('.'))) {
         strSafe.remove(0, 1);
     }
-    // Some systems drop trailing dots and blanks themselves, so two names could meet.
-    while (strSafe.endsWith(QLatin1Char('.')) || strSafe.endsWith(QLatin1Char(' '))) {
-        strSafe.chop(1);
-    }
+    strSafe = withoutTrailingDots(strSafe);
     if (isReservedDeviceName(strSafe)) {
         strSafe.prepend(QLatin1Char('_'));
     }
-    strSafe = normalized(strSafe, nMaxBytes).trimmed();
+    // Cutting a long name can end it on a dot again.
+    strSafe = withoutTrailingDots(normalized(strSafe, nMaxBytes));
     return strSafe.isEmpty() ? strFallback : strSafe;
 }
 

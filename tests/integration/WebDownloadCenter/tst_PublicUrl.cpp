@@ -149,22 +149,32 @@ private slots:
         QCOMPARE(fReported, fProgress < 0 ? fReported : fProgress);
     }
 
-    void redirectRule_data()
+    void addressRules_data()
     {
         QTest::addColumn<QUrl>("from");
         QTest::addColumn<QUrl>("to");
-        QTest::addColumn<bool>("bFollowed");
+        QTest::addColumn<bool>("bYes");
+        // Whether a redirect from one to the other is followed.
         QTest::newRow("down from https") << QUrl("https://127.0.0.1") << QUrl("http://127.0.0.1") << false;
         QTest::newRow("https to https") << QUrl("https://127.0.0.1") << QUrl("https://localhost") << true;
         QTest::newRow("another scheme") << QUrl("http://127.0.0.1") << QUrl("ftp://127.0.0.1") << false;
+        // Whether the per-host queue counts both as one host.
+        QTest::newRow("host: default port") << QUrl("http://h/a") << QUrl("HTTP://H:80/b") << true;
+        QTest::newRow("host: https default") << QUrl("https://h") << QUrl("https://h:443") << true;
+        QTest::newRow("host: another port") << QUrl("http://h") << QUrl("http://h:8080") << false;
+        QTest::newRow("host: another scheme") << QUrl("http://h:443") << QUrl("https://h") << false;
     }
-    // Asked directly: no test server speaks TLS (http to http is followed in transfers).
-    void redirectRule()
+    // Asked directly: no test server speaks TLS or listens on a default port (http to http is
+    // followed in transfers).
+    void addressRules()
     {
         QFETCH(QUrl, from);
         QFETCH(QUrl, to);
-        QFETCH(bool, bFollowed);
-        QCOMPARE(Common::isRedirectAllowed(from, to), bFollowed);
+        QFETCH(bool, bYes);
+        const bool bHostRule = QByteArray(QTest::currentDataTag()).startsWith("host:");
+        QCOMPARE(bHostRule ? CDownloadByPublicUrl::hostKey(from) == CDownloadByPublicUrl::hostKey(to)
+                           : Common::isRedirectAllowed(from, to),
+                 bYes);
     }
 
     void freeNames_data()
@@ -297,6 +307,7 @@ private slots:
         QTest::addColumn<QStringList>("listRequest");
         QTest::newRow("nothing named") << QStringList{"{}", "<folder>"};
         QTest::newRow("unknown task") << QStringList{R"({"taskId":"none"})", ""};
+        QTest::newRow("no task, a file") << QStringList{R"({"taskId":"","fileName":"p.txt"})", "<folder>"};
         QTest::newRow("unknown task, a file")
             << QStringList{R"({"taskId":"none","fileName":"p.txt"})", "p.txt"};
         QTest::newRow("parent") << QStringList{R"({"taskId":"none","fileName":"../s.txt"})", "<folder>"};

@@ -52,6 +52,7 @@ private slots:
         row("bidi and zero-width", "invoice\u202Etxt\u200B.exe", "invoicetxt.exe");
         row("decomposed", "cafe\u0301.mp4", "caf\u00e9.mp4");
         row("long, extension kept", QString(300, 'a') + ".mp4", QString(196, 'a') + ".mp4");
+        row("long, cut after a dot", QString(198, 'a') + ". " + QString(20, 'b'), QString(198, 'a'));
         row("long in bytes only", QString(100, QChar(0x524D)) + ".mp4", QString(65, QChar(0x524D)) + ".mp4");
         const auto emoji = [](int nCount) {
             return QString::fromUcs4(std::u32string(nCount, U'\U0001F600').c_str());

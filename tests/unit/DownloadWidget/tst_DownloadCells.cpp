@@ -35,6 +35,9 @@ void tst_DownloadCells::texts_data()
     QTest::newRow("size") << QList<qint64>{0,         1023,       1024,       1536,       1048575,   1048576,
                                            123456789, 1073741823, 1073741824, 1610612736, 5368709120}
                           << "0B 1023B 1.0KB 1.5KB 1024.0KB 1.0MB 117.7MB 1024.0MB 1.000GB 1.500GB 5.000GB";
+    // In German (the rows above are English): the decimal comma.
+    QTest::newRow("size, de") << QList<qint64>{1023, 1536, 7654321, 1610612736}
+                              << "1023B 1,5KB 7,3MB 1,500GB";
     QTest::newRow("speed") << QList<qint64>{0, 1023, 1024, 1587, 1048576, 3670016, 1073741824}
                            << "0B/s 1023B/s 1.0KB/s 1.5KB/s 1.0MB/s 3.5MB/s 1.0GB/s";
     QTest::newRow("duration") << QList<qint64>{0, 59, 60, 3599, 3600, 3661, 90061, -5}
@@ -48,15 +51,12 @@ void tst_DownloadCells::texts()
     QFETCH(QString, strTexts);
 
     const QByteArray strRule = QTest::currentDataTag();
+    QLocale::setDefault(QLocale(strRule.endsWith(", de") ? QLocale::German : QLocale::English));
     QStringList listShown;
     for (qint64 nValue : listValues) {
-        if (strRule == "size") {
-            listShown << CDownloadTextFormat::sizeText(nValue);
-        } else if (strRule == "speed") {
-            listShown << CDownloadTextFormat::pictureSpeedText(nValue);
-        } else {
-            listShown << QDownloadDoneWidget::durationText(static_cast<qint32>(nValue));
-        }
+        listShown << (strRule.startsWith("size") ? CDownloadTextFormat::sizeText(nValue)
+                      : strRule == "speed"       ? CDownloadTextFormat::pictureSpeedText(nValue)
+                                           : QDownloadDoneWidget::durationText(static_cast<qint32>(nValue)));
     }
     QCOMPARE(listShown.join(' '), strTexts);
 }
