@@ -65,7 +65,7 @@ void QDownloadDoneWidget::setProductName(const QString& strName)
                             CSkinStyle::productTitle(tr("ProductName"), strName), Qt::EditRole);
 }
 
-QString QDownloadDoneWidget::durationText(qint32 nSeconds)
+QString QDownloadDoneWidget::durationText(qint64 nSeconds)
 {
     return CDoneTableModel::durationText(nSeconds);
 }

@@ -44,7 +44,7 @@ public:
     void setProductName(const QString& strName) override;
 
     // How long a download took, as the "Done time" column shows it (CDoneTableModel::durationText).
-    static QString durationText(qint32 nSeconds);
+    static QString durationText(qint64 nSeconds);
 
 signals:
     void sgnDoneItemNumChanged(int nNum);

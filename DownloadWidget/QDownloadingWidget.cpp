@@ -435,7 +435,7 @@ void QDownloadingWidget::onPicDownloadProgress(qint64 nPercent)
     m_pPictures->onProgress(nPercent);
 }
 
-void QDownloadingWidget::onPicGetDownloadZipInfo(int size)
+void QDownloadingWidget::onPicGetDownloadZipInfo(qint64 size)
 {
     m_pPictures->onZipInfo(size);
 }

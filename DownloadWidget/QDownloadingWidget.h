@@ -82,7 +82,7 @@ public slots:
     void onPicFinishedDowndload();
     void onPicDownloadError(QString strError);
     void onPicDownloadProgress(qint64 nPercent);
-    void onPicGetDownloadZipInfo(int size);
+    void onPicGetDownloadZipInfo(qint64 size);
     void onDownloadStateNotify(int downloadId, bool succeed, const DownloadInfo& info);
     void onBeginDecodeNotify(int downloadId);
     void onDeviceDeleteNotify(QString strDeviceId, int nChannelId);

@@ -1,5 +1,7 @@
 #include "CDoneTableModel.h"
 
+#include <limits>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QLocale>
@@ -64,12 +66,13 @@ void CDoneTableModel::setDeleteIcon(const QVariant& varIcon)
     }
 }
 
-QString CDoneTableModel::durationText(qint32 nSeconds)
+QString CDoneTableModel::durationText(qint64 nSeconds)
 {
     // Each count is the n of its own text, so that a translation gives it its plural form and the
     // language's digits; a negative span keeps its sign in front.
-    const qint64 nSpan = qAbs(static_cast<qint64>(nSeconds));
-    const int nHours = static_cast<int>(nSpan / 3600);
+    const qint64 nSpan =
+        nSeconds == std::numeric_limits<qint64>::min() ? std::numeric_limits<qint64>::max() : qAbs(nSeconds);
+    const int nHours = static_cast<int>(qMin<qint64>(nSpan / 3600, std::numeric_limits<int>::max()));
     const int nMinutes = static_cast<int>(nSpan % 3600 / 60);
     QString strText = nSeconds < 0 ? QLocale().negativeSign() : QString();
     if (nSpan >= 3600) {

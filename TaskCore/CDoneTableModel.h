@@ -38,7 +38,7 @@ public:
 
     // How long a download took, as the "Done time" column shows it: "1Hour1Minute1Seconds",
     // "1Minute0Seconds", "59Seconds"; a negative span is shown as it is ("-5Seconds").
-    static QString durationText(qint32 nSeconds);
+    static QString durationText(qint64 nSeconds);
 
 protected:
     int rows() const override;

@@ -55,10 +55,9 @@ void CDoneTaskList::addPicture(const DownloadPicInfo& picture)
     addAtTop(entry, picture.nStartDownloadTime);
 }
 
-void CDoneTaskList::addAtTop(CDownloadHistory::Entry entry, qint32 nStartTime)
+void CDoneTaskList::addAtTop(CDownloadHistory::Entry entry, qint64 nStartTime)
 {
-    // The span the list shows is 32 bits, as the start time is.
-    entry.nSeconds = static_cast<qint32>(QDateTime::currentSecsSinceEpoch() - nStartTime);
+    entry.nSeconds = QDateTime::currentSecsSinceEpoch() - nStartTime;
     // Stored first: the row keeps the id of its stored copy, to forget it when the row goes.
     entry.nId = m_pHistory ? m_pHistory->addDone(entry) : 0;
     m_model.beginInsertAtTop(1);

@@ -40,7 +40,7 @@ signals:
 
 private:
     void appendStored(const QVector<CDownloadHistory::Entry>& vecEntries, int nRead);
-    void addAtTop(CDownloadHistory::Entry entry, qint32 nStartTime);
+    void addAtTop(CDownloadHistory::Entry entry, qint64 nStartTime);
 
     QVector<CDoneTaskValue> m_vecTasks;
     // After the rows: it is destroyed first, while they are still there.

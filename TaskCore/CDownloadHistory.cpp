@@ -81,7 +81,7 @@ DownloadInfo recordFromJson(const QJsonObject& obj)
     info.strFilePath = obj.value("path").toString();
     info.strSourceUrl = obj.value("url").toString();
     info.strChannelId = obj.value("channel").toString();
-    info.nStartDownloadTime = obj.value("start").toInt();
+    info.nStartDownloadTime = static_cast<qint64>(obj.value("start").toDouble());
     info.nSourceKind = obj.value("sourceKind").toInt();
     RecordFileInfo& file = info.stRecordFile;
     file.strFileId = obj.value("fileId").toString().toStdString();
@@ -118,7 +118,7 @@ DownloadPicInfo pictureFromJson(const QJsonObject& obj)
     info.strSourceUrl = obj.value("url").toString();
     info.bOverwrite = obj.value("overwrite").toBool();
     info.nFileSize = obj.value("size").toString().toLongLong();
-    info.nStartDownloadTime = obj.value("start").toInt();
+    info.nStartDownloadTime = static_cast<qint64>(obj.value("start").toDouble());
     info.strNotifyText = obj.value("notice").toString();
     info.nPictureCount = obj.value("count").toInt();
     return info;
@@ -420,7 +420,7 @@ QVector<CDownloadHistory::Entry> CDownloadHistory::readRows(QSqlQuery& query, co
             entry.nBytesDone = query.value(4).toLongLong();
             entry.nSpeed = query.value(5).toInt();
         } else {
-            entry.nSeconds = query.value(3).toInt();
+            entry.nSeconds = query.value(3).toLongLong();
         }
         vecEntries.append(entry);
     }

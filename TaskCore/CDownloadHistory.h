@@ -43,7 +43,7 @@ public:
         Kind eKind = Record;
         DownloadInfo record;
         DownloadPicInfo picture;
-        qint32 nSeconds = 0;
+        qint64 nSeconds = 0;
         int nState = 0;
         qint64 nBytesDone = 0;
         int nSpeed = 1;

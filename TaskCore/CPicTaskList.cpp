@@ -187,7 +187,7 @@ void CPicTaskList::onZipInfo(qint64 nSize)
     if (nRow >= 0) {
         m_rows.at(nRow).nSize = nSize;
         m_pModel->changed(nRow, Column::ColumnFileSize);
-        m_pManager->adjustFileSize(m_rows.at(nRow).nTaskIndex, static_cast<int>(nSize));
+        m_pManager->adjustFileSize(m_rows.at(nRow).nTaskIndex, nSize);
     }
 }
 

@@ -20,7 +20,7 @@ public:
     bool isPicDownloadingNow();
     bool startDownload(int nIndex);
     long getSecondDownloadSize();
-    void adjustFileSize(int nIndex, int nSize);
+    void adjustFileSize(int nIndex, qint64 nSize);
     DownloadPicInfo getDownloadPicInfo(int nIndex);
     // bStopRunning is true for the running task and on clear.
     bool removeDownloadPicTask(int nIndex, bool bStopRunning);
@@ -31,7 +31,7 @@ signals:
     void sgnPicFinishedDowndload();
     void sgnPicDownloadError(QString strError);
     void sgnPicDownloadProgress(qint64 nPercent);
-    void sgnPicGetDownloadZipInfo(int nSize);
+    void sgnPicGetDownloadZipInfo(qint64 nSize);
 
 private:
     CPicDownloadManager();

@@ -30,7 +30,7 @@ struct DownloadInfo
     QString strFilePath;            // target file, completed by the engine
     QString strSourceUrl;           // where the engine fetches the recording
     QString strChannelId;           // channel number on the device
-    qint32 nStartDownloadTime = 0;  // seconds since 1970
+    qint64 nStartDownloadTime = 0;  // seconds since 1970
     int nSourceKind = 0;
     RecordFileInfo stRecordFile;
     QVector<qint64> vecSegmentOffsets;  // byte offsets of the recording's segments
@@ -46,9 +46,9 @@ struct DownloadPicInfo
     QString strFileName;
     QString strSourceUrl;  // where the engine fetches the package
     bool bOverwrite = false;
-    qint64 nFileSize = 0;        // bytes
-    int nStartDownloadTime = 0;  // seconds since 1970
-    QString strNotifyText;       // shown when the task is added; empty for the default text
+    qint64 nFileSize = 0;           // bytes
+    qint64 nStartDownloadTime = 0;  // seconds since 1970
+    QString strNotifyText;          // shown when the task is added; empty for the default text
     int nPictureCount = 0;
 };
 

@@ -83,7 +83,7 @@ long CPicDownloadManager::getSecondDownloadSize()
     return d->m_pTransfer != nullptr ? static_cast<long>(d->m_pTransfer->bytesLastSecond()) : 0;
 }
 
-void CPicDownloadManager::adjustFileSize(int nIndex, int nSize)
+void CPicDownloadManager::adjustFileSize(int nIndex, qint64 nSize)
 {
     CPicDownloadManagerPrivate::PicTask* pTask = d->task(nIndex);
     if (pTask != nullptr && nSize >= 0) {

@@ -103,7 +103,7 @@ bool CPicDownloadManagerPrivate::start(int nIndex, PicTask& task)
         return false;
     }
     if (task.info.nStartDownloadTime == 0) {
-        task.info.nStartDownloadTime = static_cast<int>(QDateTime::currentSecsSinceEpoch());
+        task.info.nStartDownloadTime = QDateTime::currentSecsSinceEpoch();
     }
     m_nRunning = nIndex;
     m_pTransfer = pTransfer;
@@ -143,8 +143,7 @@ void CPicDownloadManagerPrivate::onTotalKnown(CHttpTransfer* pTransfer, qint64 n
         return;
     }
     m_bSizeReported = true;
-    const int nSize = static_cast<int>(qMin<qint64>(nTotal, std::numeric_limits<int>::max()));
-    emit q->sgnPicGetDownloadZipInfo(nSize);
+    emit q->sgnPicGetDownloadZipInfo(nTotal);
 }
 
 void CPicDownloadManagerPrivate::onProgress(CHttpTransfer* pTransfer, qint64 nReceived)
@@ -203,8 +202,7 @@ void CPicDownloadManagerPrivate::onFinished(CHttpTransfer* pTransfer, bool bOk, 
     // A package sent without a length has its size only now; the bar ends full either way.
     if (!m_bSizeReported) {
         m_bSizeReported = true;
-        emit q->sgnPicGetDownloadZipInfo(
-            static_cast<int>(qMin<qint64>(nSize, std::numeric_limits<int>::max())));
+        emit q->sgnPicGetDownloadZipInfo(nSize);
     }
     if (m_nRunning == nIndex && m_nLastPercent != 100) {
         m_nLastPercent = 100;

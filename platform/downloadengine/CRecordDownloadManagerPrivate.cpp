@@ -95,7 +95,7 @@ void CRecordDownloadManagerPrivate::prepare(int nIndex, CRecordTask& task)
             task.info.strFilePath = QDir(strFolder).absoluteFilePath(strName);
         }
     }
-    task.info.nStartDownloadTime = static_cast<qint32>(QDateTime::currentSecsSinceEpoch());
+    task.info.nStartDownloadTime = QDateTime::currentSecsSinceEpoch();
     // The row is built right away; the size, when the caller had none, comes in later. It is
     // asked on the next turn, and only of a task still waiting then: a task started at once
     // learns it from its download.

@@ -67,7 +67,7 @@ EventScript::EventScript()
         {"pdone", [](auto) { emit pic().sgnPicFinishedDowndload(); }},
         {"perr", [](auto) { emit pic().sgnPicDownloadError("corrupt"); }},
         {"pp", [](const Event& e) { emit pic().sgnPicDownloadProgress(e.s.toLongLong()); }},
-        {"pzip", [](const Event& e) { emit pic().sgnPicGetDownloadZipInfo(e.s.toInt()); }},
+        {"pzip", [](const Event& e) { emit pic().sgnPicGetDownloadZipInfo(e.s.toLongLong()); }},
     };
 }
 

@@ -92,7 +92,7 @@ long CPicDownloadManager::getSecondDownloadSize()
     return script().call<long>("getSecondDownloadSize", [this] { return d->m_nSecondDownloadSize; });
 }
 
-void CPicDownloadManager::adjustFileSize(int nIndex, int nSize)
+void CPicDownloadManager::adjustFileSize(int nIndex, qint64 nSize)
 {
     script().enter("adjustFileSize", {nIndex, nSize});
     if (d->m_mapTasks.contains(nIndex)) {

@@ -40,9 +40,10 @@ void tst_DownloadCells::texts_data()
                               << "1023B 1,5KB 7,3MB 1,500GB";
     QTest::newRow("speed") << QList<qint64>{0, 1023, 1024, 1587, 1048576, 3670016, 1073741824}
                            << "0B/s 1023B/s 1.0KB/s 1.5KB/s 1.0MB/s 3.5MB/s 1.0GB/s";
-    QTest::newRow("duration") << QList<qint64>{0, 59, 60, 3599, 3600, 3661, 90061, -5}
-                              << "0Seconds 59Seconds 1Minute0Seconds 59Minute59Seconds 1Hour0Minute0Seconds "
-                                 "1Hour1Minute1Seconds 25Hour1Minute1Seconds -5Seconds";
+    QTest::newRow("duration")
+        << QList<qint64>{0, 59, 60, 3599, 3600, 3661, 90061, -5, 3000000000}
+        << "0Seconds 59Seconds 1Minute0Seconds 59Minute59Seconds 1Hour0Minute0Seconds "
+           "1Hour1Minute1Seconds 25Hour1Minute1Seconds -5Seconds 833,333Hour20Minute0Seconds";
 }
 
 void tst_DownloadCells::texts()
@@ -56,7 +57,7 @@ void tst_DownloadCells::texts()
     for (qint64 nValue : listValues) {
         listShown << (strRule.startsWith("size") ? CDownloadTextFormat::sizeText(nValue)
                       : strRule == "speed"       ? CDownloadTextFormat::pictureSpeedText(nValue)
-                                           : QDownloadDoneWidget::durationText(static_cast<qint32>(nValue)));
+                                                 : QDownloadDoneWidget::durationText(nValue));
     }
     QCOMPARE(listShown.join(' '), strTexts);
 }

@@ -125,7 +125,8 @@ private slots:
         addColumns();
         row("one at a time", "| *3", "/ 1D 2W 3W", "pic.start(1)");
         row("done", "*3 pzip=1536 | pdone", "/ 2D 3W", "pic.remove(1,false) pic.start(2) => p1.zip:1536");
-        row("package size", "*2 | pzip=1536", "/ 1D 2W", "pic.size(1,1536)");
+        row("package size", "*2 | pzip=1536 pzip=3221225472", "/ 1D 2W",
+            "pic.size(1,1536) pic.size(1,3221225472)");
         row("failed", "*2 | perr", "/ 1F 2D", "pic.start(2)");
         row("again, one running", "*3 perr | pagain1", "/ 1W 2D 3W", "");
         row("again, first in line", "*3 perr pagain1 | pdone", "/ 1D 3W",
