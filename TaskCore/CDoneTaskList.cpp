@@ -36,6 +36,8 @@ void CDoneTaskList::appendStored(const QVector<CDownloadHistory::Entry>& vecEntr
             m_vecTasks.append(CDoneTaskValue{entry});
         }
         m_model.endInsert();
+        // Once: a read tried again after a refused write delivers again.
+        m_nRead = nRead + 1;
     }
     emit sgnRestored();
 }

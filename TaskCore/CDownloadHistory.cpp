@@ -23,6 +23,7 @@ namespace {
 const char* const kLogFile = "DownloadWidget\\CDownloadHistory";
 const int kLogInfo = 5;
 const int kLogWarning = 6;
+const int kLogTrace = 4;
 
 std::atomic<int> s_nConnections{0};
 
@@ -147,9 +148,10 @@ CDownloadHistory::Batch::~Batch()
     }
 }
 
-CDownloadHistory::CDownloadHistory(const QString& strPath, QObject* parent)
+CDownloadHistory::CDownloadHistory(const QString& strPath, QObject* parent, int nBusyTimeoutMs)
     : QObject(parent),
       m_strPath(strPath),
+      m_nBusyTimeoutMs(nBusyTimeoutMs),
       m_strConnection(QStringLiteral("DownloadHistory-%1").arg(++s_nConnections))
 {
     if (m_strPath.isEmpty()) {
@@ -194,7 +196,7 @@ void CDownloadHistory::startWriter()
                 .arg(QLatin1String(table.first)));
         *table.second = query.next() ? query.value(0).toLongLong() : 0;
     }
-    m_pWriter = std::make_unique<CHistoryWriter>(m_strPath, kBusyTimeoutMs);
+    m_pWriter = std::make_unique<CHistoryWriter>(m_strPath, m_nBusyTimeoutMs);
 }
 
 CDownloadHistory::~CDownloadHistory()
@@ -217,7 +219,7 @@ bool CDownloadHistory::openFile()
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_strConnection);
         db.setDatabaseName(m_strPath);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
-                                 .arg(kBusyTimeoutMs)
+                                 .arg(m_nBusyTimeoutMs)
                                  .arg(m_bReadOnly ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
         m_bOpen = db.open() && prepareSchema();
     }
@@ -331,7 +333,8 @@ bool CDownloadHistory::exec(QSqlQuery& query, const char* szWhat)
     if (query.exec()) {
         return true;
     }
-    ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CDownloadHistory::exec", "", kLogWarning,
+    // A trace only: the writer tells the user's log once, whatever the number of rows.
+    ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CDownloadHistory::exec", "", kLogTrace,
                                     "history: %s failed: %s", szWhat,
                                     qUtf8Printable(query.lastError().text()));
     return false;

@@ -68,7 +68,10 @@ public:
     // Where a table row keeps the id of its stored copy, on its check cell.
     static constexpr int kIdRole = CTaskTypes::StoredIdRole;
 
-    explicit CDownloadHistory(const QString& strPath, QObject* parent = nullptr);
+    // nBusyTimeoutMs: how long a write waits for another connection's lock before it counts as
+    // refused (and is tried again later).
+    explicit CDownloadHistory(const QString& strPath, QObject* parent = nullptr,
+                              int nBusyTimeoutMs = kBusyTimeoutMs);
     ~CDownloadHistory() override;
 
     bool isOpen() const { return m_bOpen; }
@@ -118,6 +121,7 @@ private:
     static void log(int nLevel, const char* szFormat, const QString& strArg);
 
     QString m_strPath;
+    int m_nBusyTimeoutMs;
     QString m_strConnection;
     QString m_strSetAside;
     std::unique_ptr<QLockFile> m_pLock;

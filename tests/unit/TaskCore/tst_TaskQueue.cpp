@@ -1,6 +1,8 @@
 #include <QtTest>
 
 #include <QAbstractItemModelTester>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <downloadengine/CPicDownloadManager.h>
@@ -14,6 +16,7 @@
 #include "CRecordTableModel.h"
 #include "CRecordTaskList.h"
 #include "EventScript.h"
+#include "LogCapture.h"
 #include "ScriptedEngine.h"
 #include "TableRows.h"
 
@@ -35,7 +38,9 @@ private slots:
     {
         ScriptedEngine::reset();
         // A history of its own for each row.
-        m_pHistory = std::make_unique<CDownloadHistory>(m_dir.filePath(QString("h%1.sqlite").arg(++m_nRun)));
+        // Writes refused by another client's lock count as refused after 50 ms.
+        m_strHistory = m_dir.filePath(QString("h%1.sqlite").arg(++m_nRun));
+        m_pHistory = std::make_unique<CDownloadHistory>(m_strHistory, nullptr, 50);
         open();
         m_pScript = std::make_unique<EventScript>();
         m_listFinished.clear();
@@ -62,6 +67,27 @@ private slots:
              [this](auto) {
                  m_pRecords->clear();
                  m_pPictures->clear();
+             }},
+            // Another client holds the file's write lock: every write is refused until "unlock".
+            {"lock",
+             [this](auto) {
+                 m_pHistory->flush();
+                 QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
+                 db.setDatabaseName(m_strHistory);
+                 QVERIFY(db.open() && QSqlQuery(db).exec("BEGIN IMMEDIATE"));
+                 m_pLog = std::make_unique<LogCapture>();
+             }},
+            {"unlock",
+             [this](auto) {
+                 QTRY_VERIFY(!m_pLog->messages().filter("refuses writes").isEmpty());
+                 QVERIFY(QSqlQuery(QSqlDatabase::database("other")).exec("COMMIT"));
+                 QSqlDatabase::database("other").close();
+                 QSqlDatabase::removeDatabase("other");
+                 // One warning, however many rows were refused.
+                 const QList<ncl::NLogRecord> listRecords = m_pLog->records();
+                 QCOMPARE(std::count_if(listRecords.begin(), listRecords.end(),
+                                        [](const ncl::NLogRecord& record) { return record.nLevel >= 6; }),
+                          1);
              }},
             // The client closed and started again: new lists on the stored tasks.
             {"restart",
@@ -156,6 +182,9 @@ private slots:
             "start(1) start(2) start(3) start(4) start(5)");
         // It ends as finished: taken out of the history, it is not fetched again.
         row("finished in the stop wait", "+2 | stop{done1} restart", "1D", "start(1) => r.mp4");
+        // Nothing refused is lost: it is written once the file takes writes again.
+        row("written after a refusal", "+3 lock | +2 fail1 unlock restart", "1F 2D 3D 4D 5D",
+            "start(2) start(3) start(4) start(5)");
     }
 
 private:
@@ -229,6 +258,8 @@ private:
     QTemporaryDir m_dir;
     int m_nRun = 0;
     int m_nPictures = 0;
+    QString m_strHistory;
+    std::unique_ptr<LogCapture> m_pLog;
     std::unique_ptr<CDownloadHistory> m_pHistory;
     std::unique_ptr<CRecordTaskList> m_pRecords;
     std::unique_ptr<CPicTaskList> m_pPictures;
