@@ -347,8 +347,23 @@ void QDownloadCenter::addDownloadTasksByPublicUrl(const QJsonObject& params)
 
 void QDownloadCenter::onRPCcall(CBrowser* browser, const QString& strParam)
 {
-    // Answers go to this window's own browser, whichever one asked.
-    Q_UNUSED(browser)
+    // Only the web client's page gets the bridge, whatever the browser was pointed at since;
+    // answers go to this window's own browser.
+    CBrowser* pAsking = browser ? browser : m_pBrowser.data();
+    const QUrl urlPage = pAsking ? pAsking->currentUrl() : QUrl();
+    if (m_urlWebClient.host().isEmpty() ||
+        CDownloadByPublicUrl::hostKey(urlPage) != CDownloadByPublicUrl::hostKey(m_urlWebClient)) {
+        // Once per page in a row: a page may ask in a loop.
+        if (!m_bDropLogged || urlPage != m_urlDropped) {
+            m_bDropLogged = true;
+            m_urlDropped = urlPage;
+            ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "QDownloadCenter::onRPCcall", "", kLogWarning,
+                                            "requests of a page not of the web client dropped[%s]",
+                                            urlPage.toString().toUtf8().constData());
+        }
+        return;
+    }
+    m_bDropLogged = false;
     QString strMethod;
     QJsonObject params;
     if (!CRPCEnvelope::parseRequest(strParam, strMethod, params)) {
@@ -437,7 +452,10 @@ void QDownloadCenter::initBrowser()
     connect(m_pBrowser, SIGNAL(loadFinished(bool)), this, SLOT(onLoadFinished(bool)));
     ui->FileDownloadPageVerticalLayout->addWidget(m_pBrowser);
     m_pBrowser->resize(m_pParentWidget->width(), m_pParentWidget->height());
-    m_pBrowser->SetUrl(ConfigInfo::CLocalConfig::instance().getWebUrl() + QLatin1String(kDownloadCenterPage));
+    const QString strPage =
+        ConfigInfo::CLocalConfig::instance().getWebUrl() + QLatin1String(kDownloadCenterPage);
+    m_urlWebClient = QUrl::fromUserInput(strPage);
+    m_pBrowser->SetUrl(strPage);
 }
 
 bool QDownloadCenter::eventFilter(QObject* watched, QEvent* event)

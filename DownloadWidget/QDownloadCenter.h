@@ -3,6 +3,7 @@
 #include <QJsonObject>
 #include <QPointer>
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
 #include <atomic>
@@ -77,8 +78,8 @@ public slots:
     void onBtnRecordDownloadClicked();
     void onDoneItemNumChanged(int nNum);
     void onDownloadingItemNumChanaged(int nNum);
-    // One request text from the page. Malformed requests are logged and dropped; nothing is
-    // ever answered to a request the page got wrong.
+    // One request text from the page. Requests of documents not of the web client's origin and
+    // malformed ones are logged and dropped; nothing is ever answered to them.
     void onRPCcall(CBrowser* browser, const QString& strParam);
     // A finished status message of the public-URL jobs, passed to the page as it is.
     void onUpdateDownloadTasksStatus(QString& strTasksStatus);
@@ -118,6 +119,11 @@ private:
     bool m_bInited = false;
     // Guarded: after the page's log-out the browser no longer belongs to this window.
     QPointer<CBrowser> m_pBrowser;
+    // The web client's page: only documents of its origin are answered.
+    QUrl m_urlWebClient;
+    // The page whose requests were dropped last, logged once until another page asks.
+    QUrl m_urlDropped;
+    bool m_bDropLogged = false;
     CDownloadByPublicUrl* m_pDownloadByPublicUrl = nullptr;
     // The lists kept across restarts; shared by both lists, which it outlives.
     CDownloadHistory* m_pHistory = nullptr;

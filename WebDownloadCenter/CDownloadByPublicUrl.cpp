@@ -27,6 +27,7 @@
 namespace {
 
 const char* const kLogFile = "WebDownloadCenter\\CDownloadByPublicUrl";
+constexpr int kLogTrace = 4;
 // A job writes its file under this suffix and renames it when the transfer ends well.
 const char* const kPartSuffix = ".part";
 // Transfers handed to the network at once per host; the other jobs wait their turn in order.
@@ -475,6 +476,12 @@ void CDownloadByPublicUrl::onNetworkProgress(qint64 nTotal, qint64 nChunk, QStri
     task.fProgress =
         nTotal > 0 ? qBound(0.0f, static_cast<float>(task.nCurrLength) / static_cast<float>(nTotal), 1.0f)
                    : 0.0f;
+    // Every piece of every job passes here: nothing is formatted while traces are off.
+    if (ncl::NPrintLog::instance()->isEnabled(kLogTrace)) {
+        ncl::NPrintLog::instance()->Log(kLogFile, __LINE__, "CDownloadByPublicUrl::onNetworkProgress", "",
+                                        kLogTrace, "iCurrLength [%lld]",
+                                        static_cast<long long>(task.nCurrLength));
+    }
 }
 
 void CDownloadByPublicUrl::getDownloadTasksByPublicUrlStatus(const QJsonObject& params)

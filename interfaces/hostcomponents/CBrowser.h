@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
 #include "IWebNotifyBusHost.h"
@@ -23,6 +24,8 @@ public:
     // Loads strUrl; its origin becomes the only one that gets the bridge.
     void SetUrl(const QString& strUrl);
     void response(const QString& strText);
+    // The address of the document shown now: the one whose requests request hands on.
+    QUrl currentUrl() const;
 
     bool onWebNotifyBusMessage(const QJsonObject& message) override;
 

@@ -27,8 +27,16 @@ public:
 
     static NPrintLog* instance();
 
-    // Writes one record. format is printf-style; texts from outside belong in the
-    // arguments, never in the format. The message is kept to one line of at most 4 KiB: line
+    // Whether a record of nLevel would be written. Cheap: callers check it before building the
+    // arguments of a frequent trace.
+    bool isEnabled(int nLevel) const;
+    // Records below this level are dropped before they are formatted: CLIENT_LOG_LEVEL, else 5
+    // (traces off). The client may change it at run time.
+    int lowestLevel() const;
+    void setLowestLevel(int nLevel);
+
+    // Writes one record, unless its level is below the lowest. format is printf-style; texts from outside
+    // belong in the arguments, never in the format. The message is kept to one line of at most 4 KiB: line
     // breaks, control and invisible characters and the backslash are written as \xNN per UTF-8
     // byte, and what passes the cap is cut with a marker.
     int Log(const char* file, int line, const char* function, const char* module, int level,

@@ -68,6 +68,11 @@ void CBrowser::response(const QString& strText)
     d->m_pBridge->deliver(strText);
 }
 
+QUrl CBrowser::currentUrl() const
+{
+    return d->m_urlDocument;
+}
+
 bool CBrowser::onWebNotifyBusMessage(const QJsonObject& message)
 {
     response(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact)));

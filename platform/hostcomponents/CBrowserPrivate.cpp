@@ -81,6 +81,7 @@ void CBrowserPrivate::startEngine()
 
 void CBrowserPrivate::onDocument(const QUrl& url)
 {
+    m_urlDocument = url;
     const bool bOwn = CBrowserPage::sameOrigin(m_urlPage, url);
     m_pBridge->setOpen(bOwn);
     QWebChannel* pChannel = bOwn ? m_pChannel : nullptr;

@@ -34,6 +34,8 @@ public:
 
     // The page given to SetUrl; its origin is the only one that gets the bridge.
     QUrl m_urlPage;
+    // The document shown (or, before the engine starts, the page given to SetUrl).
+    QUrl m_urlDocument;
     QWebEngineView* m_pView = nullptr;
     CBrowserPage* m_pPage = nullptr;
     CBrowserBridge* m_pBridge = nullptr;

@@ -1,5 +1,6 @@
 #include <ncl/NPrintLog.h>
 
+#include <QAtomicInt>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,9 @@ namespace {
 
 const char* const kLogDirVariable = "CLIENT_LOG_DIR";
 const char* const kMaxBytesVariable = "CLIENT_LOG_MAX_BYTES";
+const char* const kLevelVariable = "CLIENT_LOG_LEVEL";
+// Information and up: traces cost nothing unless asked for.
+constexpr int kDefaultLowestLevel = 5;
 // The log file starts anew past this size; the last few files are kept as <name>.log.1, .2, ...
 constexpr qint64 kDefaultMaxFileBytes = 8 * 1024 * 1024;
 constexpr int kKeptOldFiles = 3;
@@ -68,6 +72,13 @@ QString printableMessage(const QString& strMessage)
     return QString::fromUtf8(baLine);
 }
 
+int lowestLevelFromEnvironment()
+{
+    bool bOk = false;
+    const int nLevel = qEnvironmentVariableIntValue(kLevelVariable, &bOk);
+    return bOk ? nLevel : kDefaultLowestLevel;
+}
+
 qint64 maxFileBytes()
 {
     bool bOk = false;
@@ -111,6 +122,8 @@ struct NPrintLog::Impl
     bool bOpenTried = false;
     QMap<int, Observer> mapObservers;
     int nNextObserverId = 1;
+    // Read without the lock: the level check comes before any work.
+    QAtomicInt nLowestLevel{lowestLevelFromEnvironment()};
 
     qint64 nMaxFileBytes = kDefaultMaxFileBytes;
 
@@ -195,9 +208,27 @@ QString NPrintLog::logFilePath() const
     return QDir(strDir).filePath(strName + QStringLiteral(".log"));
 }
 
+bool NPrintLog::isEnabled(int nLevel) const
+{
+    return nLevel >= lowestLevel();
+}
+
+int NPrintLog::lowestLevel() const
+{
+    return m_pImpl->nLowestLevel.loadRelaxed();
+}
+
+void NPrintLog::setLowestLevel(int nLevel)
+{
+    m_pImpl->nLowestLevel.storeRelaxed(nLevel);
+}
+
 int NPrintLog::Log(const char* file, int line, const char* function, const char* module, int level,
                    const char* format, ...)
 {
+    if (!isEnabled(level)) {
+        return 0;
+    }
     NLogRecord record;
     record.time = QDateTime::currentDateTime();
     record.nLevel = level;

@@ -3,6 +3,7 @@
 #include <CGeneratedRoute.h>
 #include <CRPCEnvelope.h>
 #include <CSimServer.h>
+#include <LogCapture.h>
 
 #include <hostservices/ClientSettings.h>
 #include <hostservices/NetworkManager.h>
@@ -118,7 +119,7 @@ private slots:
         QTest::addColumn<double>("fProgress");  // 0 for an empty or unannounced body; -1: unchecked
         QTest::newRow("empty") << 0 << "" << 3 << 0 << 0.0;
         QTest::newRow("a few MB") << 3 * 1024 * 1024 + 17 << "" << 3 << 3 * 1024 * 1024 + 17 << 1.0;
-        QTest::newRow("paced, in many pieces") << 1000000 << "&rate=2000000" << 3 << 1000000 << 1.0;
+        QTest::newRow("paced, in many pieces, traced") << 1000000 << "&rate=2000000" << 3 << 1000000 << 1.0;
         QTest::newRow("redirected thrice") << 1000 << "&redirect=3" << 3 << 1000 << 1.0;
         QTest::newRow("length not announced") << 1000 << "&length=unknown" << 3 << 1000 << 0.0;
         // A transfer that does not end well leaves no file; error pages are not files.
@@ -135,7 +136,13 @@ private slots:
         QFETCH(int, nStatus);
         QFETCH(int, nKept);
         QFETCH(double, fProgress);
+        // Traces on for one row; the others run with the logger's default, which has them off.
+        const bool bTraced = QByteArray(QTest::currentDataTag()).endsWith("traced");
         setFolder(folder(), strQuery.contains("stall") ? 1 : 30);
+        const int nLowest = ncl::NPrintLog::instance()->lowestLevel();
+        ncl::NPrintLog::instance()->setLowestLevel(bTraced ? 4 : nLowest);
+        const auto restore = qScopeGuard([nLowest] { ncl::NPrintLog::instance()->setLowestLevel(nLowest); });
+        LogCapture log;
         add("t1", url(nSize, strQuery), "copy.bin");
         QCOMPARE(ended("t1"), nStatus);
         QCOMPARE(descriptorsOpenOn(path("copy.bin")), 0);
@@ -147,6 +154,10 @@ private slots:
                  nKept < 0 ? "no file" : baKept);
         const double fReported = statusOf("t1")["downloadProgress"].toDouble();
         QCOMPARE(fReported, fProgress < 0 ? fReported : fProgress);
+        // A trace for every piece, the last one with every byte.
+        const int nTraces = log.messages().filter("iCurrLength").size();
+        QVERIFY(bTraced ? nTraces > 1 && log.contains(4, QString("iCurrLength [%1]").arg(nKept))
+                        : nTraces == 0);
     }
 
     void addressRules_data()

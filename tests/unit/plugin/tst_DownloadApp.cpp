@@ -57,15 +57,17 @@ struct CAwayRoute : CSimRoute
     }
 };
 
-// A page of another origin that, given the bridge, fetches a file, opens the folder and shows
-// what it is sent.
+// A page of another origin that, given the bridge, fetches a file, opens the folder, asks for
+// the status and shows what it is sent.
 const char* const kForeignPage =
     "<script src='qwebchannel.js'></script><script>new QWebChannel(qt.webChannelTransport, function (c) {"
-    "var b = c.objects.nativeBridge; b.sgnResponse.connect(function (t) { document.title = t; }); b.ready();"
+    "var b = c.objects.nativeBridge; b.sgnResponse.connect(function (t) { document.title += t; }); b.ready();"
     "b.request('{\"method\":\"AddDownloadTasksByPublicUrl\",\"id\":1,\"async\":false,\"params\":{"
     "\"downloadTasks\":[{\"taskId\":\"foreign\",\"url\":\"' + location.origin + '/generated/64\","
     "\"fileName\":\"foreign.bin\"}]}}');"
-    "b.request('{\"method\":\"openDownloadFiledir\",\"id\":2,\"async\":false,\"params\":{}}'); });"
+    "b.request('{\"method\":\"openDownloadFiledir\",\"id\":2,\"async\":false,\"params\":{}}');"
+    "b.request('{\"method\":\"getDownloadTasksByPublicUrlStatus\",\"id\":3,\"async\":false,\"params\":{}}'); "
+    "});"
     "</script>";
 
 // The host's side of the subscription.
@@ -251,26 +253,16 @@ private slots:
         QTest::addColumn<QString>("strBack");  // record tasks and the Done button at the next open
         const QString strGone = "the download centre window is gone",
                       strTorn = "the window is being torn down", strTask = "1 &Fertig 0";
-        QTest::newRow("log-out, facade add") << "log-out"
-                                             << "add" << strGone << strTask;
-        QTest::newRow("log-out, device notice") << "log-out"
-                                                << "NotifyDeviceStatus" << strTorn << strTask;
-        QTest::newRow("log-out, menu") << "log-out"
-                                       << "NotifySwitchMoudle" << strTorn << strTask;
-        QTest::newRow("log-out, log-out") << "log-out"
-                                          << "NotifyLoginOut"
-                                          << "" << strTask;
+        const QString strLogOut = "log-out", strFacade = "facade", strMenu = "NotifySwitchMoudle";
+        QTest::newRow("log-out, facade add") << strLogOut << "add" << strGone << strTask;
+        QTest::newRow("log-out, device notice") << strLogOut << "NotifyDeviceStatus" << strTorn << strTask;
+        QTest::newRow("log-out, menu") << strLogOut << strMenu << strTorn << strTask;
+        QTest::newRow("log-out, log-out") << strLogOut << "NotifyLoginOut" << QString() << strTask;
         // Finished during the stop wait: a finished download like any other, never fetched again.
-        QTest::newRow("log-out, done") << "log-out"
-                                       << "done"
-                                       << ""
-                                       << "0 &Fertig 1";
-        QTest::newRow("facade, facade add") << "facade"
-                                            << "add" << strGone << strTask;
-        QTest::newRow("facade, menu") << "facade"
-                                      << "NotifySwitchMoudle" << strTorn << strTask;
-        QTest::newRow("uninit, menu") << "uninit"
-                                      << "NotifySwitchMoudle" << strTorn << strTask;
+        QTest::newRow("log-out, done") << strLogOut << "done" << QString() << "0 &Fertig 1";
+        QTest::newRow("facade, facade add") << strFacade << "add" << strGone << strTask;
+        QTest::newRow("facade, menu") << strFacade << strMenu << strTorn << strTask;
+        QTest::newRow("uninit, menu") << "uninit" << strMenu << strTorn << strTask;
     }
     // Log-out takes the window and the facade. What comes while it stops the running task (the
     // event loop runs) finds neither, builds no second window and waits on no lock; what comes
@@ -429,6 +421,8 @@ private slots:
             << "var f = document.createElement('iframe'); f.src = '%1'; document.body.append(f)" << true;
         QTest::newRow("other host name") << "location.host = 'localhost:' + location.port" << true;
         QTest::newRow("own origin") << "location.reload()" << false;
+        // The window's browser itself pointed elsewhere: the window still answers nothing there.
+        QTest::newRow("SetUrl") << "SetUrl" << true;
     }
     // Only the web client's origin gets the bridge: a page of another origin, however it is
     // reached, never loads, asks nothing and opens nothing; the web client's page goes on working.
@@ -446,8 +440,20 @@ private slots:
                 [&listRequests](CBrowser*, const QString& strText) { listRequests << strText; });
         QVERIFY(waitInPage("document.querySelector('#files button.download')"));
         LogCapture log;
-        inPage("window.earlier = true; " +
-               strScript.replace("%1", m_foreign.url("/client/base/client/downloadCenter").toString()));
+        const QString strForeign = m_foreign.url("/client/base/client/downloadCenter").toString();
+        if (strScript == "SetUrl") {
+            listRequests.clear();
+            child<CBrowser>()->SetUrl(strForeign);
+            QTRY_COMPARE_WITH_TIMEOUT(listRequests.size(), 3, 60000);
+            child<CBrowser>()->response("end");  // after any answer to those requests
+            QVERIFY(waitInPage("/end$/.test(document.title)"));
+            QCOMPARE(inPage("document.title").toString(), QString("end"));
+            QCOMPARE(log.messages().filter("not of the web client").size(), 1);
+            QVERIFY(m_listOpened.isEmpty() &&
+                    QDir(m_dir.filePath("files")).entryList({"foreign*"}).isEmpty());
+            return;
+        }
+        inPage("window.earlier = true; " + strScript.replace("%1", strForeign));
         if (bRefused) {
             QTRY_VERIFY_WITH_TIMEOUT(log.contains(6, "refused"), 30000);
         } else {
