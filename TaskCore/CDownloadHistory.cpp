@@ -369,10 +369,13 @@ void CDownloadHistory::readDoneEntries(std::function<void(const QVector<Entry>&)
     });
 }
 
-QVector<CDownloadHistory::Entry> CDownloadHistory::taskEntries()
+QVector<CDownloadHistory::Entry> CDownloadHistory::taskEntries(Kind eKind)
 {
     return readEntries(
-        QStringLiteral("SELECT id, kind, info, state, bytes_done, speed FROM tasks ORDER BY id"), true);
+        QStringLiteral(
+            "SELECT id, kind, info, state, bytes_done, speed FROM tasks WHERE kind = %1 ORDER BY id")
+            .arg(eKind),
+        true);
 }
 
 QString CDownloadHistory::doneQuery(const QString& strWhere)

@@ -90,8 +90,8 @@ public:
     // The same as they are now, read and parsed on the writer's thread; fnReady gets them on this
     // object's thread, always later than the call, never after this object is gone.
     void readDoneEntries(std::function<void(const QVector<Entry>&)> fnReady);
-    // Unfinished tasks, in the order they were added.
-    QVector<Entry> taskEntries();
+    // Unfinished tasks of a kind, in the order they were added.
+    QVector<Entry> taskEntries(Kind eKind);
 
     // The new row's id, 0 when nothing was written.
     qint64 addDone(const Entry& entry);

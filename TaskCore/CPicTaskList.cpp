@@ -4,6 +4,7 @@
 
 #include "CDownloadTextFormat.h"
 #include "CPicTableModel.h"
+#include "WhenIdle.h"
 
 namespace {
 
@@ -56,10 +57,7 @@ void CPicTaskList::attachHistory(CDownloadHistory* pHistory)
         return;
     }
     QVector<CPicTaskValue> vecRestored;
-    for (const CDownloadHistory::Entry& entry : m_pHistory->taskEntries()) {
-        if (entry.eKind != CDownloadHistory::Picture) {
-            continue;
-        }
+    for (const CDownloadHistory::Entry& entry : m_pHistory->taskEntries(CDownloadHistory::Picture)) {
         CPicTaskValue task;
         task.nTaskIndex = ++m_nPicDownloadIndex;
         task.picture = entry.picture;
@@ -74,8 +72,12 @@ void CPicTaskList::attachHistory(CDownloadHistory* pHistory)
     m_rows.append(vecRestored);
     if (!vecRestored.isEmpty()) {
         emit sgnCountChanged();
-        startNext();
     }
+    // As the record list does: the window first, then the transfer.
+    whenIdle(this, [this] {
+        startNext();
+        emit sgnRestored();
+    });
 }
 
 void CPicTaskList::shutdown()

@@ -36,7 +36,8 @@ public:
 
     // Registers a package, shows it waiting and starts it when nothing downloads. Its index.
     int add(const DownloadPicInfo& info);
-    // Brings back the stored packages (failed ones stay failed) and keeps every task from now on.
+    // Brings back the stored packages (failed ones stay failed) and keeps every task from now on;
+    // once the events already pending are handled, starts the first and emits sgnRestored.
     void attachHistory(CDownloadHistory* pHistory);
     // Log-out: lets the history go first (what the engine reports from now on changes nothing
     // stored: every package comes back at the next start as it was), then has the engine drop
@@ -69,6 +70,7 @@ signals:
     void sgnFinished(const DownloadPicInfo& info);
     void sgnFailed(const QString& strName);
     void sgnCountChanged();
+    void sgnRestored();
 
 private:
     // The downloading package's row, or -1.

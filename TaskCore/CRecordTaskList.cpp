@@ -10,6 +10,7 @@
 #include <ncl/NPrintLog.h>
 
 #include "CRecordTableModel.h"
+#include "WhenIdle.h"
 
 namespace {
 
@@ -118,10 +119,7 @@ void CRecordTaskList::attachHistory(CDownloadHistory* pHistory)
         return;
     }
     QVector<CRecordTaskValue> vecRestored;
-    for (const CDownloadHistory::Entry& entry : m_pHistory->taskEntries()) {
-        if (entry.eKind != CDownloadHistory::Record) {
-            continue;
-        }
+    for (const CDownloadHistory::Entry& entry : m_pHistory->taskEntries(CDownloadHistory::Record)) {
         // The record holds the target the engine chose before: its partial file is taken up again.
         const int nIndex = ++m_nDownloadIndex;
         m_pManager->addDownloadTask(nIndex, entry.record);
@@ -144,14 +142,17 @@ void CRecordTaskList::attachHistory(CDownloadHistory* pHistory)
         vecRestored.append(task);
     }
     m_rows.append(vecRestored);
-    if (vecRestored.isEmpty()) {
-        return;
+    if (!vecRestored.isEmpty()) {
+        emit sgnCountChanged();
     }
-    emit sgnCountChanged();
-    // As many as the engine takes, one start per free slot.
-    for (int i = 0; i < kMaxDownloads && m_pManager->canStillDownload(); ++i) {
-        startNext();
-    }
+    // The window is painted before the engine starts the transfers. A task added meanwhile queues
+    // behind these rows.
+    whenIdle(this, [this] {
+        for (int i = 0; i < kMaxDownloads && m_pManager->canStillDownload(); ++i) {
+            startNext();
+        }
+        emit sgnRestored();
+    });
 }
 
 void CRecordTaskList::shutdown()

@@ -48,7 +48,8 @@ public:
     // Registers a task, shows it waiting and starts it when a slot is free. Its index.
     int add(const DownloadInfo& info);
     // Brings back the stored record tasks in their old order (failed ones stay failed) and keeps
-    // every task from now on; then starts as many as the engine takes.
+    // every task from now on; once the events already pending are handled (the window painted), it
+    // starts as many as the engine takes and says so with sgnRestored.
     void attachHistory(CDownloadHistory* pHistory);
     // Log-out, while everything is alive: writes what the running tasks have, then every task
     // goes but a started one the engine no longer lists, each running one after its stop wait;
@@ -89,6 +90,8 @@ signals:
     // A task ended, by its name as the row shows it.
     void sgnEnded(const QString& strName, bool bSucceeded);
     void sgnCountChanged();
+    // The stored tasks are shown and as many started as the engine takes.
+    void sgnRestored();
 
 private:
     enum class Removal

@@ -7,6 +7,10 @@
 #include "CDownloadCenterMgr.h"
 #include "QDownloadCenter.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 // The host's menu path while the download centre is the current module.
@@ -56,6 +60,12 @@ void DownloadApp::logOut()
     // second window and waits on no lock), then it and the facade go.
     m_pDownloadCenter = nullptr;
     CDownloadCenterMgr::destroyInstance();
+#ifdef __GLIBC__
+    // A session frees its lists, models and engine tasks at once; hand the pages back to the
+    // system rather than leave them in the allocator's per-thread arenas, which the host's next
+    // session may never reuse.
+    malloc_trim(0);
+#endif
 }
 
 void DownloadApp::dispatchNotify(const QString& strName, const QJsonDocument& document)

@@ -5,6 +5,7 @@
 #include <ncl/NPrintLog.h>
 #include <orbgui/OrbTableView.h>
 
+#include "DataRows.h"
 #include "OrbHeaderView.h"
 
 #include <QStandardItemModel>
@@ -21,8 +22,8 @@ class tst_Platform : public QObject
 private slots:
     void settings_data()
     {
-        QTest::addColumn<QByteArray>("ini");
-        QTest::addColumn<QStringList>("read");  // web address, product, OSD, record folder
+        // read:web address, product, OSD, record folder
+        datarows::columns<QByteArray, QStringList>("ini", "read");
         const QString strBase = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
         const QStringList listDefaults{"http://127.0.0.1:18080", "Shop", "false",
                                        strBase + "/VideoClient/Record"};
@@ -61,8 +62,7 @@ private slots:
     // Texts from outside are kept as given but cannot break or forge a line, nor be endless.
     void logLines_data()
     {
-        QTest::addColumn<QString>("strArgument");
-        QTest::addColumn<QString>("strLogged");
+        datarows::columns<QString, QString>("strArgument", "strLogged");
         QTest::newRow("format signs") << "%s%n%%"
                                       << "[%s%n%%] -7%";
         QTest::newRow("forged line") << "x\r\n2026-01-01 [7] y"

@@ -24,6 +24,8 @@
 
 #include <sys/resource.h>
 
+#include "DataRows.h"
+
 // Public-URL jobs as the page sees them, over real HTTP on loopback into a real download folder:
 // the files that land and their names, the status report, what an open request opens, and the
 // envelope of the messages.
@@ -112,11 +114,10 @@ private slots:
 
     void transfers_data()
     {
-        QTest::addColumn<int>("nSize");
-        QTest::addColumn<QString>("strQuery");
-        QTest::addColumn<int>("nStatus");
-        QTest::addColumn<int>("nKept");         // bytes of the file left, -1 for no file
-        QTest::addColumn<double>("fProgress");  // 0 for an empty or unannounced body; -1: unchecked
+        // nKept:bytes of the file left, -1 for no file; fProgress:0 for an empty or unannounced body; -1:
+        // unchecked
+        datarows::columns<int, QString, int, int, double>("nSize", "strQuery", "nStatus", "nKept",
+                                                          "fProgress");
         QTest::newRow("empty") << 0 << "" << 3 << 0 << 0.0;
         QTest::newRow("a few MB") << 3 * 1024 * 1024 + 17 << "" << 3 << 3 * 1024 * 1024 + 17 << 1.0;
         QTest::newRow("paced, in many pieces, traced") << 1000000 << "&rate=2000000" << 3 << 1000000 << 1.0;
@@ -162,9 +163,7 @@ private slots:
 
     void addressRules_data()
     {
-        QTest::addColumn<QUrl>("from");
-        QTest::addColumn<QUrl>("to");
-        QTest::addColumn<bool>("bYes");
+        datarows::columns<QUrl, QUrl, bool>("from", "to", "bYes");
         // Whether a redirect from one to the other is followed.
         QTest::newRow("down from https") << QUrl("https://127.0.0.1") << QUrl("http://127.0.0.1") << false;
         QTest::newRow("https to https") << QUrl("https://127.0.0.1") << QUrl("https://localhost") << true;
@@ -190,9 +189,8 @@ private slots:
 
     void freeNames_data()
     {
-        QTest::addColumn<QString>("strWanted");
-        QTest::addColumn<QStringList>("listTaken");  // "@name": a link to nowhere
-        QTest::addColumn<QStringList>("listGiven");  // to jobs running at once
+        // listTaken:"@name": a link to nowhere; listGiven:to jobs running at once
+        datarows::columns<QString, QStringList, QStringList>("strWanted", "listTaken", "listGiven");
         QTest::newRow("free") << "a.txt" << QStringList() << QStringList{"a.txt"};
         QTest::newRow("taken") << "a.txt" << QStringList{"a.txt"} << QStringList{"a(1).txt"};
         QTest::newRow("last dot") << "a.tar.gz" << QStringList{"a.tar.gz"} << QStringList{"a.tar(1).gz"};

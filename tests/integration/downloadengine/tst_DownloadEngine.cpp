@@ -15,6 +15,8 @@
 
 #include <memory>
 
+#include "DataRows.h"
+
 // Both engines against the simulated devices over loopback HTTP, judged by what the host sees:
 // start answers, the signals in order, the files in the download folder byte for byte, and the
 // ranges the devices were asked for. Each task has a device of its own ("dev<index>").
@@ -142,9 +144,7 @@ private slots:
 
     void finishes_data()
     {
-        QTest::addColumn<int>("seconds");
-        QTest::addColumn<int>("bitrate");
-        QTest::addColumn<QString>("knobs");
+        datarows::columns<int, int, QString>("seconds", "bitrate", "knobs");
         QTest::newRow("several frames") << 10 << 512000 << QString();
         QTest::newRow("exactly one frame") << 1 << 524288 << QString();
         QTest::newRow("without a length") << 10 << 256000 << "length=unknown";
@@ -178,11 +178,9 @@ private slots:
     // that differs from the recording reported as finished.
     void resumes_data()
     {
-        QTest::addColumn<QString>("first");  // knobs of the first attempt
-        QTest::addColumn<int>("stop");       // by the user: 1 while fetching, 2 when decoding begins
-        QTest::addColumn<qint64>("kept");    // of the framed download after it; -1: some
-        QTest::addColumn<QString>("then");   // knobs of the attempts after it
-        QTest::addColumn<QString>("events");
+        // first:knobs of the first attempt; stop:by the user: 1 while fetching, 2 when decoding begins;
+        // kept:of the framed download after it; -1: some; then:knobs of the attempts after it
+        datarows::columns<QString, int, qint64, QString, QString>("first", "stop", "kept", "then", "events");
         const auto row = [](const char* pTag, const QString& strFirst, int nStop, qint64 nKept,
                             const char* pThen, const char* pEvents) {
             QTest::newRow(pTag) << strFirst << nStop << nKept << QString(pThen) << QString(pEvents);
@@ -255,8 +253,8 @@ private slots:
     // request, only when it is the engine's own for that source; otherwise it starts over.
     void takenUpAfterRestart_data()
     {
-        QTest::addColumn<QString>("change");  // what happened to the files meanwhile
-        QTest::addColumn<bool>("resumed");
+        // change:what happened to the files meanwhile
+        datarows::columns<QString, bool>("change", "resumed");
         QTest::newRow("own partial file") << QString() << true;
         QTest::newRow("its mark gone") << ".part.source" << false;
         QTest::newRow("another source's") << "other" << false;
@@ -296,9 +294,9 @@ private slots:
 
     void startAnswers_data()
     {
-        QTest::addColumn<QString>("source");  // empty: the simulator's; "&knobs": the same with these
-        QTest::addColumn<int>("running");     // tasks started before, of at most 2
-        QTest::addColumn<int>("code");
+        // source:empty: the simulator's; "&knobs": the same with these; running:tasks started before, of at
+        // most 2
+        datarows::columns<QString, int, int>("source", "running", "code");
         QTest::newRow("started") << QString() << 0 << 0;
         QTest::newRow("the last slot") << QString() << 1 << 0;
         QTest::newRow("no free slot") << QString() << 2 << -2;
@@ -385,8 +383,8 @@ private slots:
     // Picture packages come whole (size first, 100 % last), and a failed one continues.
     void pictures_data()
     {
-        QTest::addColumn<QString>("query");
-        QTest::addColumn<QString>("device");  // knobs of the first attempt
+        // device:knobs of the first attempt
+        datarows::columns<QString, QString>("query", "device");
         QTest::newRow("package") << QString() << QString();
         QTest::newRow("without a length") << "length=unknown" << QString();
         QTest::newRow("redirected") << "redirect=1" << QString();

@@ -9,6 +9,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include "DataRows.h"
+
 // The engine's parts that decide what lands on disk, each through a table: names made safe and
 // free, paths held inside the download folder, the decoding of what a device sends (whole and
 // damaged), and the simulator's reading of a Range header.
@@ -37,11 +39,8 @@ private:
 private slots:
     void sanitize_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("safe");
-        const auto row = [](const char* pTag, const QString& strName, const QString& strSafe) {
-            QTest::newRow(pTag) << strName << strSafe;
-        };
+        datarows::columns<QString, QString>("name", "safe");
+        using datarows::row;
         row("plain, blanks and unicode", "Front door 前门.mp4", "Front door 前门.mp4");
         row("separators", "a/b\\c.mp4", "a_b_c.mp4");
         row("climbing out", "../../up/cam:2\t.mp4", "_._up_cam_2.mp4");
@@ -81,12 +80,8 @@ private slots:
 
     void isInside_data()
     {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("inside");
-        const auto row = [](const char* pTag, const char* pFolder, const char* pPath, bool bInside) {
-            QTest::newRow(pTag) << QString(pFolder) << QString(pPath) << bInside;
-        };
+        datarows::columns<QString, QString, bool>("folder", "path", "inside");
+        using datarows::row;
         row("file", "/x/Downloads", "/x/Downloads/a", true);
         row("relative name", "/x/Downloads/", "sub/a", true);
         row("the folder itself", "/x/Downloads", "/x/Downloads/", false);
@@ -107,8 +102,8 @@ private slots:
     // Only checked frames count: nValidBytes is where a continued download picks up.
     void decode_data()
     {
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<qint64>("valid");  // -1: decoded whole
+        // valid:-1: decoded whole
+        datarows::columns<QByteArray, qint64>("input", "valid");
         CRecordingBody recording = body();
         QByteArray baWhole(kWhole, Qt::Uninitialized);
         QVERIFY(recording.read(0, baWhole.data(), std::size_t(kWhole)));
@@ -148,8 +143,7 @@ private slots:
     // 1000-byte body, "416" when it cannot be served, "all" for the whole body.
     void simulatorRange_data()
     {
-        QTest::addColumn<QString>("header");
-        QTest::addColumn<QString>("served");
+        datarows::columns<QString, QString>("header", "served");
         const auto row = [](const char* pHeader, const char* pServed) {
             QTest::newRow(pHeader) << QString(pHeader) << QString(pServed);
         };

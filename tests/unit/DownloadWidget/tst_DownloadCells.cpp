@@ -10,6 +10,7 @@
 #include "CDoneTaskList.h"
 #include "CDownloadCenterTableDelegate.h"
 #include "CDownloadTextFormat.h"
+#include "DataRows.h"
 #include "QDownloadDoneWidget.h"
 
 // What the lists' cells show: the texts of sizes, speeds and durations, the progress bars the
@@ -28,8 +29,7 @@ private slots:
 
 void tst_DownloadCells::texts_data()
 {
-    QTest::addColumn<QList<qint64>>("listValues");
-    QTest::addColumn<QString>("strTexts");
+    datarows::columns<QList<qint64>, QString>("listValues", "strTexts");
 
     // The row's name says which rule; the texts of the values, in order.
     QTest::newRow("size") << QList<qint64>{0,         1023,       1024,       1536,       1048575,   1048576,
@@ -64,11 +64,8 @@ void tst_DownloadCells::texts()
 
 void tst_DownloadCells::progress_data()
 {
-    QTest::addColumn<bool>("bProgressCell");
-    QTest::addColumn<int>("nPercent");
-    QTest::addColumn<int>("nState");
-    QTest::addColumn<QString>("strPainted");
-    QTest::addColumn<int>("nWidth");
+    datarows::columns<bool, int, int, QString, int>("bProgressCell", "nPercent", "nState", "strPainted",
+                                                    "nWidth");
 
     // A 200 x 36 cell: the track runs from x 8 to 162 (154 wide and its outline), the fill's
     // outline hides one column of it, the percent label sits right of the track.

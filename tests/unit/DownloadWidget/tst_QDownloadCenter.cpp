@@ -24,6 +24,7 @@
 #include <memory>
 
 #include "CDoneTableModel.h"
+#include "DataRows.h"
 #include "DownloadingWidgetProbe.h"
 #include "LogCapture.h"
 #include "ModalAnswerer.h"
@@ -152,9 +153,7 @@ private slots:
 
     void tabs_data()
     {
-        QTest::addColumn<QStringList>("listClicks");
-        QTest::addColumn<QString>("strShown");
-        QTest::addColumn<QStringList>("listEvents");
+        datarows::columns<QStringList, QString, QStringList>("listClicks", "strShown", "listEvents");
 
         // Opening the file tab asks the page to reload its lists. Each pair of buttons keeps one
         // checked, also when that one is clicked again (the record table ends in front in all).
@@ -234,9 +233,7 @@ private slots:
 
     void counts_data()
     {
-        QTest::addColumn<QList<int>>("listCounts");
-        QTest::addColumn<QStringList>("listFromPage");
-        QTest::addColumn<QString>("strCounts");
+        datarows::columns<QList<int>, QStringList, QString>("listCounts", "listFromPage", "strCounts");
 
         const QList<int> listNone;
         const QString strNone = QStringLiteral("Downloading 0, Done 0, dots -, ");
@@ -309,9 +306,7 @@ private slots:
 
     void pageRequests_data()
     {
-        QTest::addColumn<QStringList>("listRequests");
-        QTest::addColumn<QStringList>("listEvents");
-        QTest::addColumn<QStringList>("listLogged");
+        datarows::columns<QStringList, QStringList, QStringList>("listRequests", "listEvents", "listLogged");
 
         const QStringList listNone;
         QTest::newRow("open folder") << QStringList{request("openDownloadFiledir")}
@@ -395,10 +390,7 @@ private slots:
 
     void doneRows_data()
     {
-        QTest::addColumn<int>("nSourceKind");
-        QTest::addColumn<int>("nDownloadMode");
-        QTest::addColumn<qint64>("nFileSize");
-        QTest::addColumn<QString>("strRow");
+        datarows::columns<int, int, qint64, QString>("nSourceKind", "nDownloadMode", "nFileSize", "strRow");
 
         const QString strRecord =
             QStringLiteral("r|Channel of r|Shop of r|2024-03-01 08:00:00|2024-03-01 09:00:00|");
@@ -455,11 +447,9 @@ private slots:
 
     void deleteRows_data()
     {
-        QTest::addColumn<QList<int>>("listChecked");
-        QTest::addColumn<int>("nIconSlot");
-        QTest::addColumn<int>("nAnswer");
-        QTest::addColumn<int>("nMeanwhile");  // while the box is open: 1 a row arrives, 2 the host logs out
-        QTest::addColumn<QStringList>("listLeft");
+        // nMeanwhile:while the box is open: 1 a row arrives, 2 the host logs out
+        datarows::columns<QList<int>, int, int, int, QStringList>("listChecked", "nIconSlot", "nAnswer",
+                                                                  "nMeanwhile", "listLeft");
 
         // Top to bottom: row 5 to row 0. "Delete" takes the checked rows, the icon slot (-1: none) of
         // the third row that row.
@@ -533,11 +523,9 @@ private slots:
     // in use by another client on the same profile.
     void storedFile_data()
     {
-        QTest::addColumn<int>("nVersion");  // -1: not a database
-        QTest::addColumn<bool>("bInUse");
-        QTest::addColumn<QStringList>("listShown");
-        QTest::addColumn<QStringList>("listAfterRestart");  // once a row was added
-        QTest::addColumn<QString>("strLog");
+        // nVersion:-1: not a database; listAfterRestart:once a row was added
+        datarows::columns<int, bool, QStringList, QStringList, QString>("nVersion", "bInUse", "listShown",
+                                                                        "listAfterRestart", "strLog");
 
         const QStringList listOld{"old.mp4"};
         QTest::newRow("version 1") << 1 << false << listOld << QStringList{"new", "old.mp4"} << "up to date";

@@ -27,6 +27,9 @@
 #include "CDownloadCenterTableDelegate.h"
 #include "CDownloadHistory.h"
 #include "CFinishNotices.h"
+#include "CPicTaskList.h"
+#include "CRecordTaskList.h"
+#include "DataRows.h"
 #include "DownloadingWidgetProbe.h"
 #include "EventScript.h"
 #include "ModalAnswerer.h"
@@ -59,9 +62,7 @@ QString image(const QModelIndex& index, int nRole)
 // The columns of the tables check() runs, and a row of them.
 static void addColumns()
 {
-    QTest::addColumn<QString>("strEvents");
-    QTest::addColumn<QString>("strRows");
-    QTest::addColumn<QString>("strCalls");
+    datarows::columns<QString, QString, QString>("strEvents", "strRows", "strCalls");
 }
 
 static void row(const char* szName, const QString& strEvents, const QString& strRows, const QString& strCalls)
@@ -98,8 +99,7 @@ private slots:
         m_pHistory = std::make_unique<CDownloadHistory>(
             ConfigInfo::CConfig::instance().getDownloadConfig().strHistoryFile);
         m_pWidget = std::make_unique<QDownloadingWidget>();
-        watchModels();
-        m_pWidget->attachHistory(m_pHistory.get());
+        attach();
         // The engine completes the record it is given: rows show the completed one.
         ScriptedEngine::setPrepareTransform([](int nIndex, DownloadInfo& info) {
             info.strFileName += QString(" %1").arg(nIndex);
@@ -162,8 +162,7 @@ private slots:
                  m_pWidget.reset();
                  ScriptedEngine::clearCalls();
                  m_pWidget = std::make_unique<QDownloadingWidget>();
-                 watchModels();
-                 m_pWidget->attachHistory(m_pHistory.get());
+                 attach();
              }},
             // Time for the notices of ended downloads to gather.
             {"later", [](auto) { QTest::qWait(CFinishNotices::kGatherMs + 200); }},
@@ -337,8 +336,8 @@ private slots:
 
     void rowLooks_data()
     {
-        QTest::addColumn<QString>("strEvents");
-        QTest::addColumn<int>("nTask");  // a record task; a picture task negated
+        // nTask:a record task; a picture task negated
+        datarows::columns<QString, int>("strEvents", "nTask");
         // Size, status text and icon, speed, percent, continue (again) and speed icons.
         QTest::addColumn<QString>("strLook");
 
@@ -412,11 +411,9 @@ private slots:
 
     void timeLeft_data()
     {
-        QTest::addColumn<QString>("strEvents");
-        QTest::addColumn<QString>("strTip");  // of task 1's Speed cell, from the speed of the last ticks
-        const auto row = [](const char* pTag, const char* pEvents, const char* pTip) {
-            QTest::newRow(pTag) << QString(pEvents) << QString(pTip);
-        };
+        // strTip:of task 1's Speed cell, from the speed of the last ticks
+        datarows::columns<QString, QString>("strEvents", "strTip");
+        using datarows::row;
         row("one tick", "+1 p1=0.25 tick", "--");
         row("seconds", "+1 p1=0.25 tick p1=0.5 tick", "less than a minute left");
         row("minutes", "+1 p1=0.001 tick p1=0.002 tick", "about 17 min left");
@@ -458,11 +455,9 @@ private slots:
 
     void spoken_data()
     {
-        QTest::addColumn<QString>("strEvents");
-        QTest::addColumn<QString>("strSpoken");  // task 1's row: its check box (the whole row), its icons
-        const auto row = [](const char* pTag, const char* pEvents, const QString& strSpoken) {
-            QTest::newRow(pTag) << QString(pEvents) << strSpoken;
-        };
+        // strSpoken:task 1's row: its check box (the whole row), its icons
+        datarows::columns<QString, QString>("strEvents", "strSpoken");
+        using datarows::row;
         const QString strRecord =
             "r.mp4 1, Channel of r.mp4, Shop of r.mp4, 2024-03-01 08:00:00, 2024-03-01 09:00:00, 1.5KB, ";
         row("downloading", "+1 p1=0.52 tick",
@@ -493,12 +488,9 @@ private slots:
 
     void rowMenu_data()
     {
-        QTest::addColumn<QString>("strBefore");
-        QTest::addColumn<QString>("strByIcon");  // with the icons and check boxes
-        QTest::addColumn<QString>("strByMenu");  // the same through the row's menu or keys
-        const auto row = [](const char* pTag, const char* pBefore, const char* pByIcon, const char* pByMenu) {
-            QTest::newRow(pTag) << QString(pBefore) << QString(pByIcon) << QString(pByMenu);
-        };
+        // strByIcon:with the icons and check boxes; strByMenu:the same through the row's menu or keys
+        datarows::columns<QString, QString, QString>("strBefore", "strByIcon", "strByMenu");
+        using datarows::row;
         row("delete", "+2", "ok del1", "ok menu1=delete");
         row("continue", "+2 fail1", "cont1", "menu1=Contiue-download");
         row("speed", "+1", "speed1", "menu1=2x");
@@ -538,9 +530,7 @@ private slots:
 
     void notices_data()
     {
-        QTest::addColumn<QString>("strEvents");
-        QTest::addColumn<QString>("strNotices");
-        QTest::addColumn<QString>("strQuestions");
+        datarows::columns<QString, QString, QString>("strEvents", "strNotices", "strQuestions");
 
         const QString strRecord = "are you sure to delete this downEvent?";
         const QString strPicture = "This file being downloading, are you sure to delete?";
@@ -679,12 +669,17 @@ private:
     }
     // A cell of a record task's row; of a picture task's row for a negative nTask.
     // Qt's own checks of both models, while the tables drive them.
-    void watchModels()
+    // The models under Qt's own checks, then the stored tasks back and started.
+    void attach()
     {
         for (QAbstractItemModel* pModel : {probe::recordModel(*m_pWidget), probe::picModel(*m_pWidget)}) {
             new QAbstractItemModelTester(pModel, QAbstractItemModelTester::FailureReportingMode::QtTest,
                                          m_pWidget.get());
         }
+        QSignalSpy records(m_pWidget->findChild<CRecordTaskList*>(), &CRecordTaskList::sgnRestored);
+        QSignalSpy pictures(m_pWidget->findChild<CPicTaskList*>(), &CPicTaskList::sgnRestored);
+        m_pWidget->attachHistory(m_pHistory.get());
+        QTRY_VERIFY(records.count() == 1 && pictures.count() == 1);
     }
 
     QModelIndex cell(int nTask, int nRecordColumn, int nPicColumn) const

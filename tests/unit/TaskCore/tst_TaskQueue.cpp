@@ -15,6 +15,7 @@
 #include "CPicTaskList.h"
 #include "CRecordTableModel.h"
 #include "CRecordTaskList.h"
+#include "DataRows.h"
 #include "EventScript.h"
 #include "LogCapture.h"
 #include "ScriptedEngine.h"
@@ -190,9 +191,7 @@ private slots:
 private:
     static void addColumns()
     {
-        QTest::addColumn<QString>("strEvents");
-        QTest::addColumn<QString>("strRows");
-        QTest::addColumn<QString>("strCalls");
+        datarows::columns<QString, QString, QString>("strEvents", "strRows", "strCalls");
     }
     static void row(const char* szName, const QString& strEvents, const QString& strRows,
                     const QString& strCalls)
@@ -228,8 +227,13 @@ private:
             new QAbstractItemModelTester(pModel, QAbstractItemModelTester::FailureReportingMode::QtTest,
                                          pModel);
         }
+        QSignalSpy records(m_pRecords.get(), &CRecordTaskList::sgnRestored);
+        QSignalSpy pictures(m_pPictures.get(), &CPicTaskList::sgnRestored);
         m_pRecords->attachHistory(m_pHistory.get());
         m_pPictures->attachHistory(m_pHistory.get());
+        // Nothing starts before the events pending (the window's first paint) are handled.
+        QVERIFY(!EventScript::calls().contains("start("));
+        QTRY_VERIFY(records.count() == 1 && pictures.count() == 1);
     }
 
     void check()

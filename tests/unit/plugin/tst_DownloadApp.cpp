@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "CDownloadCenterMgr.h"
+#include "DataRows.h"
 #include "DownloadApp.h"
 #include "DownloadingWidgetProbe.h"
 #include "LogCapture.h"
@@ -182,9 +183,7 @@ private slots:
 
     void notifications_data()
     {
-        QTest::addColumn<bool>("bOpenBefore");
-        QTest::addColumn<QString>("strName");
-        QTest::addColumn<QString>("strJson");
+        datarows::columns<bool, QString, QString>("bOpenBefore", "strName", "strJson");
         // Page shown (-1: not embedded), window shown, refresh messages to the page, record tasks
         // left, public-URL jobs held.
         QTest::addColumn<QString>("strSeen");
@@ -247,10 +246,9 @@ private slots:
 
     void logOut_data()
     {
-        QTest::addColumn<QString>("strHow");     // "log-out", "facade" (destroyInstance) or "uninit"
-        QTest::addColumn<QString>("strDuring");  // a notification, "add" through the facade, "done"
-        QTest::addColumn<QString>("strDropped");
-        QTest::addColumn<QString>("strBack");  // record tasks and the Done button at the next open
+        // strHow:"log-out", "facade" (destroyInstance) or "uninit"; strDuring:a notification, "add" through
+        // the facade, "done"; strBack:record tasks and the Done button at the next open
+        datarows::columns<QString, QString, QString, QString>("strHow", "strDuring", "strDropped", "strBack");
         const QString strGone = "the download centre window is gone",
                       strTorn = "the window is being torn down", strTask = "1 &Fertig 0";
         const QString strLogOut = "log-out", strFacade = "facade", strMenu = "NotifySwitchMoudle";
@@ -360,7 +358,7 @@ private slots:
             pInner = QDownloadCenter::instance();
         });
         CDownloadCenterMgr& facade = CDownloadCenterMgr::instance();
-        QVERIFY(pInner && windows() == QList<QDownloadCenter*>{pInner} && pInnerFacade == &facade);
+        QTRY_VERIFY(pInner && windows() == QList<QDownloadCenter*>{pInner} && pInnerFacade == &facade);
     }
 
     // The page in the window's browser: messages sent before it is up, a file fetched from its
@@ -410,8 +408,7 @@ private slots:
     void foreignPages_data()
     {
         // Run in the web client's page; %1 is the other origin's page.
-        QTest::addColumn<QString>("strScript");
-        QTest::addColumn<bool>("bRefused");
+        datarows::columns<QString, bool>("strScript", "bRefused");
         QTest::newRow("link")
             << "var a = document.createElement('a'); a.href = '%1'; document.body.append(a); a.click()"
             << true;
