@@ -345,7 +345,7 @@ private slots:
         QCOMPARE(buttons(), QString("&Fertig 0, &Laufend 0"));
     }
 
-    // Built with no lock held: restoring the stored tasks starts the engine, and what that runs
+    // Built with no lock held: restoring the stored tasks hands them to the engine, and what that runs
     // may ask for the window and the facade again; it gets the ones being built.
     void reentrantInstance()
     {
@@ -353,12 +353,12 @@ private slots:
         notify("NotifyLoginOut", QString());
         QDownloadCenter* pInner = nullptr;
         CDownloadCenterMgr* pInnerFacade = nullptr;
-        ScriptedEngine::record().onNextCall("startDownload", [&] {
+        ScriptedEngine::record().onNextCall("addDownloadTask", [&] {
             pInnerFacade = &CDownloadCenterMgr::instance();
             pInner = QDownloadCenter::instance();
         });
         CDownloadCenterMgr& facade = CDownloadCenterMgr::instance();
-        QTRY_VERIFY(pInner && windows() == QList<QDownloadCenter*>{pInner} && pInnerFacade == &facade);
+        QVERIFY(pInner && windows() == QList<QDownloadCenter*>{pInner} && pInnerFacade == &facade);
     }
 
     // The page in the window's browser: messages sent before it is up, a file fetched from its
