@@ -14,6 +14,7 @@
 #include <orbgui/OrbSkin.h>
 #include <orbgui/OrbTableView.h>
 
+#include "CColumnState.h"
 #include "CDoneTableModel.h"
 #include "CDoneTaskList.h"
 #include "CSkinStyle.h"
@@ -194,6 +195,8 @@ void QDownloadDoneWidget::initTableView()
     CSkinStyle::setUpTableView(m_pTableView);
     m_pTableView->setModel(m_pModel);
     CSkinStyle::setColumnModes(m_pTableView, Column::ColumnOperate);
+    new CColumnState(m_pTableView, QStringLiteral("DownloadCenter/DoneColumns"),
+                     {Column::ColumnCheck, Column::ColumnFileName, Column::ColumnOperate});
     enableRowActions(m_pTableView);
     connect(m_pTableView,
             SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)), this,

@@ -17,6 +17,7 @@
 #include <orbgui/OrbSkin.h>
 #include <orbgui/OrbTableView.h>
 
+#include "CColumnState.h"
 #include "CDownloadCenterTableDelegate.h"
 #include "CDownloadTextFormat.h"
 #include "CFinishNotices.h"
@@ -120,19 +121,23 @@ void QDownloadingWidget::setProductName(const QString& strName)
 
 void QDownloadingWidget::initTableViews()
 {
-    const auto setUp = [this](ORBGUI::OrbTableView* pView, CTaskTableModel* pModel, const char* szClicked) {
+    const auto setUp = [this](ORBGUI::OrbTableView* pView, CTaskTableModel* pModel, const char* szKey,
+                              const char* szClicked) {
         CSkinStyle::setUpTableView(pView);
         pView->setItemDelegate(new CDownloadCenterTableDelegate(pView));
         pView->setModel(pModel);
         CSkinStyle::setColumnModes(pView, pModel->operateColumn());
+        new CColumnState(
+            pView, QLatin1String(szKey),
+            {CTaskTableModel::ColumnCheck, CTaskTableModel::ColumnFileName, pModel->operateColumn()});
         connect(pView,
                 SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)),
                 this, szClicked);
         enableRowActions(pView);
     };
-    setUp(ui->tableDownloadingList, m_pRecords->model(),
+    setUp(ui->tableDownloadingList, m_pRecords->model(), "DownloadCenter/RecordColumns",
           SLOT(onPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));
-    setUp(ui->tablePicDownloadingList, m_pPictures->model(),
+    setUp(ui->tablePicDownloadingList, m_pPictures->model(), "DownloadCenter/PictureColumns",
           SLOT(onPicPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));
     followSkin();
 

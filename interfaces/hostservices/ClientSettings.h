@@ -15,6 +15,8 @@ public:
     static QString filePath();
     // The value of key, or fallback when the file or the key is missing or empty.
     static QVariant value(const QString& key, const QVariant& fallback);
+    // Keeps value under key for the next start (what the user arranged, never the client's own).
+    static void setValue(const QString& key, const QVariant& value);
 };
 
 }  // namespace ConfigInfo

@@ -26,4 +26,10 @@ QVariant ClientSettings::value(const QString& key, const QVariant& fallback)
     return value;
 }
 
+void ClientSettings::setValue(const QString& key, const QVariant& value)
+{
+    QSettings settings(filePath(), QSettings::IniFormat);
+    settings.setValue(key, value);
+}
+
 }  // namespace ConfigInfo

@@ -37,6 +37,7 @@ void OrbHeaderView::setModel(QAbstractItemModel* model)
         disconnect(connection);
     }
     m_listModelConnections.clear();
+    m_hashAppliedWidths.clear();
 
     QHeaderView::setModel(model);
 
@@ -273,6 +274,7 @@ void OrbHeaderView::onColumnsInserted(const QModelIndex& parent, int nFirst, int
 
 void OrbHeaderView::onModelReset()
 {
+    m_hashAppliedWidths.clear();
     applySectionWidths(0, count() - 1);
     markCheckStateDirty();
 }
@@ -335,9 +337,10 @@ void OrbHeaderView::applySectionWidths(int nFirst, int nLast)
         bool bOk = false;
         const int nWidth =
             pModel->headerData(nSection, orientation(), struTreeViewData::HeaderWidthRole).toInt(&bOk);
-        if (!bOk || nWidth <= 0 || nWidth == sectionSize(nSection)) {
+        if (!bOk || nWidth <= 0 || m_hashAppliedWidths.value(nSection) == nWidth) {
             continue;
         }
+        m_hashAppliedWidths.insert(nSection, nWidth);
         // The model knows its columns: a narrow check box column is meant to be narrow.
         if (nWidth < minimumSectionSize()) {
             setMinimumSectionSize(nWidth);

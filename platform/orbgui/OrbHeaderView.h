@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QHeaderView>
 #include <QList>
 #include <QMetaObject>
@@ -57,6 +58,9 @@ private:
     // rows without reading all of them again. A change of check states or of the model's shape
     // makes the counts dirty: they are taken again from every row when the state is next needed.
     mutable bool m_bCheckStateDirty = true;
+    // The model's width last applied to each section: a width is applied when the model changes
+    // it, not whenever a title changes (the user's width stays).
+    QHash<int, int> m_hashAppliedWidths;
     mutable int m_nChecked = 0;    // rows checked, or partly
     mutable int m_nUnchecked = 0;  // rows unchecked, or partly
     int m_nPressedBoxSection = -1;

@@ -179,6 +179,7 @@ private slots:
     {
         m_pWidget.reset();
         m_pHistory.reset();
+        probe::setClientSetting("DownloadCenter/RecordColumns", QVariant());
         QCOMPARE(ModalAnswerer::problems(), QStringList());
     }
 
@@ -436,6 +437,57 @@ private slots:
                      .data(Qt::ToolTipRole)
                      .toString(),
                  strTip);
+    }
+
+    // The columns as the user leaves them: hidden from the header's menu, moved, fitted by a
+    // double-click on an edge; kept for the next start, and for this list only.
+    void columns()
+    {
+        using Record = CRecordTableModel;
+        run("+1");
+        m_pWidget->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_pWidget.get()));
+        QHeaderView* pHeader = probe::recordView(*m_pWidget)->header();
+        const auto layout = [](const QHeaderView* pOf) {
+            QStringList list;
+            for (int nVisual = 0; nVisual < pOf->count(); ++nVisual) {
+                const int nColumn = pOf->logicalIndex(nVisual);
+                list << QString::number(nColumn) + (pOf->isSectionHidden(nColumn) ? "h" : "") + ":" +
+                            QString::number(pOf->sectionSize(nColumn));
+            }
+            return list.join(' ');
+        };
+        const QString strPictures = layout(probe::picView(*m_pWidget)->header());
+        emit pHeader->customContextMenuRequested(QPoint(10, 10));
+        auto* pMenu = pHeader->findChild<QMenu*>();
+        QVERIFY(pMenu);
+        QStringList listOffered;
+        for (const QAction* pAction : pMenu->actions()) {
+            listOffered << pAction->text() + (pAction->isChecked() ? "" : " (hidden)");
+        }
+        QCOMPARE(listOffered.join(", "),
+                 QString("Channel, ProductName, Begin time, End time, File Size, Percent, Speed, Status"));
+        pMenu->actions().at(0)->trigger();
+        pMenu->hide();
+        pHeader->moveSection(pHeader->visualIndex(Record::ColumnSpeed),
+                             pHeader->visualIndex(Record::ColumnShop));
+        pHeader->resizeSection(Record::ColumnShop, 60);
+        pHeader->resizeSection(Record::ColumnEndTime, 30);
+        const QPoint edge(pHeader->sectionViewportPosition(Record::ColumnEndTime) + 29,
+                          pHeader->height() / 2);
+        // As a mouse does it: the double-click's second press ends with a release.
+        QTest::mouseDClick(pHeader->viewport(), Qt::LeftButton, {}, edge);
+        QTest::mouseRelease(pHeader->viewport(), Qt::LeftButton, {}, edge);
+        const QModelIndex end = probe::recordModel(*m_pWidget)->index(0, Record::ColumnEndTime);
+        QVERIFY(pHeader->sectionSize(Record::ColumnEndTime) >
+                probe::recordView(*m_pWidget)->fontMetrics().horizontalAdvance(end.data().toString()));
+        const QString strRecords = layout(pHeader);
+        QVERIFY(strRecords.contains(QString("%1h:").arg(Record::ColumnChannel)));
+        run("restart");
+        // A new title keeps the user's width.
+        m_pWidget->setProductName("Acme");
+        QCOMPARE(layout(probe::recordView(*m_pWidget)->header()), strRecords);
+        QCOMPARE(layout(probe::picView(*m_pWidget)->header()), strPictures);
     }
 
     // A name cut short shows, when hovered, where the file goes.
