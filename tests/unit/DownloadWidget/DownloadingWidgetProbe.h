@@ -8,6 +8,8 @@
 #include <QStandardItemModel>
 #include <QString>
 #include <QStringList>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QVariant>
 
 #include <downloadengine/DownloadInfo.h>
@@ -42,12 +44,18 @@ inline ORBGUI::OrbTableView* picView(const QDownloadingWidget& widget)
 }
 
 // The shown buttons of a window whose label does not fit them, by name; empty when all are whole.
+// Measured as drawn: the text's width against the room the style leaves inside border and padding.
 inline QString cutLabels(const QWidget& window)
 {
     QStringList listCut;
     for (const QAbstractButton* pButton : window.findChildren<QAbstractButton*>()) {
-        if (pButton->isVisible() && !pButton->text().isEmpty() &&
-            pButton->width() < pButton->sizeHint().width()) {
+        QStyleOptionButton option;
+        option.initFrom(pButton);
+        option.text = pButton->text();
+        const int nRoom =
+            pButton->style()->subElementRect(QStyle::SE_PushButtonContents, &option, pButton).width();
+        const int nText = pButton->fontMetrics().horizontalAdvance(QString(pButton->text()).remove('&'));
+        if (pButton->isVisible() && !pButton->text().isEmpty() && nText > nRoom) {
             listCut << pButton->objectName();
         }
     }

@@ -193,6 +193,12 @@ private slots:
         m_pWindow = QDownloadCenter::instance();
         m_pWindow->initWidget(m_pHost.get());
         probe::setClientSetting(QStringLiteral("Local/SkinVersion"), QVariant());
+        // At the window's default size, from the first frame: every label whole.
+        m_pHost->resize(985, 735);
+        m_pHost->show();
+        m_pWindow->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_pHost.get()));
+        QCOMPARE(probe::cutLabels(*m_pWindow), QString());
         const QList<QPair<QString, QWidget*>> listParts = {
             {"QDownloadCenter", m_pWindow},
             {"wgtTabBar", m_pWindow->findChild<QWidget*>("wgtTabBar")},

@@ -323,6 +323,7 @@ private slots:
     void facade()
     {
         CDownloadCenterMgr& facade = CDownloadCenterMgr::instance();
+        m_pHost->resize(985, 735);  // the window's default size: the German labels are whole there too
         facade.initWidget(m_pHost.get());
         QVERIFY(facade.isInited() && windows().at(0)->parentWidget() == m_pHost.get());
         m_pHost->show();
