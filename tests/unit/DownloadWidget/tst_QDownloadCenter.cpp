@@ -237,6 +237,34 @@ private slots:
         QCOMPARE(m_listEvents, listEvents);
     }
 
+    // Tab walks the window in reading order, in both lists: the chosen tab, the chosen list,
+    // Delete, Open folder, the chosen kind of table, the table. As in any tab bar, the arrows
+    // choose another tab, list or kind.
+    void keyboardOrder()
+    {
+        m_pHost->show();
+        m_pWindow->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_pHost.get()));
+        QApplication::setActiveWindow(m_pHost.get());
+        const auto walk = [this](const char* szFrom, int nSteps) {
+            child<QWidget>(szFrom)->setFocus();
+            QStringList listFocus;
+            for (int i = 0; i < nSteps && QApplication::focusWidget(); ++i) {
+                listFocus << QApplication::focusWidget()->objectName();
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            }
+            return listFocus.join(' ');
+        };
+        QCOMPARE(walk("btnRecordDownload", 7),
+                 QString("btnRecordDownload btnDownloading btnDelete btnFolder "
+                         "btnRecordDownloading tableDownloadingList btnRecordDownload"));
+        QTest::keyClick(child<QWidget>("btnDownloading"), Qt::Key_Right);
+        QVERIFY(child<QAbstractButton>("btnDone")->isChecked() && child<QWidget>("btnDone")->hasFocus());
+        QCOMPARE(
+            walk("btnRecordDownload", 6),
+            QString("btnRecordDownload btnDone btnDelete btnFolder tableDownloadingList btnRecordDownload"));
+    }
+
     void counts_data()
     {
         datarows::columns<QList<int>, QStringList, QString>("listCounts", "listFromPage", "strCounts");
