@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QImage>
 #include <QList>
 #include <QRegularExpression>
 #include <QSettings>
@@ -79,7 +80,7 @@ inline QString accelerators(const QWidget& window)
 // Text colours of a style sheet that read at less than 4.5:1 (WCAG AA) on their background: the
 // rule's own, else the sheet's first (the widget's), else strBase (what the widget sits on; the
 // first sheet's background is kept there for the next). Disabled texts are exempt.
-inline QStringList lowContrast(QString strSheet, QString& strBase)
+inline qreal contrast(const QColor& first, const QColor& second)
 {
     const auto luminance = [](const QColor& color) {
         const auto linear = [](qreal v) {
@@ -88,6 +89,25 @@ inline QStringList lowContrast(QString strSheet, QString& strBase)
         return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) +
                0.0722 * linear(color.blueF()) + 0.05;
     };
+    const qreal dRatio = luminance(first) / luminance(second);
+    return qMax(dRatio, 1 / dRatio);
+}
+
+// The strongest contrast against back of any pixel of rect in image: what shows of a part drawn
+// there (a check box, an icon, a frame).
+inline qreal strongest(const QImage& image, const QRect& rect, const QColor& back)
+{
+    qreal dMost = 1;
+    for (int nY = rect.top(); nY <= rect.bottom(); ++nY) {
+        for (int nX = rect.left(); nX <= rect.right(); ++nX) {
+            dMost = qMax(dMost, contrast(image.pixelColor(nX, nY), back));
+        }
+    }
+    return dMost;
+}
+
+inline QStringList lowContrast(QString strSheet, QString& strBase)
+{
     const auto colour = [](const QString& strBody, const char* szProperty) {
         return QRegularExpression(QStringLiteral("(?:^|[;\\s])%1:\\s*(#\\w{6})").arg(szProperty))
             .match(strBody)
@@ -108,9 +128,8 @@ inline QStringList lowContrast(QString strSheet, QString& strBase)
             {colour(rule.captured(2), "selection-color"),
              colour(rule.captured(2), "selection-background-color")}};
         for (const auto& pair : listPairs) {
-            const qreal dRatio = luminance(QColor(pair.first)) / luminance(QColor(pair.second));
             if (!pair.first.isEmpty() && !rule.captured(1).contains(":disabled") &&
-                qMax(dRatio, 1 / dRatio) < 4.5) {
+                contrast(QColor(pair.first), QColor(pair.second)) < 4.5) {
                 listLow << rule.captured(1).simplified() + ": " + pair.first + " on " + pair.second;
             }
         }

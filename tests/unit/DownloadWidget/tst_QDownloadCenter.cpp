@@ -20,10 +20,12 @@
 #include <hostservices/CConfig.h>
 #include <hostservices/WebNotifyBus.h>
 #include <orbgui/OrbMessageBox.h>
+#include <orbgui/OrbTableView.h>
 
 #include <memory>
 
 #include "CDoneTableModel.h"
+#include "CRecordTableModel.h"
 #include "DataRows.h"
 #include "DownloadingWidgetProbe.h"
 #include "LogCapture.h"
@@ -199,6 +201,32 @@ private slots:
         m_pWindow->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_pHost.get()));
         QCOMPARE(probe::cutLabels(*m_pWindow), QString());
+        // What is not text reads at 3:1 against the list (WCAG 1.4.11), measured as drawn: a
+        // row's check box, its progress track and icons, the frame of the focused list.
+        emit m_pWindow->sgnAddDownloadTask(probe::recordTask(QStringLiteral("front door.mp4")));
+        auto* pView = m_pWindow->findChild<QDownloadingWidget*>()->findChild<ORBGUI::OrbTableView*>(
+            QStringLiteral("tableDownloadingList"));
+        pView->setFocus();
+        QTRY_VERIFY(pView->hasFocus());
+        QStringList listFaint;
+        for (int nColumn : {int(CRecordTableModel::ColumnCheck), int(CRecordTableModel::ColumnPercent),
+                            int(CRecordTableModel::ColumnOperate)}) {
+            const QModelIndex index = pView->model()->index(0, nColumn);
+            pView->scrollTo(index);
+            const QImage image = pView->grab().toImage();
+            const QPoint offset = pView->viewport()->geometry().topLeft();
+            const QColor back =
+                image.pixelColor(offset + pView->viewport()->rect().bottomRight() - QPoint(5, 5));
+            // Inside the row's lines; the frame is the view's top line.
+            const QRect cell = pView->visualRect(index).translated(offset).adjusted(1, 2, -1, -2);
+            if (probe::strongest(image, cell, back) < 3) {
+                listFaint << QString::number(nColumn);
+            }
+            if (probe::strongest(image, QRect(0, 0, image.width(), 1), back) < 3) {
+                listFaint << "focus frame";
+            }
+        }
+        QCOMPARE(listFaint.join(", "), QString());
         const QList<QPair<QString, QWidget*>> listParts = {
             {"QDownloadCenter", m_pWindow},
             {"wgtTabBar", m_pWindow->findChild<QWidget*>("wgtTabBar")},
