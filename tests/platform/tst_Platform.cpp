@@ -22,7 +22,7 @@ class tst_Platform : public QObject
 private slots:
     void settings_data()
     {
-        // read:web address, product, OSD, record folder
+        // read: web address, product, OSD, record folder
         datarows::columns<QByteArray, QStringList>("ini", "read");
         const QString strBase = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
         const QStringList listDefaults{"http://127.0.0.1:18080", "Shop", "false",

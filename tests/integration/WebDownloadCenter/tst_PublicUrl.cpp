@@ -114,7 +114,7 @@ private slots:
 
     void transfers_data()
     {
-        // nKept:bytes of the file left, -1 for no file; fProgress:0 for an empty or unannounced body; -1:
+        // nKept: bytes of the file left, -1 for no file; fProgress: 0 for an empty or unannounced body; -1:
         // unchecked
         datarows::columns<int, QString, int, int, double>("nSize", "strQuery", "nStatus", "nKept",
                                                           "fProgress");
@@ -189,7 +189,7 @@ private slots:
 
     void freeNames_data()
     {
-        // listTaken:"@name": a link to nowhere; listGiven:to jobs running at once
+        // listTaken: "@name": a link to nowhere; listGiven: to jobs running at once
         datarows::columns<QString, QStringList, QStringList>("strWanted", "listTaken", "listGiven");
         QTest::newRow("free") << "a.txt" << QStringList() << QStringList{"a.txt"};
         QTest::newRow("taken") << "a.txt" << QStringList{"a.txt"} << QStringList{"a(1).txt"};

@@ -178,8 +178,8 @@ private slots:
     // that differs from the recording reported as finished.
     void resumes_data()
     {
-        // first:knobs of the first attempt; stop:by the user: 1 while fetching, 2 when decoding begins;
-        // kept:of the framed download after it; -1: some; then:knobs of the attempts after it
+        // first: knobs of the first attempt; stop: by the user: 1 while fetching, 2 when decoding begins;
+        // kept: of the framed download after it; -1: some; then: knobs of the attempts after it
         datarows::columns<QString, int, qint64, QString, QString>("first", "stop", "kept", "then", "events");
         const auto row = [](const char* pTag, const QString& strFirst, int nStop, qint64 nKept,
                             const char* pThen, const char* pEvents) {
@@ -253,7 +253,7 @@ private slots:
     // request, only when it is the engine's own for that source; otherwise it starts over.
     void takenUpAfterRestart_data()
     {
-        // change:what happened to the files meanwhile
+        // change: what happened to the files meanwhile
         datarows::columns<QString, bool>("change", "resumed");
         QTest::newRow("own partial file") << QString() << true;
         QTest::newRow("its mark gone") << ".part.source" << false;
@@ -294,7 +294,7 @@ private slots:
 
     void startAnswers_data()
     {
-        // source:empty: the simulator's; "&knobs": the same with these; running:tasks started before, of at
+        // source: empty: the simulator's; "&knobs": the same with these; running: tasks started before, of at
         // most 2
         datarows::columns<QString, int, int>("source", "running", "code");
         QTest::newRow("started") << QString() << 0 << 0;
@@ -383,7 +383,7 @@ private slots:
     // Picture packages come whole (size first, 100 % last), and a failed one continues.
     void pictures_data()
     {
-        // device:knobs of the first attempt
+        // device: knobs of the first attempt
         datarows::columns<QString, QString>("query", "device");
         QTest::newRow("package") << QString() << QString();
         QTest::newRow("without a length") << "length=unknown" << QString();

@@ -102,7 +102,7 @@ private slots:
     // Only checked frames count: nValidBytes is where a continued download picks up.
     void decode_data()
     {
-        // valid:-1: decoded whole
+        // valid: -1: decoded whole
         datarows::columns<QByteArray, qint64>("input", "valid");
         CRecordingBody recording = body();
         QByteArray baWhole(kWhole, Qt::Uninitialized);

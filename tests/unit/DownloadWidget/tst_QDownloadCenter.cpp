@@ -585,7 +585,7 @@ private slots:
     // in use by another client on the same profile.
     void storedFile_data()
     {
-        // nVersion:-1: not a database; listAfterRestart:once a row was added
+        // nVersion: -1: not a database; listAfterRestart: once a row was added
         datarows::columns<int, bool, QStringList, QStringList, QString>("nVersion", "bInUse", "listShown",
                                                                         "listAfterRestart", "strLog");
 

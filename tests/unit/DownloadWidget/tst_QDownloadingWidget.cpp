@@ -337,7 +337,7 @@ private slots:
 
     void rowLooks_data()
     {
-        // nTask:a record task; a picture task negated
+        // nTask: a record task; a picture task negated
         datarows::columns<QString, int>("strEvents", "nTask");
         // Size, status text and icon, speed, percent, continue (again) and speed icons.
         QTest::addColumn<QString>("strLook");
@@ -412,7 +412,7 @@ private slots:
 
     void timeLeft_data()
     {
-        // strTip:of task 1's Speed cell, from the speed of the last ticks
+        // strTip: of task 1's Speed cell, from the speed of the last ticks
         datarows::columns<QString, QString>("strEvents", "strTip");
         using datarows::row;
         row("one tick", "+1 p1=0.25 tick", "--");
@@ -507,7 +507,7 @@ private slots:
 
     void spoken_data()
     {
-        // strSpoken:task 1's row: its check box (the whole row), its icons
+        // strSpoken: task 1's row: its check box (the whole row), its icons
         datarows::columns<QString, QString>("strEvents", "strSpoken");
         using datarows::row;
         const QString strRecord =
@@ -540,7 +540,7 @@ private slots:
 
     void rowMenu_data()
     {
-        // strByIcon:with the icons and check boxes; strByMenu:the same through the row's menu or keys
+        // strByIcon: with the icons and check boxes; strByMenu: the same through the row's menu or keys
         datarows::columns<QString, QString, QString>("strBefore", "strByIcon", "strByMenu");
         using datarows::row;
         row("delete", "+2", "ok del1", "ok menu1=delete");

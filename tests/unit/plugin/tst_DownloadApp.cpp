@@ -246,8 +246,8 @@ private slots:
 
     void logOut_data()
     {
-        // strHow:"log-out", "facade" (destroyInstance) or "uninit"; strDuring:a notification, "add" through
-        // the facade, "done"; strBack:record tasks and the Done button at the next open
+        // strHow: "log-out", "facade" (destroyInstance) or "uninit"; strDuring: a notification, "add" through
+        // the facade, "done"; strBack: record tasks and the Done button at the next open
         datarows::columns<QString, QString, QString, QString>("strHow", "strDuring", "strDropped", "strBack");
         const QString strGone = "the download centre window is gone",
                       strTorn = "the window is being torn down", strTask = "1 &Fertig 0";
