@@ -11,6 +11,8 @@
 #include <orbgui/OrbSkin.h>
 #include <orbgui/OrbTableView.h>
 
+#include "CTaskTableModel.h"
+
 void CSkinStyle::applyStyleSheet(QWidget* pWidget)
 {
     QFile fileQss(QDir::currentPath() + QStringLiteral("/Skin/") + ORBGUI::GetSkinVersion() +
@@ -41,8 +43,8 @@ void CSkinStyle::setColumnModes(ORBGUI::OrbTableView* pView, int nOperateColumn)
     // The user widens text columns; the file name takes what is left; the check box and the
     // icons keep their widths.
     QHeaderView* pHeader = pView->header();
-    pHeader->setSectionResizeMode(0, QHeaderView::Fixed);
-    pHeader->setSectionResizeMode(1, QHeaderView::Stretch);
+    pHeader->setSectionResizeMode(CTaskTableModel::ColumnCheck, QHeaderView::Fixed);
+    pHeader->setSectionResizeMode(CTaskTableModel::ColumnFileName, QHeaderView::Stretch);
     pHeader->setSectionResizeMode(nOperateColumn, QHeaderView::Fixed);
 }
 
