@@ -21,6 +21,7 @@ CColumnState::CColumnState(ORBGUI::OrbTableView* pView, const QString& strKey, c
             m_pHeader->showSection(nColumn);
         }
     }
+    connect(m_pHeader, &QHeaderView::sectionResized, this, [this] { m_bResized = true; });
     connect(m_pHeader, &QHeaderView::sectionMoved, this, &CColumnState::save);
     m_pHeader->viewport()->installEventFilter(this);
     m_pHeader->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -30,13 +31,17 @@ CColumnState::CColumnState(ORBGUI::OrbTableView* pView, const QString& strKey, c
 bool CColumnState::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
     if (pEvent->type() == QEvent::MouseButtonRelease && m_pHeader && pWatched == m_pHeader->viewport()) {
-        save();
+        // A click that changed no width (a title, the check-all box) writes nothing.
+        if (m_bResized) {
+            save();
+        }
     }
     return false;
 }
 
 void CColumnState::save()
 {
+    m_bResized = false;
     if (m_pHeader) {
         ConfigInfo::ClientSettings::setValue(m_strKey,
                                              QString::fromLatin1(m_pHeader->saveState().toBase64()));

@@ -35,4 +35,6 @@ private:
     QPointer<QHeaderView> m_pHeader;
     QString m_strKey;
     QList<int> m_listFixed;
+    // A width changed since the last write.
+    bool m_bResized = false;
 };
