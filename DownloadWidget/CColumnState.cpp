@@ -1,21 +1,40 @@
 #include "CColumnState.h"
 
 #include <QAbstractItemModel>
+#include <QAbstractItemView>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QMenu>
+#include <QStyle>
 
 #include <hostservices/ClientSettings.h>
+#include <orbgui/OrbItemDataRole.h>
 #include <orbgui/OrbTableView.h>
 
-CColumnState::CColumnState(ORBGUI::OrbTableView* pView, const QString& strKey, const QList<int>& listFixed)
-    : QObject(pView), m_pHeader(pView->header()), m_strKey(strKey), m_listFixed(listFixed)
+namespace {
+
+const int kSkinPadding = 4;
+
+}  // namespace
+
+CColumnState::CColumnState(ORBGUI::OrbTableView* pView, const QString& strKey, const QList<int>& listFixed,
+                           const QHash<int, Fit>& hashFits)
+    : QObject(pView),
+      m_pHeader(pView->header()),
+      m_hashFits(hashFits),
+      m_strKey(strKey),
+      m_listFixed(listFixed)
 {
     m_pHeader->setSectionsMovable(true);
+    fit();
+    // The skin's sheet sets the font once the view is polished: the defaults follow it.
+    pView->installEventFilter(this);
     // A state of another layout (a newer client, a damaged file) is refused and the defaults stay.
     const QByteArray state =
         QByteArray::fromBase64(ConfigInfo::ClientSettings::value(m_strKey, QVariant()).toString().toLatin1());
     if (!state.isEmpty() && m_pHeader->restoreState(state)) {
+        m_bUsersOwn = true;
         // A column that must show does, whatever was kept.
         for (int nColumn : qAsConst(m_listFixed)) {
             m_pHeader->showSection(nColumn);
@@ -30,6 +49,10 @@ CColumnState::CColumnState(ORBGUI::OrbTableView* pView, const QString& strKey, c
 
 bool CColumnState::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
+    if (pEvent->type() == QEvent::FontChange && !m_bUsersOwn && pWatched == parent()) {
+        fit();
+        m_bResized = false;
+    }
     if (pEvent->type() == QEvent::MouseButtonRelease && m_pHeader && pWatched == m_pHeader->viewport()) {
         // A click that changed no width (a title, the check-all box) writes nothing.
         if (m_bResized) {
@@ -39,9 +62,37 @@ bool CColumnState::eventFilter(QObject* pWatched, QEvent* pEvent)
     return false;
 }
 
+void CColumnState::fit()
+{
+    const auto* pView = qobject_cast<const QAbstractItemView*>(parent());
+    QAbstractItemModel* pModel = m_pHeader ? m_pHeader->model() : nullptr;
+    if (!pView || !pModel) {
+        return;
+    }
+    // Around a cell's text the kit keeps a focus margin and a pixel on each side twice (in the
+    // style's text rectangle and in its own), and the skins pad a cell by up to 4 pixels a side.
+    // A style sheet's text rectangle is that of the text, not of the cell: it cannot tell.
+    const int nCellRoom =
+        4 * (pView->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, pView) + 1) +
+        2 * kSkinPadding;
+    const int nTitleRoom = 2 * m_pHeader->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, m_pHeader);
+    const QFontMetrics cells(pView->font());
+    const QFontMetrics titles(m_pHeader->font());
+    for (auto it = m_hashFits.cbegin(); it != m_hashFits.cend(); ++it) {
+        int nWidth = qMax(
+            titles.horizontalAdvance(pModel->headerData(it.key(), Qt::Horizontal).toString()) + nTitleRoom,
+            nCellRoom + it->nBeside);
+        for (const QString& strText : it->listTexts) {
+            nWidth = qMax(nWidth, cells.horizontalAdvance(strText) + nCellRoom + it->nBeside);
+        }
+        pModel->setHeaderData(it.key(), Qt::Horizontal, nWidth, ORBGUI::struTreeViewData::HeaderWidthRole);
+    }
+}
+
 void CColumnState::save()
 {
     m_bResized = false;
+    m_bUsersOwn = true;
     if (m_pHeader) {
         ConfigInfo::ClientSettings::setValue(m_strKey,
                                              QString::fromLatin1(m_pHeader->saveState().toBase64()));

@@ -12,13 +12,14 @@ const QColor kTrackColor(226, 229, 232);
 const QColor kFillColor(96, 175, 249);
 const QColor kFailedFillColor(191, 194, 197);
 
-// Track geometry inside the cell: inset on the left, room for the label on the right.
+// Track geometry inside the cell: inset on the left, a gap before the label on the right.
 const int kTrackLeftInset = 8;
 const int kTrackHeight = 8;
-const int kTrackWidthReserve = 46;
-// Label box, measured back from the cell's last pixel column.
-const int kLabelRightOffset = 32;
+const int kTrackLabelGap = 5;
+// Label box: at least this wide, wider when the font needs it for "100%"; it ends this far
+// before the cell's last pixel column.
 const int kLabelWidth = 30;
+const int kLabelRightMargin = 2;
 const float kMaxFillWidth = 1.0e9f;
 
 }  // namespace
@@ -44,10 +45,21 @@ bool CDownloadCenterTableDelegate::helpEvent(QHelpEvent* event, QAbstractItemVie
     return ORBGUI::OrbTableViewItemDelegateSvg::helpEvent(event, view, option, index);
 }
 
+void CDownloadCenterTableDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                                   const QModelIndex& index) const
+{
+    ORBGUI::OrbTableViewItemDelegateSvg::initStyleOption(option, index);
+    if (m_bIconOnly) {
+        option->text.clear();
+    }
+}
+
 void CDownloadCenterTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                          const QModelIndex& index) const
 {
+    m_bIconOnly = index.data(CTaskTypes::IconForTextRole).toBool() && isTextElided(option, index);
     ORBGUI::OrbTableViewItemDelegateSvg::paint(painter, option, index);
+    m_bIconOnly = false;
     if (!index.data(ProgressBarRole).isValid()) {
         return;
     }
@@ -60,8 +72,12 @@ void CDownloadCenterTableDelegate::paint(QPainter* painter, const QStyleOptionVi
     painter->save();
 
     const QRect rcCell = option.rect;
+    const int nLabelWidth =
+        qMax(kLabelWidth, QFontMetrics(option.font).horizontalAdvance(QStringLiteral("100%")));
+    const QRect rcLabel(rcCell.right() - kLabelRightMargin - nLabelWidth, rcCell.y(), nLabelWidth,
+                        rcCell.height());
     const QRect rcTrack(rcCell.x() + kTrackLeftInset, rcCell.y() + rcCell.height() / 2 - kTrackHeight / 2,
-                        rcCell.width() - kTrackWidthReserve, kTrackHeight);
+                        rcLabel.left() - kTrackLabelGap - rcCell.x() - kTrackLeftInset, kTrackHeight);
     painter->setPen(kTrackColor);
     painter->setBrush(QBrush(kTrackColor));
     painter->drawRect(rcTrack);
@@ -79,10 +95,10 @@ void CDownloadCenterTableDelegate::paint(QPainter* painter, const QStyleOptionVi
     painter->setBrush(QBrush(nState == kFailedState ? kFailedFillColor : kFillColor));
     painter->drawRect(rcFill);
 
-    const QRect rcLabel(rcCell.right() - kLabelRightOffset, rcCell.y(), kLabelWidth, rcCell.height());
     // In the list's text colour, which the skin sets, so that dark skins keep it readable.
     const QColor colorLabel = option.palette.color(QPalette::Text);
     painter->setPen(colorLabel);
+    painter->setFont(option.font);
     painter->setBrush(QBrush(colorLabel));
     painter->drawText(rcLabel, Qt::AlignLeft | Qt::AlignVCenter,
                       QString::number(nPercent) + QStringLiteral("%"));

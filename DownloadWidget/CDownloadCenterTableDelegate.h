@@ -25,7 +25,17 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 
+protected:
+    // Leaves the text out of a cell whose icon stands for it (CTaskTypes::IconForTextRole) when the
+    // text does not fit: the kit's tooltip then shows it whole.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
+public:
     // A cut file name shows where its file goes (CTaskTypes::FilePathRole) as its tooltip.
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;
+
+private:
+    // Set while a cell whose text is left out is painted.
+    mutable bool m_bIconOnly = false;
 };

@@ -11,6 +11,7 @@
 #include <orbgui/OrbSkin.h>
 #include <orbgui/OrbTableView.h>
 
+#include "CDownloadTextFormat.h"
 #include "CTaskTableModel.h"
 
 void CSkinStyle::applyStyleSheet(QWidget* pWidget)
@@ -36,6 +37,8 @@ void CSkinStyle::setUpTableView(ORBGUI::OrbTableView* pView)
     pView->setSelectionBehavior(QAbstractItemView::SelectRows);
     pView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     pView->setFocusPolicy(Qt::StrongFocus);
+    // Names keep their start and their extension when cut.
+    pView->setTextElideMode(Qt::ElideMiddle);
 }
 
 void CSkinStyle::setColumnModes(ORBGUI::OrbTableView* pView, int nOperateColumn)
@@ -46,6 +49,20 @@ void CSkinStyle::setColumnModes(ORBGUI::OrbTableView* pView, int nOperateColumn)
     pHeader->setSectionResizeMode(CTaskTableModel::ColumnCheck, QHeaderView::Fixed);
     pHeader->setSectionResizeMode(CTaskTableModel::ColumnFileName, QHeaderView::Stretch);
     pHeader->setSectionResizeMode(nOperateColumn, QHeaderView::Fixed);
+}
+
+QHash<int, CColumnState::Fit> CSkinStyle::timeAndSizeFits(int nBeginTime, int nEndTime, int nSize,
+                                                          const QString& strUnknown)
+{
+    const qint64 nWidest = 1023.9 * 1024 * 1024;
+    return {{nBeginTime, {{QStringLiteral("2026-12-31 23:59:59")}}},
+            {nEndTime, {{QStringLiteral("23:59:59")}}},
+            {nSize, {{CDownloadTextFormat::sizeText(nWidest), strUnknown}}}};
+}
+
+QString CSkinStyle::widestSpeed()
+{
+    return CDownloadTextFormat::pictureSpeedText(qint64(1023.9 * 1024));
 }
 
 QString CSkinStyle::productTitle(const QString& strTitle, const QString& strName)

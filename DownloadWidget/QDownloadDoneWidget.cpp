@@ -195,8 +195,12 @@ void QDownloadDoneWidget::initTableView()
     CSkinStyle::setUpTableView(m_pTableView);
     m_pTableView->setModel(m_pModel);
     CSkinStyle::setColumnModes(m_pTableView, Column::ColumnOperate);
+    auto hashFits = CSkinStyle::timeAndSizeFits(Column::ColumnBeginTime, Column::ColumnEndTime,
+                                                Column::ColumnFileSize, tr("unkown size"));
+    // Most downloads take less than a day.
+    hashFits.insert(Column::ColumnDoneTime, {{CDoneTableModel::durationText(86399)}});
     new CColumnState(m_pTableView, QStringLiteral("DownloadCenter/DoneColumns"),
-                     {Column::ColumnCheck, Column::ColumnFileName, Column::ColumnOperate});
+                     {Column::ColumnCheck, Column::ColumnFileName, Column::ColumnOperate}, hashFits);
     enableRowActions(m_pTableView);
     connect(m_pTableView,
             SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)), this,

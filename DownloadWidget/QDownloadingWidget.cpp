@@ -122,23 +122,40 @@ void QDownloadingWidget::setProductName(const QString& strName)
 void QDownloadingWidget::initTableViews()
 {
     const auto setUp = [this](ORBGUI::OrbTableView* pView, CTaskTableModel* pModel, const char* szKey,
-                              const char* szClicked) {
+                              const char* szClicked, const QHash<int, CColumnState::Fit>& hashFits) {
         CSkinStyle::setUpTableView(pView);
         pView->setItemDelegate(new CDownloadCenterTableDelegate(pView));
         pView->setModel(pModel);
         CSkinStyle::setColumnModes(pView, pModel->operateColumn());
         new CColumnState(
             pView, QLatin1String(szKey),
-            {CTaskTableModel::ColumnCheck, CTaskTableModel::ColumnFileName, pModel->operateColumn()});
+            {CTaskTableModel::ColumnCheck, CTaskTableModel::ColumnFileName, pModel->operateColumn()},
+            hashFits);
         connect(pView,
                 SIGNAL(SignalPixmapClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)),
                 this, szClicked);
         enableRowActions(pView);
     };
+    // The record list has three names to show as well: its states are icons, each with its text
+    // as tooltip and for screen readers, unless the user widens the column.
+    const int nIconRoom = CTaskIcons::kIconSide + 8;
+    auto hashRecordFits =
+        CSkinStyle::timeAndSizeFits(RecordColumn::ColumnBeginTime, RecordColumn::ColumnEndTime,
+                                    RecordColumn::ColumnFileSize, tr("unkown size"));
+    hashRecordFits.insert(RecordColumn::ColumnSpeed, {{CSkinStyle::widestSpeed()}});
+    hashRecordFits.insert(RecordColumn::ColumnStatus, {{}, nIconRoom});
+    auto hashPictureFits = CSkinStyle::timeAndSizeFits(PicColumn::ColumnBeginTime, PicColumn::ColumnEndTime,
+                                                       PicColumn::ColumnFileSize, QString());
+    hashPictureFits.insert(PicColumn::ColumnSpeed, {{CSkinStyle::widestSpeed()}});
+    hashPictureFits.insert(
+        PicColumn::ColumnStatus,
+        {{QObject::tr("Downloading"), QObject::tr("Waiting"), QObject::tr("Failed")}, nIconRoom});
     setUp(ui->tableDownloadingList, m_pRecords->model(), "DownloadCenter/RecordColumns",
-          SLOT(onPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));
+          SLOT(onPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)),
+          hashRecordFits);
     setUp(ui->tablePicDownloadingList, m_pPictures->model(), "DownloadCenter/PictureColumns",
-          SLOT(onPicPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)));
+          SLOT(onPicPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)),
+          hashPictureFits);
     followSkin();
 
     connect(m_pRecords, &CRecordTaskList::sgnFinished, this, &QDownloadingWidget::sgnDownloadFinished);

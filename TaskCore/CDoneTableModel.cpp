@@ -29,7 +29,7 @@ QVector<CTaskTableModel::Section> sections()
         QT_TRANSLATE_NOOP("QDownloadDoneWidget", "Done time"),
         QT_TRANSLATE_NOOP("QDownloadDoneWidget", "Operate"),
     };
-    const int nWidths[] = {32, 180, 180, 180, 180, 180, 100, 150, 70};
+    const int nWidths[] = {32, 180, 110, 110, 180, 180, 100, 150, 70};
     QVector<CTaskTableModel::Section> vecSections;
     for (int nColumn = 0; nColumn < CDoneTableModel::ColumnCount; ++nColumn) {
         vecSections.append({nColumn == CDoneTableModel::ColumnCheck
@@ -103,6 +103,8 @@ QVariant CDoneTableModel::cell(int nRow, int nColumn, int nRole) const
             return sizeCell(task, nRole);
         case ColumnOperate:
             return operateCell(nRole);
+        case ColumnEndTime:
+            return endTimeCell(text(task, ColumnBeginTime), text(task, ColumnEndTime), nRole);
         default:
             return isText(nRole) ? shown(text(task, nColumn)) : QVariant();
     }

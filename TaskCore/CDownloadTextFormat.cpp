@@ -53,6 +53,15 @@ QString CDownloadTextFormat::pictureSpeedText(qint64 nBytesPerSecond)
     return locale.toString(dBytes / kGiB, 'f', 1) + QStringLiteral("GB/s");
 }
 
+QString CDownloadTextFormat::endTimeText(const QString& strBegin, const QString& strEnd)
+{
+    // "yyyy-MM-dd hh:mm:ss": the date is what comes before the blank.
+    const int nDateEnd = strBegin.indexOf(QLatin1Char(' '));
+    return nDateEnd > 0 && strEnd.size() > nDateEnd + 1 && strEnd.startsWith(strBegin.leftRef(nDateEnd + 1))
+               ? strEnd.mid(nDateEnd + 1)
+               : strEnd;
+}
+
 QString CDownloadTextFormat::counterText(const QString& strWord, int nCount)
 {
     if (nCount > kCounterCap) {

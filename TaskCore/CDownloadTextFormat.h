@@ -21,6 +21,9 @@ public:
 
     // A word followed by a count, capped for narrow buttons and badges: "record 7", "record 99+"
     // from 100 on.
+    // An end time on its begin's day as the time alone ("23:59:59"), since the row shows the date
+    // already; any other end time as it stands.
+    static QString endTimeText(const QString& strBegin, const QString& strEnd);
     static QString counterText(const QString& strWord, int nCount);
 
     // Whether a record task's size is shown as unknown rather than as a byte count: no size

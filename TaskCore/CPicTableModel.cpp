@@ -16,7 +16,7 @@ QVector<CTaskTableModel::Section> sections()
             {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Begin time")), 146},
             {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "End time")), 146},
             {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "File Size")), 100},
-            {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Percent")), 170},
+            {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Percent")), 96},
             {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Speed")), 80},
             {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Status")), 100},
             {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Operate")), 60}};
@@ -41,7 +41,7 @@ QVariant CPicTableModel::cell(int nRow, int nColumn, int nRole) const
         case ColumnBeginTime:
             return bText ? QVariant(task.picture.strBeginTime) : QVariant();
         case ColumnEndTime:
-            return bText ? QVariant(task.picture.strEndTime) : QVariant();
+            return endTimeCell(task.picture.strBeginTime, task.picture.strEndTime, nRole);
         case ColumnFileSize:
             // Known once the engine has the package.
             return !bText           ? QVariant()

@@ -18,12 +18,12 @@ QVector<CTaskTableModel::Section> sections()
     // Operate holds up to three icons: delete, continue and speed.
     return {{QString(), 32},
             {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "File name")), 146},
-            {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Channel")), 146},
-            {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Shop")), 146},
+            {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Channel")), 72},
+            {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Shop")), 72},
             {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Begin time")), 140},
             {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "End time")), 140},
             {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "File Size")), 100},
-            {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Percent")), 140},
+            {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Percent")), 96},
             {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Speed")), 75},
             {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Status")), 95},
             {title(QT_TRANSLATE_NOOP("QDownloadingWidget", "Operate")), 80}};
@@ -54,7 +54,8 @@ QVariant CRecordTableModel::cell(int nRow, int nColumn, int nRole) const
         case ColumnBeginTime:
             return bText ? QVariant(QString::fromStdString(task.strBeginTime)) : QVariant();
         case ColumnEndTime:
-            return bText ? QVariant(QString::fromStdString(task.strEndTime)) : QVariant();
+            return endTimeCell(QString::fromStdString(task.strBeginTime),
+                               QString::fromStdString(task.strEndTime), nRole);
         case ColumnFileSize:
             if (bText) {
                 return task.bSizeUnknown ? QCoreApplication::translate("QDownloadingWidget", "unkown size")

@@ -6,7 +6,7 @@
 
 namespace {
 
-const QSize kIconSize(20, 20);
+const QSize kIconSize(CTaskIcons::kIconSide, CTaskIcons::kIconSide);
 const QSize kSpeedIconSize(24, 16);
 
 // Rows share their icon values (a QVariant copy shares its value): one per set of images, not

@@ -9,6 +9,9 @@
 class CTaskIcons
 {
 public:
+    // The side of a state or Operate icon, in pixels.
+    static constexpr int kIconSide = 20;
+
     // Every icon the downloading tables show, of one skin.
     struct Set
     {

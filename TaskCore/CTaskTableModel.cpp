@@ -6,6 +6,7 @@
 
 #include <orbgui/OrbItemDataRole.h>
 
+#include "CDownloadTextFormat.h"
 #include "CTaskTypes.h"
 
 using Role = ORBGUI::struTreeViewData;
@@ -204,6 +205,8 @@ QVariant CTaskTableModel::statusCell(CTaskTypes::State eState, bool bDecoding, b
                                                    : m_pIcons->varDownloading;
         case Role::PixmapAlignmentRole:
             return CTaskTypes::kAlignLeft;
+        case CTaskTypes::IconForTextRole:
+            return true;
         default:
             return QVariant();
     }
@@ -221,6 +224,23 @@ QVariant CTaskTableModel::removeOrRetryIcon(bool bRetry, const char* szRetryTip,
         case Role::PixmapToolTipRole1:
             return bRetry ? QVariant(QCoreApplication::translate("QDownloadingWidget", szRetryTip))
                           : QVariant();
+        default:
+            return QVariant();
+    }
+}
+
+QVariant CTaskTableModel::endTimeCell(const QString& strBegin, const QString& strEnd, int nRole)
+{
+    if (strEnd.isEmpty()) {
+        return QVariant();
+    }
+    switch (nRole) {
+        case Qt::DisplayRole:
+            return CDownloadTextFormat::endTimeText(strBegin, strEnd);
+        case Qt::EditRole:
+        case Qt::ToolTipRole:
+        case Qt::AccessibleTextRole:
+            return strEnd;
         default:
             return QVariant();
     }

@@ -78,6 +78,8 @@ protected:
     QVariant statusCell(CTaskTypes::State eState, bool bDecoding, bool bRefused, int nRole) const;
     // The delete icon (slot 0) and, with bRetry, the icon that starts the task again (slot 1).
     QVariant removeOrRetryIcon(bool bRetry, const char* szRetryTip, int nRole) const;
+    // An end time cell: the time alone on the begin's day, the whole time as tooltip and spoken.
+    static QVariant endTimeCell(const QString& strBegin, const QString& strEnd, int nRole);
     // A size cell's tooltip: the exact bytes, when there are any.
     static QVariant bytesTip(qint64 nBytes);
     // A progress cell's text for screen readers.

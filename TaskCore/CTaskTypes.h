@@ -24,6 +24,9 @@ struct CTaskTypes
         ProgressValueRole = Qt::UserRole + 502,  // 758
                                                  // Where a row's file goes, on its file name cell.
         FilePathRole = Qt::UserRole + 503,
+        // True where the cell's icon stands for its text: a column too narrow for the text shows
+        // the icon alone, the text in its tooltip, rather than a cut text.
+        IconForTextRole = Qt::UserRole + 504,
     };
 
     static constexpr int kAlignCenter = Qt::AlignHCenter | Qt::AlignVCenter;

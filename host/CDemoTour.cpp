@@ -558,11 +558,12 @@ void CDemoTour::screenshot(const QString& strName, QWidget* pPopup)
             ? strName
             : QFileInfo(strName).completeBaseName() + QLatin1Char('-') + strLanguage + QStringLiteral(".png");
     const QString strPath = QDir(m_strScreenshotFolder).filePath(strFile);
-    // Painted now, not whenever the next repaint would have come.
-    m_pWindow->repaint();
-    QPixmap pixmap = m_pWindow->grab();
+    // The module alone, painted now, not whenever the next repaint would have come.
+    QWidget* pModule = m_pWindow->contentArea();
+    pModule->repaint();
+    QPixmap pixmap = pModule->grab();
     if (pPopup) {
-        QPainter(&pixmap).drawPixmap(pPopup->mapToGlobal(QPoint()) - m_pWindow->mapToGlobal(QPoint()),
+        QPainter(&pixmap).drawPixmap(pPopup->mapToGlobal(QPoint()) - pModule->mapToGlobal(QPoint()),
                                      pPopup->grab());
     }
     const bool bSaved = pixmap.save(strPath, "PNG");

@@ -23,6 +23,9 @@ namespace {
 constexpr int kDefaultTourSeconds = 300;
 constexpr int kWindowWidth = 1800;
 constexpr int kWindowHeight = 960;
+// The size a client gives the module by default: the tour shows it so.
+constexpr int kModuleWidth = 985;
+constexpr int kModuleHeight = 735;
 
 // Shown in a box when someone is looking, always on standard error.
 void reportFailure(const QString& strText, bool bInteractive)
@@ -136,6 +139,10 @@ int main(int argc, char* argv[])
         const QSize sizeWanted(kWindowWidth, kWindowHeight);
         window.resize(bTour ? sizeWanted : sizeWanted.boundedTo(window.screen()->availableSize()));
         window.show();
+        if (bTour) {
+            QCoreApplication::processEvents();
+            window.resize(window.size() - window.contentArea()->size() + QSize(kModuleWidth, kModuleHeight));
+        }
 
         CDemoTour tour(&window, &environment, strScreenshots, nTimeoutSeconds);
         if (bTour) {

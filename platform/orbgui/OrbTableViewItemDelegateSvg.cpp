@@ -162,6 +162,9 @@ QRect textRectOf(const QStyleOptionViewItem& opt, const QVector<IconSlot>& vecSl
     QRect rect = pStyle->subElementRect(QStyle::SE_ItemViewItemText, &opt, opt.widget);
     const int nTextMargin = pStyle->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, opt.widget) + 1;
     rect.adjust(nTextMargin, 0, -nTextMargin, 0);
+    // A style sheet's text rectangle has the text's own width, not the cell's: the text may use
+    // the cell to its end.
+    rect.setRight(std::max(rect.right(), opt.rect.right() - 2 * nTextMargin));
     if (vecSlots.isEmpty()) {
         return rect;
     }

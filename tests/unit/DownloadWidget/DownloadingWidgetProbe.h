@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QHeaderView>
 #include <QImage>
 #include <QList>
 #include <QRegularExpression>
@@ -20,6 +21,7 @@
 #include <orbgui/OrbPushButton.h>
 #include <orbgui/OrbSkin.h>
 #include <orbgui/OrbTableView.h>
+#include <orbgui/OrbTableViewItemDelegateSvg.h>
 
 #include <cmath>
 
@@ -61,6 +63,48 @@ inline QString cutLabels(const QWidget& window)
         }
     }
     return listCut.join(' ');
+}
+
+// What a list cuts that it must show whole: the texts and titles of the given columns, as the
+// delegate and the header lay them out, but where the icon may stand for the text (listIcon);
+// any column out of sight (the list scrolls sideways).
+inline QStringList cutCells(const ORBGUI::OrbTableView& view, const QList<int>& listWhole,
+                            const QList<int>& listIcon)
+{
+    QStringList listCut;
+    const auto* pDelegate = qobject_cast<const ORBGUI::OrbTableViewItemDelegateSvg*>(view.itemDelegate());
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.font = view.font();
+    option.widget = &view;
+    const QAbstractItemModel* pModel = view.model();
+    const QHeaderView* pHeader = view.header();
+    for (int nColumn : listWhole) {
+        const QString strTitle = pModel->headerData(nColumn, Qt::Horizontal).toString();
+        const int nMargin = pHeader->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, pHeader);
+        if (pHeader->fontMetrics().horizontalAdvance(strTitle) + 2 * nMargin >
+            pHeader->sectionSize(nColumn)) {
+            listCut << QStringLiteral("title %1 (%2 px)").arg(strTitle).arg(pHeader->sectionSize(nColumn));
+        }
+        for (int nRow = 0; nRow < pModel->rowCount(); ++nRow) {
+            const QModelIndex index = pModel->index(nRow, nColumn);
+            option.rect = view.visualRect(index);
+            // Where an icon stands for the text, the icon alone is drawn: it must be whole.
+            const bool bIconOnly =
+                listIcon.contains(nColumn) && index.data(CTaskTypes::IconForTextRole).toBool();
+            const QRect icon = pDelegate->pixmapRect(option, index, ORBGUI::struTreeViewData::PixmapRole0);
+            if (bIconOnly ? !option.rect.contains(icon) || icon.isEmpty()
+                          : pDelegate->isTextElided(option, index)) {
+                listCut << QStringLiteral("%1 \"%2\" (%3 px)")
+                               .arg(strTitle, index.data().toString())
+                               .arg(option.rect.width());
+            }
+        }
+    }
+    if (pHeader->length() > view.viewport()->width()) {
+        listCut << QStringLiteral("%1 px of %2").arg(pHeader->length()).arg(view.viewport()->width());
+    }
+    return listCut;
 }
 
 // The shown buttons' accelerator letters, upper case, in the window's order; "-" for a button

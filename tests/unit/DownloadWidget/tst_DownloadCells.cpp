@@ -22,6 +22,7 @@ class tst_DownloadCells : public QObject
 private slots:
     void texts_data();
     void texts();
+    void endTimes();
     void progress_data();
     void progress();
     void tooltips();
@@ -62,22 +63,38 @@ void tst_DownloadCells::texts()
     QCOMPARE(listShown.join(' '), strTexts);
 }
 
+// An end time drops only the date it shares with its begin.
+void tst_DownloadCells::endTimes()
+{
+    const QStringList listShown{
+        CDownloadTextFormat::endTimeText("2026-12-05 08:00:00", "2026-12-05 23:59:59"),
+        CDownloadTextFormat::endTimeText("2026-12-05 23:30:00", "2026-12-06 00:30:00"),
+        CDownloadTextFormat::endTimeText("2026-12-05", "2026-12-05"),
+        CDownloadTextFormat::endTimeText(QString(), "2026-12-05 00:30:00")};
+    QCOMPARE(listShown.join('|'), QString("23:59:59|2026-12-06 00:30:00|2026-12-05|2026-12-05 00:30:00"));
+}
+
 void tst_DownloadCells::progress_data()
 {
-    datarows::columns<bool, int, int, QString, int>("bProgressCell", "nPercent", "nState", "strPainted",
-                                                    "nWidth");
+    datarows::columns<bool, int, int, QString, int, int>("bProgressCell", "nPercent", "nState", "strPainted",
+                                                         "nWidth", "nFontPixels");
 
     // A 200 x 36 cell: the track runs from x 8 to 162 (154 wide and its outline), the fill's
     // outline hides one column of it, the percent label sits right of the track.
-    QTest::newRow("half") << true << 50 << 1 << "track 8-162, blue 76, grey 0, label" << 200;
-    QTest::newRow("failed half") << true << 50 << 2 << "track 8-162, blue 0, grey 76, label" << 200;
-    QTest::newRow("full") << true << 100 << 0 << "track 8-162, blue 153, grey 0, label" << 200;
-    QTest::newRow("a third, truncated") << true << 33 << 1 << "track 8-162, blue 49, grey 0, label" << 200;
-    QTest::newRow("none") << true << 0 << 1 << "track 8-162, blue 0, grey 0, label" << 200;
-    QTest::newRow("not a progress cell") << false << 50 << 1 << "track -, blue 0, grey 0, no label" << 200;
+    QTest::newRow("half") << true << 50 << 1 << "track 8-162, blue 76, grey 0, label" << 200 << 10;
+    QTest::newRow("failed half") << true << 50 << 2 << "track 8-162, blue 0, grey 76, label" << 200 << 10;
+    QTest::newRow("full") << true << 100 << 0 << "track 8-162, blue 153, grey 0, label" << 200 << 10;
+    QTest::newRow("a third, truncated")
+        << true << 33 << 1 << "track 8-162, blue 49, grey 0, label" << 200 << 10;
+    QTest::newRow("none") << true << 0 << 1 << "track 8-162, blue 0, grey 0, label" << 200 << 10;
+    QTest::newRow("not a progress cell")
+        << false << 50 << 1 << "track -, blue 0, grey 0, no label" << 200 << 10;
     // Narrow cells: progress past half a pixel shows one pixel, half a pixel none.
-    QTest::newRow("half a pixel") << true << 1 << 1 << "track 8-58, blue 0, grey 0, label" << 96;
-    QTest::newRow("past half a pixel") << true << 1 << 1 << "track 8-63, blue 1, grey 0, label" << 101;
+    QTest::newRow("half a pixel") << true << 1 << 1 << "track 8-58, blue 0, grey 0, label" << 96 << 10;
+    QTest::newRow("past half a pixel") << true << 1 << 1 << "track 8-63, blue 1, grey 0, label" << 101 << 10;
+    // A font in which "100%" is wider than the label's least width: the label makes room.
+    QTest::newRow("full, large font")
+        << true << 100 << 0 << "track 8-123, blue 114, grey 0, label" << 200 << 24;
 }
 
 void tst_DownloadCells::progress()
@@ -87,6 +104,7 @@ void tst_DownloadCells::progress()
     QFETCH(int, nState);
     QFETCH(QString, strPainted);
     QFETCH(int, nWidth);
+    QFETCH(int, nFontPixels);
 
     QStandardItemModel model;
     auto* pItem = new QStandardItem();
@@ -101,6 +119,7 @@ void tst_DownloadCells::progress()
     image.fill(Qt::white);
     QStyleOptionViewItem option;
     option.rect = image.rect();
+    option.font.setPixelSize(nFontPixels);
     // The label takes the list's text colour (the skin's).
     option.palette.setColor(QPalette::Text, QColor(200, 30, 30));
     {
@@ -112,7 +131,8 @@ void tst_DownloadCells::progress()
     QString strTrack = QStringLiteral("-");
     int nTrackStart = -1;
     QMap<QRgb, int> mapCount;
-    bool bLabel = false;
+    int nInkLeft = image.width();
+    int nInkRight = -1;
     for (int nX = 0; nX < image.width(); ++nX) {
         const QRgb rgb = image.pixel(nX, 18);
         ++mapCount[rgb];
@@ -120,15 +140,24 @@ void tst_DownloadCells::progress()
             nTrackStart = nTrackStart < 0 ? nX : nTrackStart;
             strTrack = QStringLiteral("%1-%2").arg(nTrackStart).arg(nX);
         }
-        for (int nY = 0; nY < image.height() && nX > image.width() - 35; ++nY) {
-            bLabel = bLabel || image.pixel(nX, nY) == qRgb(200, 30, 30);
+        for (int nY = 0; nY < image.height(); ++nY) {
+            const QRgb ink = image.pixel(nX, nY);  // the label's colour, smoothed into the white
+            if (qRed(ink) - qGreen(ink) > 40) {
+                nInkLeft = qMin(nInkLeft, nX);
+                nInkRight = nX;
+            }
         }
     }
     const QString strFill = QStringLiteral("blue %1, grey %2")
                                 .arg(mapCount.value(qRgb(96, 175, 249)))
                                 .arg(mapCount.value(qRgb(191, 194, 197)));
-    QCOMPARE(QStringList({"track " + strTrack, strFill, bLabel ? "label" : "no label"}).join(", "),
-             strPainted);
+    // The label right of the track, and whole: its ink as wide as its text.
+    const int nText = QFontMetrics(option.font).horizontalAdvance(QString::number(nPercent) + '%');
+    const QString strLabel = nInkRight < 0                          ? QStringLiteral("no label")
+                             : nInkLeft <= nTrackStart + 8          ? QStringLiteral("label on the track")
+                             : nInkRight - nInkLeft + 1 < nText - 4 ? QStringLiteral("cut label")
+                                                                    : QStringLiteral("label");
+    QCOMPARE(QStringList({"track " + strTrack, strFill, strLabel}).join(", "), strPainted);
 }
 
 // Hovering cells 120 pixels wide: a text cut short shows the cell's tooltip or else the whole

@@ -8,10 +8,12 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QTranslator>
 
 #include <downloadengine/CPicDownloadManager.h>
 #include <downloadengine/CRecordDownloadManager.h>
@@ -25,6 +27,7 @@
 #include <memory>
 
 #include "CDoneTableModel.h"
+#include "CPicTableModel.h"
 #include "CRecordTableModel.h"
 #include "DataRows.h"
 #include "DownloadingWidgetProbe.h"
@@ -293,6 +296,92 @@ private slots:
             QString("btnRecordDownload btnDone btnDelete btnFolder tableDownloadingList btnRecordDownload"));
     }
 
+    void readableAtDefaultSize_data()
+    {
+        QTest::addColumn<QString>("strLanguage");
+        QTest::newRow("English") << "en";
+        QTest::newRow("German") << "de";
+    }
+
+    // At the window's default size, with the widest typical rows, every number, time and state
+    // shows whole in each list and every column is in sight; only names may be cut, in the middle.
+    void readableAtDefaultSize()
+    {
+        QFETCH(QString, strLanguage);
+        QTranslator translator;
+        QVERIFY(translator.load("DownloadApp_" + strLanguage, ":/DownloadApp/translations"));
+        QCoreApplication::installTranslator(&translator);
+        const QLocale before;
+        QLocale::setDefault(QLocale(strLanguage));
+        const auto restore = qScopeGuard([&] {
+            QCoreApplication::removeTranslator(&translator);
+            QLocale::setDefault(before);
+        });
+        restart();
+        m_pHost->resize(985, 735);
+        m_pHost->show();
+        m_pWindow->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_pHost.get()));
+
+        const qint64 nLargest = qint64(1023.9 * 1024 * 1024);
+        DownloadInfo record = probe::recordTask("Entrance_20261205_235959_channel_01.mp4", 0, 0, nLargest);
+        record.strChannelName = QStringLiteral("Entrance camera of the north gate");
+        record.strShopName = QStringLiteral("Shop 1024 at the central station");
+        record.stRecordFile.strBeginTime = "2026-12-05 08:00:00";
+        record.stRecordFile.strEndTime = "2026-12-05 23:59:59";
+        for (int i = 0; i < 7; ++i) {  // five run, two wait
+            emit m_pWindow->sgnAddDownloadTask(record);
+        }
+        auto& engine = CRecordDownloadManager::getInstance();
+        ScriptedEngine::setProgress(1, 1.0f, QStringLiteral("1023.9KB/s"));
+        emit engine.sgnBeginDecodeNotify(2);
+        emit engine.sgnDownloadStateNotify(3, false, ScriptedEngine::heldRecordInfo(3));
+        auto* pDownloading = child<QDownloadingWidget>("wgtDownloading");
+        pDownloading->onTimeOut();
+        DownloadPicInfo picture = probe::picTask("Entrance_20261205_235959_pictures.zip");
+        picture.strBeginTime = QStringLiteral("2026-12-05 08:00:00");
+        picture.strEndTime = QStringLiteral("2026-12-05 23:59:59");
+        emit m_pWindow->sgnAddPicDownloadTask(picture);
+        emit m_pWindow->sgnAddPicDownloadTask(picture);
+        pDownloading->onPicGetDownloadZipInfo(nLargest);
+        pDownloading->onPicDownloadProgress(100);
+        record.nStartDownloadTime = picture.nStartDownloadTime = QDateTime::currentSecsSinceEpoch() - 86399;
+        done()->onDownloadFinished(record);
+        done()->onPicDownloadFinished(picture);
+
+        using Rec = CRecordTableModel;
+        using Pic = CPicTableModel;
+        // The list's button, its table, the columns shown whole, those where an icon may stand for
+        // the text (the record list has three names to show as well).
+        const QList<std::tuple<const char*, const char*, QList<int>, QList<int>>> listLists = {
+            {"btnRecordDownloading",
+             "tableDownloadingList",
+             {Rec::ColumnBeginTime, Rec::ColumnEndTime, Rec::ColumnFileSize, Rec::ColumnSpeed,
+              Rec::ColumnStatus},
+             {Rec::ColumnStatus}},
+            {"btnPictureDownloading",
+             "tablePicDownloadingList",
+             {Pic::ColumnBeginTime, Pic::ColumnEndTime, Pic::ColumnFileSize, Pic::ColumnSpeed,
+              Pic::ColumnStatus},
+             {}},
+            {"btnDone",
+             nullptr,
+             {Done::ColumnBeginTime, Done::ColumnEndTime, Done::ColumnFileSize, Done::ColumnDoneTime},
+             {}}};
+        QStringList listCut;
+        for (const auto& list : listLists) {
+            child<QAbstractButton>(std::get<0>(list))->click();
+            auto* pView = std::get<1>(list) ? child<ORBGUI::OrbTableView>(std::get<1>(list))
+                                            : done()->findChild<ORBGUI::OrbTableView*>();
+            QVERIFY(pView->isVisible() && pView->model()->rowCount() >= 2);
+            QCoreApplication::processEvents();
+            listCut << probe::cutCells(*pView, std::get<2>(list), std::get<3>(list));
+            // Names are cut in the middle: their start and extension stay.
+            QCOMPARE(pView->textElideMode(), Qt::ElideMiddle);
+        }
+        QCOMPARE(listCut.join("; "), QString());
+    }
+
     void counts_data()
     {
         datarows::columns<QList<int>, QStringList, QString>("listCounts", "listFromPage", "strCounts");
@@ -454,8 +543,7 @@ private slots:
     {
         datarows::columns<int, int, qint64, QString>("nSourceKind", "nDownloadMode", "nFileSize", "strRow");
 
-        const QString strRecord =
-            QStringLiteral("r|Channel of r|Shop of r|2024-03-01 08:00:00|2024-03-01 09:00:00|");
+        const QString strRecord = QStringLiteral("r|Channel of r|Shop of r|2024-03-01 08:00:00|09:00:00|");
         QTest::newRow("record") << 0 << 0 << qint64(1536) << strRecord + "1.5KB";
         QTest::newRow("no size reported") << 0 << 0 << qint64(0) << strRecord + "unknown size";
         QTest::newRow("kind 2, mode 0") << 2 << 0 << qint64(5000) << strRecord + "unknown size";
@@ -463,8 +551,7 @@ private slots:
         QTest::newRow("kind 23, mode 2") << 23 << 2 << qint64(5000) << strRecord + "unknown size";
         QTest::newRow("kind 23, mode 1") << 23 << 1 << qint64(5000) << strRecord + "4.9KB";
         // A picture package always has a size, even 0, and no channel or shop.
-        QTest::newRow("picture") << -1 << 0 << qint64(0)
-                                 << "p|--|--|2024-03-01 08:00:00|2024-03-01 09:00:00|0B";
+        QTest::newRow("picture") << -1 << 0 << qint64(0) << "p|--|--|2024-03-01 08:00:00|09:00:00|0B";
     }
 
     void doneRows()
