@@ -308,11 +308,20 @@ bool CDownloadByPublicUrl::makeRoom(const QJsonArray& arrTasks)
 
 void CDownloadByPublicUrl::addDownloadTasksByPublicUrl(const QJsonObject& params)
 {
-    if (m_pNetworkManager == nullptr || !params.contains(QStringLiteral("downloadTasks"))) {
+    if (m_pNetworkManager == nullptr) {
+        return;
+    }
+    if (!params.value(QStringLiteral("downloadTasks")).isArray()) {
+        ncl::NPrintLog::instance()->Log(kLogFile, __LINE__,
+                                        "CDownloadByPublicUrl::addDownloadTasksByPublicUrl", "", 6,
+                                        "refused a request without a list of downloadTasks");
         return;
     }
     const QString strFolder = downloadFolder();
     if (strFolder.isEmpty() || (!QDir(strFolder).exists() && !QDir().mkpath(strFolder))) {
+        ncl::NPrintLog::instance()->Log(
+            kLogFile, __LINE__, "CDownloadByPublicUrl::addDownloadTasksByPublicUrl", "", 6,
+            "refused a request: the download folder [%s] cannot be made", qUtf8Printable(strFolder));
         return;
     }
     const QJsonArray arrTasks = params.value(QStringLiteral("downloadTasks")).toArray();

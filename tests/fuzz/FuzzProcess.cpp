@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     new QApplication(nArgc, argv);
     // Skin paths are relative to the working folder; the skin sits beside the binaries.
     QDir::setCurrent(QCoreApplication::applicationDirPath());
-    // Names go to a proxy where nothing listens (loopback addresses go straight, and are refused).
+    // The web view's requests go to a proxy where nothing listens; libcurl takes no proxy.
     QNetworkProxy::setApplicationProxy(
         QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 9));
     // A pointer that outlives exit: the leak check at exit does not count it.

@@ -470,6 +470,9 @@ private slots:
                            request("getDownloadTasksByPublicUrlStatus", R"({"downloadTasks":["t-1"]})")}
             << QStringList{"page responseDownloadTasksByPublicUrlStatus t-1"}
             << QStringList{"6 rejected address [ftp:a.bin] of task [t-1]: not an http or https address"};
+        QTest::newRow("add without a list")
+            << QStringList{request("AddDownloadTasksByPublicUrl")} << listNone
+            << QStringList{"6 refused a request without a list of downloadTasks"};
         QTest::newRow("log-out") << QStringList{request("NotifyLoginOut")}
                                  << QStringList{"main notifyWebLoginOut"} << listNone;
         QTest::newRow("unknown or miscased")
