@@ -69,12 +69,18 @@ void CDownloadCenterMgr::initWidget(QWidget* parent)
     }
 }
 
-void CDownloadCenterMgr::setProductInfo(QString& productName)
+void CDownloadCenterMgr::setProductInfo(const QString& productName)
 {
     Q_D(CDownloadCenterMgr);
     if (QDownloadCenter* pWindow = d->window("CDownloadCenterMgr::setProductInfo")) {
-        pWindow->setProductInfo(productName);
+        QString strName = productName;
+        pWindow->setProductInfo(strName);
     }
+}
+
+void CDownloadCenterMgr::setProductInfo(QString& productName)
+{
+    setProductInfo(static_cast<const QString&>(productName));
 }
 
 void CDownloadCenterMgr::addDownloadTask(const DownloadInfo& task)

@@ -14,29 +14,54 @@ class CDownloadCenterMgrPrivate;
 
 // The download centre as the client's other modules see it: they embed it in a widget, name the
 // product, hand in record and picture tasks and clear its lists. Every call goes to the one
-// download centre window, and does nothing once that window is gone.
+// download centre window, and does nothing but log once that window is gone.
+//
+// Thread: the GUI thread only, for every call. instance() builds widgets; its lock guards against
+// a call back into instance() while the window is being built, not against other threads.
+// Signals: none; what happens to a task shows in the window and in the host's notices.
+// Bad input: nothing a caller passes ends the process; see each call.
 class DOWNLOADAPP_EXPORT CDownloadCenterMgr : public QObject
 {
     Q_OBJECT
 
 public:
-    // Creates the facade, and with it the (hidden, not yet embedded) window, on first use.
+    // Creates the facade, and with it the window (hidden, not yet embedded), on first use; the
+    // window restores the stored lists and starts their transfers once it is first painted. The
+    // facade and the window belong to the module: never delete them, call destroyInstance().
     static CDownloadCenterMgr& instance();
-    // Shuts the window down (its running tasks are stopped, each stop running the event loop
-    // for a moment; the calls that arrive meanwhile do nothing but log), then deletes it and the
-    // facade; the next instance() starts from nothing.
+    // Log-out through the facade: shuts the window down, then deletes it and the facade. Blocks
+    // for the stop waits of the running recordings (up to 100 ms each, running the event loop
+    // meanwhile; calls that arrive then do nothing but log). The next instance() starts from
+    // nothing. Safe to call when nothing was built, and twice.
     static void destroyInstance();
 
     ~CDownloadCenterMgr() override;
 
+    // True once initWidget has embedded the window.
     bool isInited();
-    // Embeds the window in parent the first time; later calls do nothing.
+    // Embeds the window in parent the first time (it becomes parent's child, covers it and
+    // follows its size; it is hidden until the host shows it). Later calls, and a null parent,
+    // do nothing but log. If parent is deleted first, the window goes with it, dropping its tasks
+    // from the engine where they stand; what is stored stays for the next start.
     void initWidget(QWidget* parent);
+    // The product's name, shown as the title of the lists' third column ("ProductName" in the
+    // translations). The non-const form is kept for clients built against it; it does not change
+    // the string.
+    void setProductInfo(const QString& productName);
     void setProductInfo(QString& productName);
+    // Queues a record download; the engine completes the record (file name, path, size). A task
+    // that needs disk space while the disk is too full is not added: the user is told in a modal
+    // box (the event loop runs while it is open). The module reads strFileName, strChannelName,
+    // strShopName, strDeviceId (device deletion), nSourceKind and nDownloadMode (whether the size
+    // is known, whether 2x and 4x are offered) and stRecordFile's times and size; the rest goes
+    // to the engine as it is. Empty fields show as empty cells.
     void addDownloadTask(const DownloadInfo& task);
-    // Takes the record by value: the caller's record is never touched.
+    // Queues a picture package and shows strNotifyText (or a default text) as a notice. Takes the
+    // record by value: the caller's record is never touched.
     void addPicDownloadTask(DownloadPicInfo taskInfo);
-    // Empties the downloading and finished lists.
+    // Empties the downloading and finished lists at once, without questions: their tasks are
+    // dropped from the engine (partial files stay on disk) and nothing of them is stored any
+    // more, so nothing comes back at the next start.
     void clearDownloadData();
 
 protected:

@@ -329,8 +329,7 @@ private slots:
         m_pHost->show();
         windows().at(0)->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_pHost.get()));
-        QString strProduct = "Acme";
-        facade.setProductInfo(strProduct);
+        facade.setProductInfo(QStringLiteral("Acme"));
         facade.addDownloadTask(probe::recordTask("a.mp4"));
         emit CRecordDownloadManager::getInstance().sgnDownloadStateNotify(1, true,
                                                                           ScriptedEngine::heldRecordInfo(1));
