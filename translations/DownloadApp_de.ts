@@ -129,7 +129,7 @@
     </message>
     <message>
         <source>unkown size</source>
-        <translation>Größe unbekannt</translation>
+        <translation>unbekannt</translation>
     </message>
     <message>
         <source>no record selected!</source>
@@ -272,7 +272,7 @@
     </message>
     <message>
         <source>unkown size</source>
-        <translation>Größe unbekannt</translation>
+        <translation>unbekannt</translation>
     </message>
     <message>
         <source>delete</source>
