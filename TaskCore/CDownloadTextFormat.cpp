@@ -57,7 +57,8 @@ QString CDownloadTextFormat::endTimeText(const QString& strBegin, const QString&
 {
     // "yyyy-MM-dd hh:mm:ss": the date is what comes before the blank.
     const int nDateEnd = strBegin.indexOf(QLatin1Char(' '));
-    return nDateEnd > 0 && strEnd.size() > nDateEnd + 1 && strEnd.startsWith(strBegin.leftRef(nDateEnd + 1))
+    return nDateEnd > 0 && strEnd.size() > nDateEnd + 1 &&
+                   strEnd.startsWith(QStringView(strBegin).left(nDateEnd + 1))
                ? strEnd.mid(nDateEnd + 1)
                : strEnd;
 }
