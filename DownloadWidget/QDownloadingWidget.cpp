@@ -138,6 +138,7 @@ void QDownloadingWidget::initTableViews()
     };
     // The record list has three names to show as well: its states are icons, each with its text
     // as tooltip and for screen readers, unless the user widens the column.
+    // The kit keeps 4 pixels before a cell's icons and 4 between an icon and the text.
     const int nIconRoom = CTaskIcons::kIconSide + 8;
     auto hashRecordFits =
         CSkinStyle::timeAndSizeFits(RecordColumn::ColumnBeginTime, RecordColumn::ColumnEndTime,
@@ -147,9 +148,11 @@ void QDownloadingWidget::initTableViews()
     auto hashPictureFits = CSkinStyle::timeAndSizeFits(PicColumn::ColumnBeginTime, PicColumn::ColumnEndTime,
                                                        PicColumn::ColumnFileSize, QString());
     hashPictureFits.insert(PicColumn::ColumnSpeed, {{CSkinStyle::widestSpeed()}});
-    hashPictureFits.insert(
-        PicColumn::ColumnStatus,
-        {{QObject::tr("Downloading"), QObject::tr("Waiting"), QObject::tr("Failed")}, nIconRoom});
+    hashPictureFits.insert(PicColumn::ColumnStatus,
+                           {{CTaskTableModel::statusText(CTaskTypes::Downloading, false),
+                             CTaskTableModel::statusText(CTaskTypes::Waiting, false),
+                             CTaskTableModel::statusText(CTaskTypes::Failed, false)},
+                            nIconRoom});
     setUp(ui->tableDownloadingList, m_pRecords->model(), "DownloadCenter/RecordColumns",
           SLOT(onPixmapItemClicked(const QModelIndex&, ORBGUI::struTreeViewData::OrbItemDataRole)),
           hashRecordFits);

@@ -193,10 +193,7 @@ QVariant CTaskTableModel::statusCell(CTaskTypes::State eState, bool bDecoding, b
 {
     switch (nRole) {
         case Qt::DisplayRole:
-            return eState == CTaskTypes::Failed    ? QObject::tr("Failed")
-                   : eState == CTaskTypes::Waiting ? QObject::tr("Waiting")
-                   : bDecoding                     ? QObject::tr("Decoding")
-                                                   : QObject::tr("Downloading");
+            return statusText(eState, bDecoding);
         case Qt::UserRole:
             return eState;
         case Role::PixmapRole0:
@@ -210,6 +207,14 @@ QVariant CTaskTableModel::statusCell(CTaskTypes::State eState, bool bDecoding, b
         default:
             return QVariant();
     }
+}
+
+QString CTaskTableModel::statusText(CTaskTypes::State eState, bool bDecoding)
+{
+    return eState == CTaskTypes::Failed    ? QObject::tr("Failed")
+           : eState == CTaskTypes::Waiting ? QObject::tr("Waiting")
+           : bDecoding                     ? QObject::tr("Decoding")
+                                           : QObject::tr("Downloading");
 }
 
 QVariant CTaskTableModel::removeOrRetryIcon(bool bRetry, const char* szRetryTip, int nRole) const

@@ -45,6 +45,9 @@ public:
     bool setHeaderData(int nSection, Qt::Orientation eOrientation, const QVariant& value,
                        int nRole = Qt::EditRole) override;
 
+    // A Status cell's text: the state, a running task that decodes saying so.
+    static QString statusText(CTaskTypes::State eState, bool bDecoding);
+
     // The skin whose images the icons show; a change repaints them.
     void setSkin(const QString& strSkin);
     int operateColumn() const { return m_vecSections.size() - 1; }
