@@ -51,10 +51,9 @@ bool CSimKnobs::answerEarly(const httplib::Request& request, httplib::Response& 
 {
     if (nRedirects > 0) {
         httplib::Params params = request.params;
+        // The last hop says 0, so that a device's own redirect knob does not start over there.
         params.erase("redirect");
-        if (nRedirects > 1) {
-            params.emplace("redirect", std::to_string(nRedirects - 1));
-        }
+        params.emplace("redirect", std::to_string(nRedirects - 1));
         // The server hands the path over decoded; a Location header needs it encoded again.
         const std::string strPath =
             QByteArray::fromStdString(request.path).toPercentEncoding("/").toStdString();

@@ -7,7 +7,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QUrl>
-#include <QWidget>
 
 namespace {
 

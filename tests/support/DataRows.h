@@ -34,4 +34,11 @@ void row(const char* pTag, const T&... values)
     (QTest::newRow(pTag) << ... << cell(values));
 }
 
+// The columns of a table of event scripts (see EventScript.h): the events, then the rows and the
+// engine calls they leave.
+inline void eventColumns()
+{
+    columns<QString, QString, QString>("strEvents", "strRows", "strCalls");
+}
+
 }  // namespace datarows

@@ -7,7 +7,6 @@
 #include <QList>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QStandardItemModel>
 #include <QString>
 #include <QStringList>
 #include <QStyle>
@@ -16,10 +15,6 @@
 
 #include <downloadengine/DownloadInfo.h>
 #include <hostservices/ClientSettings.h>
-#include <orbgui/ItemPixmapValue.h>
-#include <orbgui/OrbItemDataRole.h>
-#include <orbgui/OrbPushButton.h>
-#include <orbgui/OrbSkin.h>
 #include <orbgui/OrbTableView.h>
 #include <orbgui/OrbTableViewItemDelegateSvg.h>
 

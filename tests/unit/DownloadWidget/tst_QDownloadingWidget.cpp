@@ -12,11 +12,8 @@
 #include <QMenu>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTimer>
 #include <QToolTip>
 
-#include <downloadengine/CPicDownloadManager.h>
-#include <downloadengine/CRecordDownloadManager.h>
 #include <hostservices/CConfig.h>
 #include <orbgui/ItemPixmapValue.h>
 #include <orbgui/OrbMessageBox.h>
@@ -55,26 +52,12 @@ QString image(const QModelIndex& index, int nRole)
 
 }  // namespace
 
+using datarows::row;
+
 // The "Downloading" page against the scripted engine. Most tests are tables of events as the
 // user, the engine and the window cause them ("+3": three record tasks come; "fail2": the engine
 // reports task 2 failed; "x2 ok press": the user checks task 2, presses Delete and confirms), and
 // of what can be seen afterwards: the rows ("1D 2W 3F", see probe::rows) and the engine calls.
-// The columns of the tables check() runs, and a row of them.
-static void addColumns()
-{
-    datarows::columns<QString, QString, QString>("strEvents", "strRows", "strCalls");
-}
-
-static void row(const char* szName, const QString& strEvents, const QString& strRows, const QString& strCalls)
-{
-    QTest::newRow(szName) << strEvents << strRows << strCalls;
-}
-
-static void look(const char* szName, const QString& strEvents, int nTask, const QString& strLook)
-{
-    QTest::newRow(szName) << strEvents << nTask << strLook;
-}
-
 class tst_QDownloadingWidget : public QObject
 {
     Q_OBJECT
@@ -185,7 +168,7 @@ private slots:
 
     void recordRoad_data()
     {
-        addColumns();
+        datarows::eventColumns();
         row("disk full", "disk=0 | ok +1", "", "");
         row("disk full, kind 2", "disk=0 kind=2 | +1", "1D", "start(1)");
         row("disk full, kind 23", "disk=0 kind=23 | +1", "1D", "start(1)");
@@ -194,7 +177,7 @@ private slots:
 
     void removal_data()
     {
-        addColumns();
+        datarows::eventColumns();
         // Checked: 1 waiting, 2 started and listed, 3 failed, 4 started and not listed.
         row("checked rows", "mixed listed=1,2,3,5 | x1 x2 x3 x4 ok press", "4D 5D",
             "destroy(1) gone(2) destroy(3) start(5)");
@@ -252,7 +235,7 @@ private slots:
 
     void rowsMoveWhileAsked_data()
     {
-        addColumns();
+        datarows::eventColumns();
         // A row is clicked or checked; while the question is open the engine reports on rows above
         // it, or a click queued before the box opened arrives. Exactly the tasks chosen go.
         row("last row, one above done", "+5 | ok{done4} del5", "1D 2D 3D", "done(4) gone(5)");
@@ -292,7 +275,7 @@ private slots:
 
     void pictures_data()
     {
-        addColumns();
+        datarows::eventColumns();
         row("icon, running", "*3 perr | ok pdel2", "/ 1F 3D", "pic.remove(2,true) pic.start(3)");
         row("icon, engine keeps it", "*3 perr pr2=0 | ok pdel2", "/ 1F 2D 3W", "pic.remove(2,true)");
         row("icon, declined", "*3 perr | cancel pdel2", "/ 1F 2D 3W", "");
@@ -307,7 +290,7 @@ private slots:
 
     void restart_data()
     {
-        addColumns();
+        datarows::eventColumns();
         // The order stays; what ran or waited queues again, five at a time; failed ones wait.
         row("removed, finished, cleared", "+4 x2 ok press done3 *2 pdel2 | restart", "1D 2D / 1D",
             "start(1) start(2) pic.start(1)");
@@ -342,34 +325,34 @@ private slots:
         // Size, status text and icon, speed, percent, continue (again) and speed icons.
         QTest::addColumn<QString>("strLook");
 
-        look("waiting", "slot=0 +1", 1, "1.5KB|Waiting|waiting|--|0||1x_normal");
-        look("ticked", "+1 p1=0.5 tick", 1, "1.5KB|Downloading|downloading|7KB/s|50||1x_normal");
-        look("truncated", "+1 p1=0.999 tick", 1, "1.5KB|Downloading|downloading|7KB/s|99||1x_normal");
-        look("negative", "+1 p1=-0.5 tick", 1, "1.5KB|Downloading|downloading|7KB/s|0||1x_normal");
-        look("bytes, kind 22", "size=1000 kind=22 +1", 1, "1000B|Downloading|downloading|--|0||1x_normal");
-        look("GB, mode 1", "size=1073741824 mode=1 +1", 1, "1.000GB|Downloading|downloading|--|0||");
-        look("no size", "size=0 +1", 1, "unkown size|Downloading|downloading|--|0||1x_normal");
-        look("kind 2", "kind=2 +1", 1, "unkown size|Downloading|downloading|--|0||");
-        look("kind 2, mode 2", "kind=2 mode=2 +1", 1, "1.5KB|Downloading|downloading|--|0||");
-        look("failed", "+1 p1=0.42 tick fail1", 1, "1.5KB|Failed|failed|--|42|n|");
-        look("failed, restarted", "+1 p1=0.42 tick fail1 restart", 1, "1.5KB|Failed|failed|--|42|n|");
-        look("running, restarted", "+1 p1=0.5 tick restart", 1,
-             "1.5KB|Downloading|downloading|--|50||1x_normal");
-        look("continued", "+1 p1=0.42 tick fail1 cont1", 1, "1.5KB|Downloading|downloading|--|0||1x_normal");
-        look("continued, waiting", "+7 fail2 cont2", 2, "1.5KB|Waiting|waiting|--|0||");
-        look("start refused", "slot=0 +1 s1=-1 slot= +1", 1, "1.5KB|Failed|failed.png|--|0||1x_normal");
-        look("speed 4x", "+1 speed1 speed1", 1, "1.5KB|Downloading|downloading|--|0||4x_normal");
-        look("speed 4x from the menu", "+1 menu1=4x", 1, "1.5KB|Downloading|downloading|--|0||4x_normal");
-        look("speed refused", "+1 speed1 v=-1 speed1", 1, "1.5KB|Downloading|downloading|--|0||2x_normal");
-        look("decoding", "+2 speed1 decode1", 1, "1.5KB|Decoding|downloading|--|0||");
-        look("decoding, ticked", "+1 decode1 p1=0.9 tick", 1, "1.5KB|Decoding|downloading|7KB/s|90||");
-        look("decoding another", "+2 decode1", 2, "1.5KB|Downloading|downloading|--|0||1x_normal");
-        look("picture waiting", "*2", -2, "--|Waiting|waiting|--|0||");
-        look("picture ticked", "*1 pp=150 pzip=1536 bytes=2048 tick", -1,
-             "1.5KB|Downloading|downloading|2.0KB/s|150||");
-        look("picture failed", "*2 pp=37 bytes=500 tick perr", -1, "--|Failed|failed|--|37|n|");
-        look("picture again", "*2 pp=60 perr pagain1", -1, "--|Waiting|waiting|--|0||");
-        look("picture refused", "pbusy=1 *1 pbusy= ps1=0 perr", -1, "--|Failed|failed|--|0|n|");
+        row("waiting", "slot=0 +1", 1, "1.5KB|Waiting|waiting|--|0||1x_normal");
+        row("ticked", "+1 p1=0.5 tick", 1, "1.5KB|Downloading|downloading|7KB/s|50||1x_normal");
+        row("truncated", "+1 p1=0.999 tick", 1, "1.5KB|Downloading|downloading|7KB/s|99||1x_normal");
+        row("negative", "+1 p1=-0.5 tick", 1, "1.5KB|Downloading|downloading|7KB/s|0||1x_normal");
+        row("bytes, kind 22", "size=1000 kind=22 +1", 1, "1000B|Downloading|downloading|--|0||1x_normal");
+        row("GB, mode 1", "size=1073741824 mode=1 +1", 1, "1.000GB|Downloading|downloading|--|0||");
+        row("no size", "size=0 +1", 1, "unkown size|Downloading|downloading|--|0||1x_normal");
+        row("kind 2", "kind=2 +1", 1, "unkown size|Downloading|downloading|--|0||");
+        row("kind 2, mode 2", "kind=2 mode=2 +1", 1, "1.5KB|Downloading|downloading|--|0||");
+        row("failed", "+1 p1=0.42 tick fail1", 1, "1.5KB|Failed|failed|--|42|n|");
+        row("failed, restarted", "+1 p1=0.42 tick fail1 restart", 1, "1.5KB|Failed|failed|--|42|n|");
+        row("running, restarted", "+1 p1=0.5 tick restart", 1,
+            "1.5KB|Downloading|downloading|--|50||1x_normal");
+        row("continued", "+1 p1=0.42 tick fail1 cont1", 1, "1.5KB|Downloading|downloading|--|0||1x_normal");
+        row("continued, waiting", "+7 fail2 cont2", 2, "1.5KB|Waiting|waiting|--|0||");
+        row("start refused", "slot=0 +1 s1=-1 slot= +1", 1, "1.5KB|Failed|failed.png|--|0||1x_normal");
+        row("speed 4x", "+1 speed1 speed1", 1, "1.5KB|Downloading|downloading|--|0||4x_normal");
+        row("speed 4x from the menu", "+1 menu1=4x", 1, "1.5KB|Downloading|downloading|--|0||4x_normal");
+        row("speed refused", "+1 speed1 v=-1 speed1", 1, "1.5KB|Downloading|downloading|--|0||2x_normal");
+        row("decoding", "+2 speed1 decode1", 1, "1.5KB|Decoding|downloading|--|0||");
+        row("decoding, ticked", "+1 decode1 p1=0.9 tick", 1, "1.5KB|Decoding|downloading|7KB/s|90||");
+        row("decoding another", "+2 decode1", 2, "1.5KB|Downloading|downloading|--|0||1x_normal");
+        row("picture waiting", "*2", -2, "--|Waiting|waiting|--|0||");
+        row("picture ticked", "*1 pp=150 pzip=1536 bytes=2048 tick", -1,
+            "1.5KB|Downloading|downloading|2.0KB/s|150||");
+        row("picture failed", "*2 pp=37 bytes=500 tick perr", -1, "--|Failed|failed|--|37|n|");
+        row("picture again", "*2 pp=60 perr pagain1", -1, "--|Waiting|waiting|--|0||");
+        row("picture refused", "pbusy=1 *1 pbusy= ps1=0 perr", -1, "--|Failed|failed|--|0|n|");
     }
 
     void rowLooks()
@@ -414,7 +397,6 @@ private slots:
     {
         // strTip: of task 1's Speed cell, from the speed of the last ticks
         datarows::columns<QString, QString>("strEvents", "strTip");
-        using datarows::row;
         row("one tick", "+1 p1=0.25 tick", "--");
         row("seconds", "+1 p1=0.25 tick p1=0.5 tick", "less than a minute left");
         row("minutes", "+1 p1=0.001 tick p1=0.002 tick", "about 17 min left");
@@ -509,7 +491,6 @@ private slots:
     {
         // strSpoken: task 1's row: its check box (the whole row), its icons
         datarows::columns<QString, QString>("strEvents", "strSpoken");
-        using datarows::row;
         const QString strRecord =
             "r.mp4 1, Channel of r.mp4, Shop of r.mp4, 2024-03-01 08:00:00, 2024-03-01 09:00:00, 1.5KB, ";
         row("downloading", "+1 p1=0.52 tick",
@@ -542,7 +523,6 @@ private slots:
     {
         // strByIcon: with the icons and check boxes; strByMenu: the same through the row's menu or keys
         datarows::columns<QString, QString, QString>("strBefore", "strByIcon", "strByMenu");
-        using datarows::row;
         row("delete", "+2", "ok del1", "ok menu1=delete");
         row("continue", "+2 fail1", "cont1", "menu1=Contiue-download");
         row("speed", "+1", "speed1", "menu1=2x");

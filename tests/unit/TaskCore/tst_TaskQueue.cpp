@@ -21,6 +21,8 @@
 #include "ScriptedEngine.h"
 #include "TableRows.h"
 
+using datarows::row;
+
 // The queues of the task core on their own, against the scripted engine: tables of events (see
 // EventScript; here "+3" adds three record tasks, "*2" two picture packages, "cont2", "speed2",
 // "pagain2" and "pdel2" act on a task as its icon would once confirmed) and what follows: the
@@ -120,7 +122,7 @@ private slots:
 
     void records_data()
     {
-        addColumns();
+        datarows::eventColumns();
         row("five slots", "| +6", "1D 2D 3D 4D 5D 6W", "start(1) start(2) start(3) start(4) start(5)");
         row("a slot freed", "+6 | done3", "1D 2D 4D 5D 6D", "done(3) start(6)");
         row("no free slot", "slot=0 +3 slot= s1=-2 s2=-2 | +1", "1W 2W 3D 4W", "start(1) start(2) start(3)");
@@ -149,7 +151,7 @@ private slots:
 
     void pictures_data()
     {
-        addColumns();
+        datarows::eventColumns();
         row("one at a time", "| *3", "/ 1D 2W 3W", "pic.start(1)");
         row("done", "*3 pzip=1536 | pdone", "/ 2D 3W", "pic.remove(1,false) pic.start(2) => p1.zip:1536");
         row("package size", "*2 | pzip=1536 pzip=3221225472", "/ 1D 2W",
@@ -171,7 +173,7 @@ private slots:
 
     void restart_data()
     {
-        addColumns();
+        datarows::eventColumns();
         // The order stays; what ran or waited queues again, five at a time; failed ones wait.
         row("running and waiting", "+7 fail3 | restart", "1D 2D 3F 4D 5D 6D 7W",
             "start(1) start(2) start(4) start(5) start(6)");
@@ -189,16 +191,6 @@ private slots:
     }
 
 private:
-    static void addColumns()
-    {
-        datarows::columns<QString, QString, QString>("strEvents", "strRows", "strCalls");
-    }
-    static void row(const char* szName, const QString& strEvents, const QString& strRows,
-                    const QString& strCalls)
-    {
-        QTest::newRow(szName) << strEvents << strRows << strCalls;
-    }
-
     // Both lists on the engine and the history, as the downloading page has them, each model
     // under Qt's own checks.
     void open()

@@ -10,7 +10,6 @@
 #include <orbgui/OrbSingleton.h>
 
 #include <QDesktopServices>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QPointer>
