@@ -12,13 +12,13 @@
 //   (may be null) and keeps parent (not owned) as the widget the window will cover. Builds no
 //   window yet; the first notification or facade call that needs one does.
 // - onNotify(notification): reads strName and strJson only; text that is not JSON counts as {}.
-//   NotifySwitchMoudle and switchToSubMenu show or hide the window, notifyDownloadingFileNum sets
-//   the file tab's badge, AddDownloadTasksByPublicUrl hands jobs to the file tab, NotifyDeviceStatus
-//   with "event":"delete" removes a device's started and failed tasks, NotifyLoginOut logs out
-//   (the window and the facade go; blocks for the stop waits, running the event loop). Other
-//   names are not subscribed and are ignored.
+//   NotifySwitchMoudle and switchToSubMenu show or hide the window (shown only in parent),
+//   notifyDownloadingFileNum sets the file tab's badge, AddDownloadTasksByPublicUrl hands jobs to
+//   the file tab, NotifyDeviceStatus with "event":"delete" removes a device's started and failed
+//   recordings, NotifyLoginOut logs out (the window and the facade go; blocks for the stop
+//   waits, running the event loop). Other names are not subscribed and are ignored.
 // - uninitPlugin(): the same log-out; the host need not call CDownloadCenterMgr::destroyInstance()
-//   as well, though doing so is harmless. Call it while the event loop and parent still exist.
+//   as well, though doing so is harmless. Call it while the QApplication and parent still exist.
 class DownloadAppPlugin : public AppPlugin::IAppPlugin
 {
 };

@@ -8,9 +8,11 @@ set(problems "")
 
 # --- settings keys
 file(READ "${ROOT}/docs/settings.md" settings_doc)
-# List items must not hold ";" or "[": CMake would split or join them.
+# List items must not hold ";", "[" or "]": CMake would split or join them (a lone "]", as in a
+# link, joins every row after it into one).
 string(REPLACE ";" "," settings_doc "${settings_doc}")
 string(REPLACE "[" "(" settings_doc "${settings_doc}")
+string(REPLACE "]" ")" settings_doc "${settings_doc}")
 string(REGEX MATCHALL "\n\\|[^\n]*" table_rows "${settings_doc}")
 file(GLOB_RECURSE sources "${ROOT}/platform/*.cpp" "${ROOT}/DownloadWidget/*.cpp" "${ROOT}/TaskCore/*.cpp"
      "${ROOT}/plugin/*.cpp" "${ROOT}/WebDownloadCenter/*.cpp")

@@ -11,27 +11,27 @@
 struct RecordFileInfo
 {
     std::string strFileId;      // the device's identifier of the recording
-    std::string strBeginTime;   // begin of the recorded range, shown as is
-    std::string strEndTime;     // end of the recorded range, shown as is
+    std::string strBeginTime;   // begin of the recorded range ("yyyy-MM-dd hh:mm:ss"), shown as is
+    std::string strEndTime;     // end of the recorded range; shown without its date on the begin's day
     std::string strStreamType;  // main or sub stream
     std::string strFormat;      // container format on the device
     qint64 nFileSize = 0;       // bytes; 0 when unknown
-    std::string strChecksum;    // hex digest of the finished file, filled by the engine
+    std::string strChecksum;    // SHA-256 of the finished file (hex), filled by the engine
 };
 
 // A record download task: one channel of one device for a time range.
 struct DownloadInfo
 {
-    int nDownloadMode = 0;
-    QString strChannelName;
-    QString strShopName;
-    QString strDeviceId;
-    QString strFileName;
+    int nDownloadMode = 0;          // with nSourceKind: 2x and 4x only in mode 0 of kinds 0 and 22
+    QString strChannelName;         // shown in the Channel column
+    QString strShopName;            // shown in the product column
+    QString strDeviceId;            // a deleted device takes its started and failed tasks
+    QString strFileName;            // name asked for; the engine makes it safe and free
     QString strFilePath;            // target file, completed by the engine
-    QString strSourceUrl;           // where the engine fetches the recording
+    QString strSourceUrl;           // where the engine fetches the recording (http or https)
     QString strChannelId;           // channel number on the device
-    qint64 nStartDownloadTime = 0;  // seconds since 1970
-    int nSourceKind = 0;
+    qint64 nStartDownloadTime = 0;  // seconds since 1970, set by the engine when the task is added
+    int nSourceKind = 0;            // kinds 2 and 23: no disk-space check, size unknown in some modes
     RecordFileInfo stRecordFile;
     QVector<qint64> vecSegmentOffsets;  // byte offsets of the recording's segments
 };
@@ -43,11 +43,11 @@ struct DownloadPicInfo
     QString strChannelId;
     QString strBeginTime;
     QString strEndTime;
-    QString strFileName;
-    QString strSourceUrl;  // where the engine fetches the package
-    bool bOverwrite = false;
-    qint64 nFileSize = 0;           // bytes
-    qint64 nStartDownloadTime = 0;  // seconds since 1970
+    QString strFileName;            // name asked for; the engine makes it safe (and free, unless bOverwrite)
+    QString strSourceUrl;           // where the engine fetches the package (http or https)
+    bool bOverwrite = false;        // the finished package replaces a file of its name
+    qint64 nFileSize = 0;           // bytes; the engine sets it once the package's size is known
+    qint64 nStartDownloadTime = 0;  // seconds since 1970; the engine sets it at the first start if 0
     QString strNotifyText;          // shown when the task is added; empty for the default text
     int nPictureCount = 0;
 };
