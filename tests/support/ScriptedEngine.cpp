@@ -57,11 +57,6 @@ void ScriptedEngine::reset()
     }
 }
 
-QStringList ScriptedEngine::allCalls(const QSet<QString>& setNames)
-{
-    return filterCalls(s_listAllCalls, setNames);
-}
-
 void ScriptedEngine::clearCalls()
 {
     for (ScriptedEngine* pScript : {&record(), &pic()}) {

@@ -62,8 +62,6 @@ public:
     static void reset();
     // Both managers' calls in call order, prefixed "rec." / "pic.".
     static QStringList allCalls() { return s_listAllCalls; }
-    // The combined calls whose prefixed name ("rec.startDownload") is in setNames.
-    static QStringList allCalls(const QSet<QString>& setNames);
     // Forgets the calls recorded so far; answers, hooks and tasks stay.
     static void clearCalls();
 

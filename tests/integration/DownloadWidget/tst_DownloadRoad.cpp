@@ -22,10 +22,10 @@
 
 #include <memory>
 
-#include "CDoneTableModel.h"
 #include "CDownloadCenterMgr.h"
 #include "DownloadApp.h"
 #include "DownloadingWidgetProbe.h"
+#include "LogCapture.h"
 #include "QDownloadCenter.h"
 
 namespace {
@@ -158,12 +158,11 @@ private slots:
             m_pDevices->setKnobs(QString("cam%1").arg(i), QString());
         }
 
-        env.insert("DC_SMALL_HOST", "again");
-        client.setProcessEnvironment(env);
-        client.start();
-        QVERIFY(client.waitForFinished(kTimeoutMs));
-        QCOMPARE(client.exitCode(), 0);
-        QCOMPARE(QString::fromUtf8(client.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts).size(), 5);
+        // Started again, here: a lock left by the dead client does not keep the lists read-only.
+        LogCapture log;
+        QDownloadCenter* pWindow = QDownloadCenter::instance();
+        QTRY_COMPARE_WITH_TIMEOUT(probe::doneModel(*pWindow)->rowCount(), 5, kTimeoutMs);
+        QVERIFY(!log.contains(6, "read-only"));
         for (auto it = mapKept.cbegin(); it != mapKept.cend(); ++it) {
             QCOMPARE(fileSha256(path(it.key() + ".mp4")), recordSha256(it.key(), 1, 24));
             // Continued from at least what was on disk at the kill (the file may have grown since).
@@ -242,31 +241,20 @@ private slots:
     }
 };
 
-// A small host for killedAndStartedAgain: a window on the test's profile that adds five recordings
-// of the simulator at DC_SMALL_HOST and runs until killed; with "again", one that takes up what is
-// stored and names each finished download on a line before it ends.
+// The client killedAndStartedAgain kills: a window on the test's profile that adds five recordings
+// of the simulator at DC_SMALL_HOST and runs until killed.
 static int runSmallHost(const QString& strSimulator)
 {
     QWidget host;
-    QDownloadCenter* pWindow = QDownloadCenter::instance();
-    pWindow->initWidget(&host);
-    if (strSimulator != "again") {
-        for (int i = 1; i <= 5; ++i) {
-            DownloadInfo task = probe::recordTask(QString("cam%1.mp4").arg(i));
-            task.stRecordFile.nFileSize = 0;
-            task.strSourceUrl = strSimulator + CDeviceRoute::recordPath(QString("cam%1").arg(i), 1, kBegin,
-                                                                        kBegin + 24, kBitrate);
-            CDownloadCenterMgr::instance().addDownloadTask(task);
-        }
-        return QCoreApplication::exec();
+    QDownloadCenter::instance()->initWidget(&host);
+    for (int i = 1; i <= 5; ++i) {
+        DownloadInfo task = probe::recordTask(QString("cam%1.mp4").arg(i));
+        task.stRecordFile.nFileSize = 0;
+        task.strSourceUrl = strSimulator + CDeviceRoute::recordPath(QString("cam%1").arg(i), 1, kBegin,
+                                                                    kBegin + 24, kBitrate);
+        CDownloadCenterMgr::instance().addDownloadTask(task);
     }
-    const bool bDone =
-        QTest::qWaitFor([pWindow] { return probe::doneModel(*pWindow)->rowCount() >= 5; }, kTimeoutMs);
-    for (const QString& strRow : probe::doneRows(*pWindow, {CDoneTableModel::ColumnFileName})) {
-        printf("%s\n", qPrintable(strRow));
-    }
-    QDownloadCenter::destroyInstance();
-    return bDone ? 0 : 1;
+    return QCoreApplication::exec();
 }
 
 int main(int argc, char* argv[])
