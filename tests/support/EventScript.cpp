@@ -128,3 +128,8 @@ QString EventScript::calls()
         .replace(QRegularExpression("stop\\((\\d+),2,true\\) file\\(\\1\\) destroy\\(\\1\\)"), "gone(\\1)")
         .replace(QRegularExpression("stop\\((\\d+),0,false\\) destroy\\(\\1\\)"), "done(\\1)");
 }
+
+QString EventScript::callsThen(const QStringList& listFinished)
+{
+    return QString(calls() + " => " + listFinished.join(' ')).remove(QRegularExpression(" => $")).trimmed();
+}

@@ -40,6 +40,8 @@ public:
     // The engine calls that start, stop, poll, speed up and dispose of tasks, in order: a removed
     // task reads "gone(n)" (stopped, its file deleted, disposed of), a finished one "done(n)".
     static QString calls();
+    // The calls, then " => " and the picture packages handed on as finished.
+    static QString callsThen(const QStringList& listFinished);
 
 private:
     QHash<QString, Handler> m_hashEvents;

@@ -2,8 +2,12 @@
 
 #include <QAbstractItemModel>
 #include <QList>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+
+#include "CPicTableModel.h"
+#include "CRecordTableModel.h"
 
 // A downloading table read as the tests compare it.
 namespace tablerows {
@@ -28,6 +32,15 @@ inline QString rows(const QAbstractItemModel* pModel, int nStatusColumn)
                         QStringLiteral("WDF?").at(qBound(0, nState, 3));
     }
     return listRows.join(QLatin1Char(' '));
+}
+
+// Record rows, then " / " and picture rows: "1D 2W / 1F".
+inline QString both(const QAbstractItemModel* pRecords, const QAbstractItemModel* pPictures)
+{
+    return QString(rows(pRecords, CRecordTableModel::ColumnStatus) + QStringLiteral(" / ") +
+                   rows(pPictures, CPicTableModel::ColumnStatus))
+        .remove(QRegularExpression(QStringLiteral(" / $")))
+        .trimmed();
 }
 
 }  // namespace tablerows
