@@ -106,6 +106,7 @@ private:
     std::unique_ptr<DownloadApp> m_pApp;
     CRecordingHost m_hostSide;
     QStringList m_listOpened;
+    QStringList m_listRequests;
 
     void notify(const QString& strName, const QString& strJson)
     {
@@ -130,6 +131,17 @@ private:
             strScript, [pAnswer](const QVariant& value) { *pAnswer << value; });
         (void)QTest::qWaitFor([pAnswer] { return !pAnswer->isEmpty(); }, 60000);
         return pAnswer->value(0);
+    }
+    // The file tab on the simulator's web client; the page's requests collect in the list returned.
+    QStringList& openPage()
+    {
+        probe::setClientSetting("Local/WebUrl", m_server.baseUrl());
+        m_pHost->show();  // the web engine starts with the tab shown
+        notify("switchToSubMenu", kFileEntry);
+        m_listRequests.clear();
+        connect(child<CBrowser>(), &CBrowser::request, this,
+                [this](CBrowser*, const QString& strText) { m_listRequests << strText; });
+        return m_listRequests;
     }
     bool waitInPage(const QString& strCondition) const
     {
@@ -364,13 +376,7 @@ private slots:
     // list and opened, and how it shows the jobs' states.
     void webPage()
     {
-        probe::setClientSetting("Local/WebUrl", m_server.baseUrl());
-        m_pHost->show();
-        notify("switchToSubMenu", kFileEntry);
-        QStringList listRequests;
-        QObject context;  // ends the connection with this test
-        connect(child<CBrowser>(), &CBrowser::request, &context,
-                [&listRequests](CBrowser*, const QString& strText) { listRequests << strText; });
+        QStringList& listRequests = openPage();
         const QString strStatus =
             "{\"method\":\"responseDownloadTasksByPublicUrlStatus\",\"params\":{\"downloadTasksStatus\":[%1]}"
             "}";
@@ -427,13 +433,7 @@ private slots:
         QFETCH(QString, strScript);
         QFETCH(bool, bRefused);
         m_listOpened.clear();
-        probe::setClientSetting("Local/WebUrl", m_server.baseUrl());
-        m_pHost->show();  // the web engine starts with the tab shown
-        notify("switchToSubMenu", kFileEntry);
-        QStringList listRequests;
-        QObject context;  // ends the connection with this test
-        connect(child<CBrowser>(), &CBrowser::request, &context,
-                [&listRequests](CBrowser*, const QString& strText) { listRequests << strText; });
+        QStringList& listRequests = openPage();
         QVERIFY(waitInPage("document.querySelector('#files button.download')"));
         LogCapture log;
         const QString strForeign = m_foreign.url("/client/base/client/downloadCenter").toString();
