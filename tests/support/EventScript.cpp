@@ -126,7 +126,10 @@ QString EventScript::calls()
     }
     return listCalls.join(' ')
         .replace(QRegularExpression("stop\\((\\d+),2,true\\) file\\(\\1\\) destroy\\(\\1\\)"), "gone(\\1)")
-        .replace(QRegularExpression("stop\\((\\d+),0,false\\) destroy\\(\\1\\)"), "done(\\1)");
+        .replace(QRegularExpression("stop\\((\\d+),0,false\\) destroy\\(\\1\\)"), "done(\\1)")
+        .replace(QRegularExpression("stop\\((\\d+),2,true\\) destroy\\(\\1\\)"), "kept(\\1)")
+        .replace(QRegularExpression("stop\\((\\d+),2,false\\) destroy\\(\\1\\)"), "cleared(\\1)")
+        .replace(QRegularExpression("file\\((\\d+)\\) destroy\\(\\1\\)"), "erased(\\1)");
 }
 
 QString EventScript::callsThen(const QStringList& listFinished)

@@ -38,7 +38,9 @@ public:
     // The record task "+" adds next (of "size=", "kind=", "mode=", "dev=").
     DownloadInfo nextRecord;
     // The engine calls that start, stop, poll, speed up and dispose of tasks, in order: a removed
-    // task reads "gone(n)" (stopped, its file deleted, disposed of), a finished one "done(n)".
+    // task reads "gone(n)" (stopped, its file deleted, disposed of), a finished one "done(n)", one
+    // stopped and disposed of with its file kept "kept(n)" (log-out), one taken off without a wait
+    // "cleared(n)", and one whose file goes after its stop "erased(n)".
     static QString calls();
     // The calls, then " => " and the picture packages handed on as finished.
     static QString callsThen(const QStringList& listFinished);

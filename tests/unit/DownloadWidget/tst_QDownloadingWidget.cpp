@@ -201,36 +201,31 @@ private slots:
             "1D 5D 6W 7D", "gone(2) gone(3) gone(4) start(6) start(7) start(6) start(6)");
         row("unknown device", "+2 | gone=A gone=", "1D 2D", "");
         row("clear", "mixed *3 osd=1 | clear", "",
-            "stop(1,2,false) destroy(1) stop(2,2,false) destroy(2) stop(3,2,false) destroy(3) "
-            "stop(4,2,false) "
-            "destroy(4) stop(5,2,false) destroy(5) pic.remove(1,true) pic.remove(2,true) pic.remove(3,true)");
+            "cleared(1) cleared(2) cleared(3) cleared(4) cleared(5) pic.remove(1,true) pic.remove(2,true) "
+            "pic.remove(3,true)");
         row("clear, engine counts fewer", "+3 *2 n=2 pn=1 | clear", "3D / 2W",
-            "stop(1,2,false) destroy(1) stop(2,2,false) destroy(2) pic.remove(1,true)");
-        row("clear, engine counts more", "+1 *1 n=7 pn=4 | clear", "",
-            "stop(1,2,false) destroy(1) pic.remove(1,true)");
+            "cleared(1) cleared(2) pic.remove(1,true)");
+        row("clear, engine counts more", "+1 *1 n=7 pn=4 | clear", "", "cleared(1) pic.remove(1,true)");
         row("cleared, numbering goes on", "+1 *1 clear | +1 *1", "2D / 2D", "start(2) pic.start(2)");
         row("shutdown", "mixed *2 listed=1,2,3,5 s1= | quit", "",
-            "destroy(1) stop(2,2,true) destroy(2) destroy(3) destroy(5) pic.clear()");
+            "destroy(1) kept(2) destroy(3) destroy(5) pic.clear()");
         // Files are kept for the next start, whatever the client's setting for partial files.
         row("shutdown, open-OSD", "mixed listed=1,2,3,5 osd=1 | quit", "",
-            "destroy(1) stop(2,2,true) destroy(2) destroy(3) destroy(5) pic.clear()");
+            "destroy(1) kept(2) destroy(3) destroy(5) pic.clear()");
         // Task 1 runs but is not the engine's; it finishes while the engine is asked about task 2.
         row("shutdown, done while asked", "+3 listed=2,3 | idx{idx{done1}} quit", "",
-            "done(1) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear()");
+            "done(1) kept(2) kept(3) pic.clear()");
         // Task 1 finishes while the engine is asked about it, and is still listed.
         row("shutdown, done while asked about it", "+2 listed=1,2 | idx{done1} quit", "",
-            "done(1) stop(2,2,true) destroy(2) pic.clear()");
+            "done(1) kept(2) pic.clear()");
         row("shutdown, done in the wait", "osd=1 +3 | stop{done2} quit", "",
-            "stop(1,2,true) done(2) destroy(1) stop(3,2,true) destroy(3) pic.clear()");
+            "stop(1,2,true) done(2) destroy(1) kept(3) pic.clear()");
         row("destroyed in the wait", "+3 | x1 x2 ok stop{quit} delete", "",
-            "stop(1,2,true) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear() file(1) "
-            "destroy(1)");
+            "stop(1,2,true) kept(2) kept(3) pic.clear() erased(1)");
         row("destroyed in the icon's wait", "+3 | ok stop{quit} del2", "",
-            "stop(2,2,true) stop(1,2,true) destroy(1) stop(3,2,true) destroy(3) pic.clear() file(2) "
-            "destroy(2)");
+            "stop(2,2,true) kept(1) kept(3) pic.clear() erased(2)");
         row("destroyed in the device's wait", "dev=a +2 dev=b +1 | stop{quit} gone=a", "",
-            "stop(1,2,true) stop(2,2,true) destroy(2) stop(3,2,true) destroy(3) pic.clear() file(1) "
-            "destroy(1)");
+            "stop(1,2,true) kept(2) kept(3) pic.clear() erased(1)");
     }
 
     void rowsMoveWhileAsked_data()
@@ -249,17 +244,15 @@ private slots:
         row("checked rows, others done and failed", "+7 | x3 x6 ok{done1,fail2} press", "2F 4D 5D 7D",
             "done(1) start(6) stop(2,1,false) start(7) gone(3) gone(6)");
         row("in the stop wait", "+6 | x2 x4 ok stop{done1,fail5,x3,+1} press", "3D 5F 6D 7D",
-            "stop(2,2,true) done(1) start(6) stop(5,1,false) start(7) file(2) destroy(2) gone(4)");
+            "stop(2,2,true) done(1) start(6) stop(5,1,false) start(7) erased(2) gone(4)");
         row("while the engine answers", "+5 | x3 x4 ok idx{done1,idx{done2}} press", "5D",
             "done(1) gone(3) done(2) gone(4)");
         row("device, done in the wait", "dev=b +1 dev=a +2 dev=b +1 | stop{done1} gone=a", "4D",
-            "stop(2,2,true) done(1) file(2) destroy(2) gone(3)");
+            "stop(2,2,true) done(1) erased(2) gone(3)");
         // The host logs out while a question is open: the shutdown takes every task once, and the
         // answer changes nothing more.
-        row("logged out, checked rows", "+2 | x2 ok{quit} delete", "",
-            "stop(1,2,true) destroy(1) stop(2,2,true) destroy(2) pic.clear()");
-        row("logged out, icon", "+2 | ok{quit} del2", "",
-            "stop(1,2,true) destroy(1) stop(2,2,true) destroy(2) pic.clear()");
+        row("logged out, checked rows", "+2 | x2 ok{quit} delete", "", "kept(1) kept(2) pic.clear()");
+        row("logged out, icon", "+2 | ok{quit} del2", "", "kept(1) kept(2) pic.clear()");
         row("logged out, picture icon", "*2 | ok{quit} pdel1", "", "pic.clear()");
         row("picture, last row, one above removed", "*3 perr perr | ok{pdel2} pdel3", "/ 1F",
             "pic.remove(2,false) pic.remove(3,true)");
