@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using datarows::row;
+
 // What of the client's stand-ins nothing else observes: how odd settings files are read, and
 // that the logger keeps texts given as arguments exactly (they come from outside).
 class tst_Platform : public QObject
@@ -27,13 +29,12 @@ private slots:
         const QString strBase = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
         const QStringList listDefaults{"http://127.0.0.1:18080", "Shop", "false",
                                        strBase + "/VideoClient/Record"};
-        QTest::newRow("no file") << QByteArray() << listDefaults;
-        QTest::newRow("values, blanks and trailing slashes")
-            << QByteArray(
-                   "[Local]\nWebUrl=http://h:9000//\n[Base]\nProductName=\"  \"\nOpenOSD=1\n"
-                   "[Download]\nDownloadPath=/data/rec/\n")
-            << QStringList{"http://h:9000", "Shop", "true", "/data/rec"};
-        QTest::newRow("garbage") << QByteArray("\x00\x01garbage[[[\n=== \xff\xfe", 17) << listDefaults;
+        row("no file", QByteArray(), listDefaults);
+        row("values, blanks and trailing slashes",
+            QByteArray("[Local]\nWebUrl=http://h:9000//\n[Base]\nProductName=\"  \"\nOpenOSD=1\n"
+                       "[Download]\nDownloadPath=/data/rec/\n"),
+            QStringList{"http://h:9000", "Shop", "true", "/data/rec"});
+        row("garbage", QByteArray("\x00\x01garbage[[[\n=== \xff\xfe", 17), listDefaults);
     }
 
     void settings()
@@ -63,13 +64,10 @@ private slots:
     void logLines_data()
     {
         datarows::columns<QString, QString>("strArgument", "strLogged");
-        QTest::newRow("format signs") << "%s%n%%"
-                                      << "[%s%n%%] -7%";
-        QTest::newRow("forged line") << "x\r\n2026-01-01 [7] y"
-                                     << "[x\\x0d\\x0a2026-01-01 [7] y] -7%";
-        QTest::newRow("backslash, bidi, emoji") << "a\\b\u202E\U0001F600"
-                                                << "[a\\x5cb\\xe2\\x80\\xae\U0001F600] -7%";
-        QTest::newRow("endless") << QString(5000, 'z') << "[" + QString(4095, 'z') + " [910 more bytes cut]";
+        row("format signs", "%s%n%%", "[%s%n%%] -7%");
+        row("forged line", "x\r\n2026-01-01 [7] y", "[x\\x0d\\x0a2026-01-01 [7] y] -7%");
+        row("backslash, bidi, emoji", "a\\b\u202E\U0001F600", "[a\\x5cb\\xe2\\x80\\xae\U0001F600] -7%");
+        row("endless", QString(5000, 'z'), "[" + QString(4095, 'z') + " [910 more bytes cut]");
     }
     void logLines()
     {

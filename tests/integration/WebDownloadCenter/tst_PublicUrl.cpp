@@ -26,6 +26,8 @@
 
 #include "DataRows.h"
 
+using datarows::row;
+
 // Public-URL jobs as the page sees them, over real HTTP on loopback into a real download folder:
 // the files that land and their names, the status report, what an open request opens, and the
 // envelope of the messages.
@@ -118,17 +120,17 @@ private slots:
         // unchecked
         datarows::columns<int, QString, int, int, double>("nSize", "strQuery", "nStatus", "nKept",
                                                           "fProgress");
-        QTest::newRow("empty") << 0 << "" << 3 << 0 << 0.0;
-        QTest::newRow("a few MB") << 3 * 1024 * 1024 + 17 << "" << 3 << 3 * 1024 * 1024 + 17 << 1.0;
-        QTest::newRow("paced, in many pieces, traced") << 1000000 << "&rate=2000000" << 3 << 1000000 << 1.0;
-        QTest::newRow("redirected thrice") << 1000 << "&redirect=3" << 3 << 1000 << 1.0;
-        QTest::newRow("length not announced") << 1000 << "&length=unknown" << 3 << 1000 << 0.0;
+        row("empty", 0, "", 3, 0, 0.0);
+        row("a few MB", 3 * 1024 * 1024 + 17, "", 3, 3 * 1024 * 1024 + 17, 1.0);
+        row("paced, in many pieces, traced", 1000000, "&rate=2000000", 3, 1000000, 1.0);
+        row("redirected thrice", 1000, "&redirect=3", 3, 1000, 1.0);
+        row("length not announced", 1000, "&length=unknown", 3, 1000, 0.0);
         // A transfer that does not end well leaves no file; error pages are not files.
-        QTest::newRow("404") << 200000 << "&status=404" << 2 << -1 << -1.0;
-        QTest::newRow("dropped half-way") << 200000 << "&dropAfter=100000" << 2 << -1 << -1.0;
-        QTest::newRow("dropped before the body") << 200000 << "&dropAfter=0" << 2 << -1 << -1.0;
-        QTest::newRow("stalled") << 200000 << "&stallAfter=50000" << 2 << -1 << -1.0;
-        QTest::newRow("too many redirects") << 200000 << "&redirect=30" << 2 << -1 << -1.0;
+        row("404", 200000, "&status=404", 2, -1, -1.0);
+        row("dropped half-way", 200000, "&dropAfter=100000", 2, -1, -1.0);
+        row("dropped before the body", 200000, "&dropAfter=0", 2, -1, -1.0);
+        row("stalled", 200000, "&stallAfter=50000", 2, -1, -1.0);
+        row("too many redirects", 200000, "&redirect=30", 2, -1, -1.0);
     }
     void transfers()
     {
@@ -165,14 +167,14 @@ private slots:
     {
         datarows::columns<QUrl, QUrl, bool>("from", "to", "bYes");
         // Whether a redirect from one to the other is followed.
-        QTest::newRow("down from https") << QUrl("https://127.0.0.1") << QUrl("http://127.0.0.1") << false;
-        QTest::newRow("https to https") << QUrl("https://127.0.0.1") << QUrl("https://localhost") << true;
-        QTest::newRow("another scheme") << QUrl("http://127.0.0.1") << QUrl("ftp://127.0.0.1") << false;
+        row("down from https", QUrl("https://127.0.0.1"), QUrl("http://127.0.0.1"), false);
+        row("https to https", QUrl("https://127.0.0.1"), QUrl("https://localhost"), true);
+        row("another scheme", QUrl("http://127.0.0.1"), QUrl("ftp://127.0.0.1"), false);
         // Whether the per-host queue counts both as one host.
-        QTest::newRow("host: default port") << QUrl("http://h/a") << QUrl("HTTP://H:80/b") << true;
-        QTest::newRow("host: https default") << QUrl("https://h") << QUrl("https://h:443") << true;
-        QTest::newRow("host: another port") << QUrl("http://h") << QUrl("http://h:8080") << false;
-        QTest::newRow("host: another scheme") << QUrl("http://h:443") << QUrl("https://h") << false;
+        row("host: default port", QUrl("http://h/a"), QUrl("HTTP://H:80/b"), true);
+        row("host: https default", QUrl("https://h"), QUrl("https://h:443"), true);
+        row("host: another port", QUrl("http://h"), QUrl("http://h:8080"), false);
+        row("host: another scheme", QUrl("http://h:443"), QUrl("https://h"), false);
     }
     // Asked directly: no test server speaks TLS or listens on a default port (http to http is
     // followed in transfers).
@@ -191,19 +193,17 @@ private slots:
     {
         // listTaken: "@name": a link to nowhere; listGiven: to jobs running at once
         datarows::columns<QString, QStringList, QStringList>("strWanted", "listTaken", "listGiven");
-        QTest::newRow("free") << "a.txt" << QStringList() << QStringList{"a.txt"};
-        QTest::newRow("taken") << "a.txt" << QStringList{"a.txt"} << QStringList{"a(1).txt"};
-        QTest::newRow("last dot") << "a.tar.gz" << QStringList{"a.tar.gz"} << QStringList{"a.tar(1).gz"};
-        QTest::newRow("no extension") << "READ" << QStringList{"READ", "READ(1)"} << QStringList{"READ(2)"};
+        row("free", "a.txt", QStringList(), QStringList{"a.txt"});
+        row("taken", "a.txt", QStringList{"a.txt"}, QStringList{"a(1).txt"});
+        row("last dot", "a.tar.gz", QStringList{"a.tar.gz"}, QStringList{"a.tar(1).gz"});
+        row("no extension", "READ", QStringList{"READ", "READ(1)"}, QStringList{"READ(2)"});
         // Written in NFC ("e" and a combining accent become one character), cut to fit with "(n)".
-        QTest::newRow("decomposed") << "cafe\u0301.txt" << QStringList() << QStringList{"caf\u00e9.txt"};
-        QTest::newRow("overlong") << QString(300, 'n') + ".txt" << QStringList()
-                                  << QStringList{QString(240, 'n') + ".txt"};
+        row("decomposed", "cafe\u0301.txt", QStringList(), QStringList{"caf\u00e9.txt"});
+        row("overlong", QString(300, 'n') + ".txt", QStringList(), QStringList{QString(240, 'n') + ".txt"});
         // Opening the link for writing would create its target outside the folder.
-        QTest::newRow("dangling link") << "l.txt" << QStringList{"@l.txt"} << QStringList{"l(1).txt"};
-        QTest::newRow("dangling partial link")
-            << "p.txt" << QStringList{"@p.txt.part"} << QStringList{"p(1).txt"};
-        QTest::newRow("at once") << "a.txt" << QStringList() << QStringList{"a(1).txt", "a(2).txt", "a.txt"};
+        row("dangling link", "l.txt", QStringList{"@l.txt"}, QStringList{"l(1).txt"});
+        row("dangling partial link", "p.txt", QStringList{"@p.txt.part"}, QStringList{"p(1).txt"});
+        row("at once", "a.txt", QStringList(), QStringList{"a(1).txt", "a(2).txt", "a.txt"});
         // Names that are no plain file name fail at once and write nothing.
         QStringList listRefused{"../e.txt",   "sub/e.txt", "..\\e.txt",   "e\n.txt", "e\u0085.txt",
                                 "..",         "",          ".profile",    "a:b.txt", "a*b?.txt",
@@ -211,7 +211,7 @@ private slots:
                                 "CON",        "nul.txt",   "Com1.tar.gz", "lpt9",    "invoice\u202Etxt.exe",
                                 "e\u200B.txt"};
         for (const QString& strName : listRefused << m_dir.filePath("e.txt")) {
-            QTest::newRow(qPrintable("refused " + strName)) << strName << QStringList() << QStringList();
+            row(qPrintable("refused " + strName), strName, QStringList(), QStringList());
         }
     }
     // The report keeps the name asked for, whatever the name on disk.
@@ -314,23 +314,22 @@ private slots:
     {
         // The request's params, and what opens: "<folder>" or a name in it.
         QTest::addColumn<QStringList>("listRequest");
-        QTest::newRow("nothing named") << QStringList{"{}", "<folder>"};
-        QTest::newRow("unknown task") << QStringList{R"({"taskId":"none"})", ""};
-        QTest::newRow("no task, a file") << QStringList{R"({"taskId":"","fileName":"p.txt"})", "<folder>"};
-        QTest::newRow("unknown task, a file")
-            << QStringList{R"({"taskId":"none","fileName":"p.txt"})", "p.txt"};
-        QTest::newRow("parent") << QStringList{R"({"taskId":"none","fileName":"../s.txt"})", "<folder>"};
-        QTest::newRow("link out") << QStringList{R"({"taskId":"none","fileName":"link.txt"})", "<folder>"};
+        row("nothing named", QStringList{"{}", "<folder>"});
+        row("unknown task", QStringList{R"({"taskId":"none"})", ""});
+        row("no task, a file", QStringList{R"({"taskId":"","fileName":"p.txt"})", "<folder>"});
+        row("unknown task, a file", QStringList{R"({"taskId":"none","fileName":"p.txt"})", "p.txt"});
+        row("parent", QStringList{R"({"taskId":"none","fileName":"../s.txt"})", "<folder>"});
+        row("link out", QStringList{R"({"taskId":"none","fileName":"link.txt"})", "<folder>"});
         // A job's own file comes first, whatever the name; a failed job opens the folder.
-        QTest::newRow("done job") << QStringList{R"({"taskId":"done","fileName":"../s.txt"})", "done.txt"};
-        QTest::newRow("failed job") << QStringList{R"({"taskId":"lost"})", "<folder>"};
-        QTest::newRow("running job") << QStringList{R"({"taskId":"slow"})", "<folder>"};
+        row("done job", QStringList{R"({"taskId":"done","fileName":"../s.txt"})", "done.txt"});
+        row("failed job", QStringList{R"({"taskId":"lost"})", "<folder>"});
+        row("running job", QStringList{R"({"taskId":"slow"})", "<folder>"});
         // What the desktop would run is shown in its folder.
-        QTest::newRow("a script") << QStringList{R"({"taskId":"none","fileName":"run.SH"})", "<folder>"};
-        QTest::newRow("executable") << QStringList{R"({"taskId":"none","fileName":"x.txt"})", "<folder>"};
-        QTest::newRow("done job, a launcher") << QStringList{R"({"taskId":"app"})", "<folder>"};
+        row("a script", QStringList{R"({"taskId":"none","fileName":"run.SH"})", "<folder>"});
+        row("executable", QStringList{R"({"taskId":"none","fileName":"x.txt"})", "<folder>"});
+        row("done job, a launcher", QStringList{R"({"taskId":"app"})", "<folder>"});
         // Fetched while the download folder was a sibling whose name starts like it.
-        QTest::newRow("job in a sibling folder") << QStringList{R"({"taskId":"moved"})", "<folder>"};
+        row("job in a sibling folder", QStringList{R"({"taskId":"moved"})", "<folder>"});
     }
     void openRequests()
     {

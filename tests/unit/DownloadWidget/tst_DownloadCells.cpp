@@ -13,6 +13,8 @@
 #include "DataRows.h"
 #include "QDownloadDoneWidget.h"
 
+using datarows::row;
+
 // What the lists' cells show: the texts of sizes, speeds and durations, the progress bars the
 // delegate paints, and the tooltips of hovered cells. (Counts are read off the window's buttons.)
 class tst_DownloadCells : public QObject
@@ -33,18 +35,17 @@ void tst_DownloadCells::texts_data()
     datarows::columns<QList<qint64>, QString>("listValues", "strTexts");
 
     // The row's name says which rule; the texts of the values, in order.
-    QTest::newRow("size") << QList<qint64>{0,         1023,       1024,       1536,       1048575,   1048576,
-                                           123456789, 1073741823, 1073741824, 1610612736, 5368709120}
-                          << "0B 1023B 1.0KB 1.5KB 1024.0KB 1.0MB 117.7MB 1024.0MB 1.000GB 1.500GB 5.000GB";
+    row("size",
+        QList<qint64>{0, 1023, 1024, 1536, 1048575, 1048576, 123456789, 1073741823, 1073741824, 1610612736,
+                      5368709120},
+        "0B 1023B 1.0KB 1.5KB 1024.0KB 1.0MB 117.7MB 1024.0MB 1.000GB 1.500GB 5.000GB");
     // In German (the rows above are English): the decimal comma.
-    QTest::newRow("size, de") << QList<qint64>{1023, 1536, 7654321, 1610612736}
-                              << "1023B 1,5KB 7,3MB 1,500GB";
-    QTest::newRow("speed") << QList<qint64>{0, 1023, 1024, 1587, 1048576, 3670016, 1073741824}
-                           << "0B/s 1023B/s 1.0KB/s 1.5KB/s 1.0MB/s 3.5MB/s 1.0GB/s";
-    QTest::newRow("duration")
-        << QList<qint64>{0, 59, 60, 3599, 3600, 3661, 90061, -5, 3000000000}
-        << "0Seconds 59Seconds 1Minute0Seconds 59Minute59Seconds 1Hour0Minute0Seconds "
-           "1Hour1Minute1Seconds 25Hour1Minute1Seconds -5Seconds 833,333Hour20Minute0Seconds";
+    row("size, de", QList<qint64>{1023, 1536, 7654321, 1610612736}, "1023B 1,5KB 7,3MB 1,500GB");
+    row("speed", QList<qint64>{0, 1023, 1024, 1587, 1048576, 3670016, 1073741824},
+        "0B/s 1023B/s 1.0KB/s 1.5KB/s 1.0MB/s 3.5MB/s 1.0GB/s");
+    row("duration", QList<qint64>{0, 59, 60, 3599, 3600, 3661, 90061, -5, 3000000000},
+        "0Seconds 59Seconds 1Minute0Seconds 59Minute59Seconds 1Hour0Minute0Seconds "
+        "1Hour1Minute1Seconds 25Hour1Minute1Seconds -5Seconds 833,333Hour20Minute0Seconds");
 }
 
 void tst_DownloadCells::texts()
@@ -81,20 +82,17 @@ void tst_DownloadCells::progress_data()
 
     // A 200 x 36 cell: the track runs from x 8 to 162 (154 wide and its outline), the fill's
     // outline hides one column of it, the percent label sits right of the track.
-    QTest::newRow("half") << true << 50 << 1 << "track 8-162, blue 76, grey 0, label" << 200 << 10;
-    QTest::newRow("failed half") << true << 50 << 2 << "track 8-162, blue 0, grey 76, label" << 200 << 10;
-    QTest::newRow("full") << true << 100 << 0 << "track 8-162, blue 153, grey 0, label" << 200 << 10;
-    QTest::newRow("a third, truncated")
-        << true << 33 << 1 << "track 8-162, blue 49, grey 0, label" << 200 << 10;
-    QTest::newRow("none") << true << 0 << 1 << "track 8-162, blue 0, grey 0, label" << 200 << 10;
-    QTest::newRow("not a progress cell")
-        << false << 50 << 1 << "track -, blue 0, grey 0, no label" << 200 << 10;
+    row("half", true, 50, 1, "track 8-162, blue 76, grey 0, label", 200, 10);
+    row("failed half", true, 50, 2, "track 8-162, blue 0, grey 76, label", 200, 10);
+    row("full", true, 100, 0, "track 8-162, blue 153, grey 0, label", 200, 10);
+    row("a third, truncated", true, 33, 1, "track 8-162, blue 49, grey 0, label", 200, 10);
+    row("none", true, 0, 1, "track 8-162, blue 0, grey 0, label", 200, 10);
+    row("not a progress cell", false, 50, 1, "track -, blue 0, grey 0, no label", 200, 10);
     // Narrow cells: progress past half a pixel shows one pixel, half a pixel none.
-    QTest::newRow("half a pixel") << true << 1 << 1 << "track 8-58, blue 0, grey 0, label" << 96 << 10;
-    QTest::newRow("past half a pixel") << true << 1 << 1 << "track 8-63, blue 1, grey 0, label" << 101 << 10;
+    row("half a pixel", true, 1, 1, "track 8-58, blue 0, grey 0, label", 96, 10);
+    row("past half a pixel", true, 1, 1, "track 8-63, blue 1, grey 0, label", 101, 10);
     // A font in which "100%" is wider than the label's least width: the label makes room.
-    QTest::newRow("full, large font")
-        << true << 100 << 0 << "track 8-123, blue 114, grey 0, label" << 200 << 24;
+    row("full, large font", true, 100, 0, "track 8-123, blue 114, grey 0, label", 200, 24);
 }
 
 void tst_DownloadCells::progress()

@@ -38,6 +38,8 @@
 #include "QDownloadDoneWidget.h"
 #include "ScriptedEngine.h"
 
+using datarows::row;
+
 // The window as the host, the user and the web page meet it: tabs, counts and red dots, the
 // "Done" list and its questions, and the requests of the page.
 namespace {
@@ -156,30 +158,26 @@ private slots:
         // Opening the file tab asks the page to reload its lists. Each pair of buttons keeps one
         // checked, also when that one is clicked again (the record table ends in front in all).
         const QStringList listRefresh{QStringLiteral("page notifyWebRefreshDownloadFilePage")};
-        QTest::newRow("start") << QStringList() << "0 wgtDownloading btnRecordDownload btnDownloading"
-                               << QStringList();
-        QTest::newRow("done list") << QStringList{"btnDone"} << "0 wgtDone btnRecordDownload btnDone"
-                                   << QStringList();
-        QTest::newRow("file tab") << QStringList{"btnFileDownload"} << "1 btnFileDownload btnDownloading"
-                                  << listRefresh;
-        QTest::newRow("back keeps the list") << QStringList{"btnDone", "btnFileDownload", "btnRecordDownload"}
-                                             << "0 wgtDone btnRecordDownload btnDone" << listRefresh;
-        QTest::newRow("back to downloading")
-            << QStringList{"btnDone", "btnDownloading"} << "0 wgtDownloading btnRecordDownload btnDownloading"
-            << QStringList();
-        QTest::newRow("file tab twice") << QStringList{"btnFileDownload", "btnFileDownload"}
-                                        << "1 btnFileDownload btnDownloading" << listRefresh + listRefresh;
-        QTest::newRow("checked ones again")
-            << QStringList{"btnRecordDownload", "btnDownloading", "btnRecordDownloading",
-                           "btnPictureDownloading", "btnRecordDownloading"}
-            << "0 wgtDownloading btnRecordDownload btnDownloading" << QStringList();
+        row("start", QStringList(), "0 wgtDownloading btnRecordDownload btnDownloading", QStringList());
+        row("done list", QStringList{"btnDone"}, "0 wgtDone btnRecordDownload btnDone", QStringList());
+        row("file tab", QStringList{"btnFileDownload"}, "1 btnFileDownload btnDownloading", listRefresh);
+        row("back keeps the list", QStringList{"btnDone", "btnFileDownload", "btnRecordDownload"},
+            "0 wgtDone btnRecordDownload btnDone", listRefresh);
+        row("back to downloading", QStringList{"btnDone", "btnDownloading"},
+            "0 wgtDownloading btnRecordDownload btnDownloading", QStringList());
+        row("file tab twice", QStringList{"btnFileDownload", "btnFileDownload"},
+            "1 btnFileDownload btnDownloading", listRefresh + listRefresh);
+        row("checked ones again",
+            QStringList{"btnRecordDownload", "btnDownloading", "btnRecordDownloading",
+                        "btnPictureDownloading", "btnRecordDownloading"},
+            "0 wgtDownloading btnRecordDownload btnDownloading", QStringList());
     }
 
     void skins_data()
     {
         QTest::addColumn<QString>("strSkin");
-        QTest::newRow("default") << "Default";
-        QTest::newRow("dark") << "Dark";
+        row("default", "Default");
+        row("dark", "Dark");
     }
 
     // Each skin styles every part of the window with its own sheet, and its texts are readable.
@@ -294,8 +292,8 @@ private slots:
     void readableAtDefaultSize_data()
     {
         QTest::addColumn<QString>("strLanguage");
-        QTest::newRow("English") << "en";
-        QTest::newRow("German") << "de";
+        row("English", "en");
+        row("German", "de");
     }
 
     // At the window's default size, with the widest typical rows, every number, time and state
@@ -383,19 +381,18 @@ private slots:
 
         const QList<int> listNone;
         const QString strNone = QStringLiteral("Downloading 0, Done 0, dots -, ");
-        QTest::newRow("none") << listNone << QStringList() << strNone + "-";
-        QTest::newRow("9") << QList<int>{9} << QStringList() << "Downloading 9, Done 9, dots 9 16x16, -";
-        QTest::newRow("10") << QList<int>{10} << QStringList() << "Downloading 10, Done 10, dots 10 26x16, -";
-        QTest::newRow("99") << QList<int>{99} << QStringList() << "Downloading 99, Done 99, dots 99 26x16, -";
-        QTest::newRow("100") << QList<int>{100} << QStringList()
-                             << "Downloading 99+, Done 99+, dots 99+ (100) 32x16, -";
-        QTest::newRow("back to 0") << QList<int>{12, 0} << QStringList() << strNone + "-";
+        row("none", listNone, QStringList(), strNone + "-");
+        row("9", QList<int>{9}, QStringList(), "Downloading 9, Done 9, dots 9 16x16, -");
+        row("10", QList<int>{10}, QStringList(), "Downloading 10, Done 10, dots 10 26x16, -");
+        row("99", QList<int>{99}, QStringList(), "Downloading 99, Done 99, dots 99 26x16, -");
+        row("100", QList<int>{100}, QStringList(), "Downloading 99+, Done 99+, dots 99+ (100) 32x16, -");
+        row("back to 0", QList<int>{12, 0}, QStringList(), strNone + "-");
         // The page's own count only sets the file tab's dot; anything but a whole number is none.
-        QTest::newRow("page 10") << listNone << QStringList{"10"} << strNone + "10 26x16";
-        QTest::newRow("page 100") << listNone << QStringList{"100"} << strNone + "99+ (100) 32x16";
-        QTest::newRow("page negative") << listNone << QStringList{"-4"} << strNone + "-";
-        QTest::newRow("page text") << listNone << QStringList{"\"7\""} << strNone + "-";
-        QTest::newRow("page without count") << listNone << QStringList{"12", ""} << strNone + "12 26x16";
+        row("page 10", listNone, QStringList{"10"}, strNone + "10 26x16");
+        row("page 100", listNone, QStringList{"100"}, strNone + "99+ (100) 32x16");
+        row("page negative", listNone, QStringList{"-4"}, strNone + "-");
+        row("page text", listNone, QStringList{"\"7\""}, strNone + "-");
+        row("page without count", listNone, QStringList{"12", ""}, strNone + "12 26x16");
     }
 
     void counts()
@@ -455,42 +452,39 @@ private slots:
         datarows::columns<QStringList, QStringList, QStringList>("listRequests", "listEvents", "listLogged");
 
         const QStringList listNone;
-        QTest::newRow("open folder") << QStringList{request("openDownloadFiledir")}
-                                     << QStringList{"open " + m_dirFiles.path()} << listNone;
+        row("open folder", QStringList{request("openDownloadFiledir")},
+            QStringList{"open " + m_dirFiles.path()}, listNone);
         // An address the jobs refuse at once: no transfer, a failed job the status lists.
-        QTest::newRow("add, then status")
-            << QStringList{request(
-                               "AddDownloadTasksByPublicUrl",
-                               R"({"downloadTasks":[{"taskId":"t-1","url":"ftp:a.bin","fileName":"a.bin"}]})"),
-                           request("getDownloadTasksByPublicUrlStatus", R"({"downloadTasks":["t-1"]})")}
-            << QStringList{"page responseDownloadTasksByPublicUrlStatus t-1"}
-            << QStringList{"6 rejected address [ftp:a.bin] of task [t-1]: not an http or https address"};
-        QTest::newRow("add without a list")
-            << QStringList{request("AddDownloadTasksByPublicUrl")} << listNone
-            << QStringList{"6 refused a request without a list of downloadTasks"};
-        QTest::newRow("log-out") << QStringList{request("NotifyLoginOut")}
-                                 << QStringList{"main notifyWebLoginOut"} << listNone;
-        QTest::newRow("unknown or miscased")
-            << QStringList{request("getDownloadTasks"), request("notifyLoginOut"),
-                           request("OpenDownloadFiledir")}
-            << listNone << listNone;
+        row("add, then status",
+            QStringList{
+                request("AddDownloadTasksByPublicUrl",
+                        R"({"downloadTasks":[{"taskId":"t-1","url":"ftp:a.bin","fileName":"a.bin"}]})"),
+                request("getDownloadTasksByPublicUrlStatus", R"({"downloadTasks":["t-1"]})")},
+            QStringList{"page responseDownloadTasksByPublicUrlStatus t-1"},
+            QStringList{"6 rejected address [ftp:a.bin] of task [t-1]: not an http or https address"});
+        row("add without a list", QStringList{request("AddDownloadTasksByPublicUrl")}, listNone,
+            QStringList{"6 refused a request without a list of downloadTasks"});
+        row("log-out", QStringList{request("NotifyLoginOut")}, QStringList{"main notifyWebLoginOut"},
+            listNone);
+        row("unknown or miscased",
+            QStringList{request("getDownloadTasks"), request("notifyLoginOut"),
+                        request("OpenDownloadFiledir")},
+            listNone, listNone);
 
         // Malformed requests are logged as warnings and get no answer.
         const QString strTruncated = QStringLiteral(R"({"method":"NotifyLoginOut","id":1,"async")");
         QJsonParseError error;
         QJsonDocument::fromJson(strTruncated.toUtf8(), &error);
-        QTest::newRow("truncated") << QStringList{strTruncated} << listNone
-                                   << QStringList{"6 Json error[" + error.errorString() + "]"};
+        row("truncated", QStringList{strTruncated}, listNone,
+            QStringList{"6 Json error[" + error.errorString() + "]"});
         const QString strArray = QStringLiteral(R"([{"method":"NotifyLoginOut"}])");
-        QTest::newRow("array") << QStringList{strArray} << listNone
-                               << QStringList{"6 Json format error[" + strArray + "]"};
+        row("array", QStringList{strArray}, listNone, QStringList{"6 Json format error[" + strArray + "]"});
         const QString strNoId = QStringLiteral(R"({"method":"NotifyLoginOut","async":false,"params":{}})");
-        QTest::newRow("no id") << QStringList{strNoId} << listNone
-                               << QStringList{"6 Json context error[" + strNoId + "]"};
+        row("no id", QStringList{strNoId}, listNone, QStringList{"6 Json context error[" + strNoId + "]"});
         // Percent signs reach the log as they came.
         const QString strPercent = QStringLiteral(R"({"method":"%s%n","id":"%1%2","async":"%%"})");
-        QTest::newRow("percent signs")
-            << QStringList{strPercent} << listNone << QStringList{"6 Json context error[" + strPercent + "]"};
+        row("percent signs", QStringList{strPercent}, listNone,
+            QStringList{"6 Json context error[" + strPercent + "]"});
     }
 
     void pageRequests()
@@ -519,14 +513,14 @@ private slots:
         datarows::columns<int, int, qint64, QString>("nSourceKind", "nDownloadMode", "nFileSize", "strRow");
 
         const QString strRecord = QStringLiteral("r|Channel of r|Shop of r|2024-03-01 08:00:00|09:00:00|");
-        QTest::newRow("record") << 0 << 0 << qint64(1536) << strRecord + "1.5KB";
-        QTest::newRow("no size reported") << 0 << 0 << qint64(0) << strRecord + "unknown size";
-        QTest::newRow("kind 2, mode 0") << 2 << 0 << qint64(5000) << strRecord + "unknown size";
-        QTest::newRow("kind 2, mode 2") << 2 << 2 << qint64(5000) << strRecord + "4.9KB";
-        QTest::newRow("kind 23, mode 2") << 23 << 2 << qint64(5000) << strRecord + "unknown size";
-        QTest::newRow("kind 23, mode 1") << 23 << 1 << qint64(5000) << strRecord + "4.9KB";
+        row("record", 0, 0, qint64(1536), strRecord + "1.5KB");
+        row("no size reported", 0, 0, qint64(0), strRecord + "unknown size");
+        row("kind 2, mode 0", 2, 0, qint64(5000), strRecord + "unknown size");
+        row("kind 2, mode 2", 2, 2, qint64(5000), strRecord + "4.9KB");
+        row("kind 23, mode 2", 23, 2, qint64(5000), strRecord + "unknown size");
+        row("kind 23, mode 1", 23, 1, qint64(5000), strRecord + "4.9KB");
         // A picture package always has a size, even 0, and no channel or shop.
-        QTest::newRow("picture") << -1 << 0 << qint64(0) << "p|--|--|2024-03-01 08:00:00|09:00:00|0B";
+        row("picture", -1, 0, qint64(0), "p|--|--|2024-03-01 08:00:00|09:00:00|0B");
     }
 
     void doneRows()
@@ -580,21 +574,19 @@ private slots:
         const QStringList listAll{"row 5", "row 4", "row 3", "row 2", "row 1", "row 0"};
         const QList<int> listChecked{1, 3, 4};
         const QList<int> listThird{2};
-        QTest::newRow("OK") << listChecked << -1 << int(Box::Ok) << 0
-                            << QStringList{"row 5", "row 3", "row 0"};
-        QTest::newRow("Cancel") << listChecked << -1 << int(Box::Cancel) << 0 << listAll;
-        QTest::newRow("a row arrives above meanwhile")
-            << listChecked << -1 << int(Box::Ok) << 1 << QStringList{"new", "row 5", "row 3", "row 0"};
-        QTest::newRow("logged out meanwhile") << listChecked << -1 << int(Box::Ok) << 2 << QStringList();
-        QTest::newRow("nothing checked") << QList<int>() << -1 << 0 << 0 << listAll;
-        QTest::newRow("icon, OK") << listThird << 0 << int(Box::Ok) << 0
-                                  << QStringList{"row 5", "row 4", "row 2", "row 1", "row 0"};
-        QTest::newRow("icon, Cancel") << listThird << 0 << int(Box::Cancel) << 0 << listAll;
-        QTest::newRow("icon, a row arrives above meanwhile")
-            << listThird << 0 << int(Box::Ok) << 1
-            << QStringList{"new", "row 5", "row 4", "row 2", "row 1", "row 0"};
-        QTest::newRow("icon, logged out meanwhile") << listThird << 0 << int(Box::Ok) << 2 << QStringList();
-        QTest::newRow("another icon slot") << listThird << 1 << int(Box::Ok) << 0 << listAll;
+        row("OK", listChecked, -1, int(Box::Ok), 0, QStringList{"row 5", "row 3", "row 0"});
+        row("Cancel", listChecked, -1, int(Box::Cancel), 0, listAll);
+        row("a row arrives above meanwhile", listChecked, -1, int(Box::Ok), 1,
+            QStringList{"new", "row 5", "row 3", "row 0"});
+        row("logged out meanwhile", listChecked, -1, int(Box::Ok), 2, QStringList());
+        row("nothing checked", QList<int>(), -1, 0, 0, listAll);
+        row("icon, OK", listThird, 0, int(Box::Ok), 0,
+            QStringList{"row 5", "row 4", "row 2", "row 1", "row 0"});
+        row("icon, Cancel", listThird, 0, int(Box::Cancel), 0, listAll);
+        row("icon, a row arrives above meanwhile", listThird, 0, int(Box::Ok), 1,
+            QStringList{"new", "row 5", "row 4", "row 2", "row 1", "row 0"});
+        row("icon, logged out meanwhile", listThird, 0, int(Box::Ok), 2, QStringList());
+        row("another icon slot", listThird, 1, int(Box::Ok), 0, listAll);
     }
 
     void deleteRows()
@@ -652,10 +644,10 @@ private slots:
                                                                         "listAfterRestart", "strLog");
 
         const QStringList listOld{"old.mp4"};
-        QTest::newRow("version 1") << 1 << false << listOld << QStringList{"new", "old.mp4"} << "up to date";
-        QTest::newRow("damaged") << -1 << false << QStringList() << QStringList{"new"} << "renamed";
-        QTest::newRow("newer client") << 99 << false << listOld << listOld << "newer client";
-        QTest::newRow("in use") << 1 << true << listOld << listOld << "read-only";
+        row("version 1", 1, false, listOld, QStringList{"new", "old.mp4"}, "up to date");
+        row("damaged", -1, false, QStringList(), QStringList{"new"}, "renamed");
+        row("newer client", 99, false, listOld, listOld, "newer client");
+        row("in use", 1, true, listOld, listOld, "read-only");
     }
 
     void storedFile()

@@ -29,6 +29,8 @@
 #include "QDownloadCenter.h"
 #include "ScriptedEngine.h"
 
+using datarows::row;
+
 namespace {
 
 const char* const kNoPage = "/#/client/noPage";
@@ -204,18 +206,16 @@ private slots:
         const QString strDelete = json({{"deviceId", "device-1"}, {"channelId", "1"}, {"event", "delete"}});
         const QString strTasks =
             "{\"downloadTasks\":[{\"taskId\":\"h-1\",\"url\":\"ftp:a\"},{\"taskId\":\"h-2\"}]}";
-        QTest::newRow("switch here") << false << strSwitch << strHere << "0 shown 0 1 0";
-        QTest::newRow("switch away, not embedded") << false << strSwitch << strAway << "-1 hidden 0 1 0";
-        QTest::newRow("switch here, shown") << true << strSwitch << strHere << "0 shown 1 1 0";
-        QTest::newRow("switch away, shown") << true << strSwitch << strAway << "0 hidden 0 1 0";
-        QTest::newRow("file entry") << false << strSub << kFileEntry << "1 shown 0 1 0";
-        QTest::newRow("other module")
-            << true << strSub << QString(kFileEntry).replace("noPage", "x") << "0 hidden 0 1 0";
-        QTest::newRow("device deleted") << false << "NotifyDeviceStatus" << strDelete << "0 hidden 0 0 0";
-        QTest::newRow("jobs") << false << strJobs << strTasks << "0 hidden 0 1 2";
-        QTest::newRow("jobs, shown") << true << strJobs << strTasks << "0 shown 0 1 2";
-        QTest::newRow("count, not embedded")
-            << false << "notifyDownloadingFileNum" << QString("{}") << "-1 hidden 0 1 0";
+        row("switch here", false, strSwitch, strHere, "0 shown 0 1 0");
+        row("switch away, not embedded", false, strSwitch, strAway, "-1 hidden 0 1 0");
+        row("switch here, shown", true, strSwitch, strHere, "0 shown 1 1 0");
+        row("switch away, shown", true, strSwitch, strAway, "0 hidden 0 1 0");
+        row("file entry", false, strSub, kFileEntry, "1 shown 0 1 0");
+        row("other module", true, strSub, QString(kFileEntry).replace("noPage", "x"), "0 hidden 0 1 0");
+        row("device deleted", false, "NotifyDeviceStatus", strDelete, "0 hidden 0 0 0");
+        row("jobs", false, strJobs, strTasks, "0 hidden 0 1 2");
+        row("jobs, shown", true, strJobs, strTasks, "0 shown 0 1 2");
+        row("count, not embedded", false, "notifyDownloadingFileNum", QString("{}"), "-1 hidden 0 1 0");
     }
     // Only the menus show the window; one taken for background work stays hidden.
     void notifications()
@@ -263,15 +263,15 @@ private slots:
         const QString strGone = "the download centre window is gone",
                       strTorn = "the window is being torn down", strTask = "1 &Fertig 0";
         const QString strLogOut = "log-out", strFacade = "facade", strMenu = "NotifySwitchMoudle";
-        QTest::newRow("log-out, facade add") << strLogOut << "add" << strGone << strTask;
-        QTest::newRow("log-out, device notice") << strLogOut << "NotifyDeviceStatus" << strTorn << strTask;
-        QTest::newRow("log-out, menu") << strLogOut << strMenu << strTorn << strTask;
-        QTest::newRow("log-out, log-out") << strLogOut << "NotifyLoginOut" << QString() << strTask;
+        row("log-out, facade add", strLogOut, "add", strGone, strTask);
+        row("log-out, device notice", strLogOut, "NotifyDeviceStatus", strTorn, strTask);
+        row("log-out, menu", strLogOut, strMenu, strTorn, strTask);
+        row("log-out, log-out", strLogOut, "NotifyLoginOut", QString(), strTask);
         // Finished during the stop wait: a finished download like any other, never fetched again.
-        QTest::newRow("log-out, done") << strLogOut << "done" << QString() << "0 &Fertig 1";
-        QTest::newRow("facade, facade add") << strFacade << "add" << strGone << strTask;
-        QTest::newRow("facade, menu") << strFacade << strMenu << strTorn << strTask;
-        QTest::newRow("uninit, menu") << "uninit" << strMenu << strTorn << strTask;
+        row("log-out, done", strLogOut, "done", QString(), "0 &Fertig 1");
+        row("facade, facade add", strFacade, "add", strGone, strTask);
+        row("facade, menu", strFacade, strMenu, strTorn, strTask);
+        row("uninit, menu", "uninit", strMenu, strTorn, strTask);
     }
     // Log-out takes the window and the facade. What comes while it stops the running task (the
     // event loop runs) finds neither, builds no second window and waits on no lock; what comes
@@ -414,17 +414,16 @@ private slots:
     {
         // Run in the web client's page; %1 is the other origin's page.
         datarows::columns<QString, bool>("strScript", "bRefused");
-        QTest::newRow("link")
-            << "var a = document.createElement('a'); a.href = '%1'; document.body.append(a); a.click()"
-            << true;
-        QTest::newRow("redirect") << "location.href = '/away'" << true;
-        QTest::newRow("window.location") << "window.location = '%1'" << true;
-        QTest::newRow("iframe")
-            << "var f = document.createElement('iframe'); f.src = '%1'; document.body.append(f)" << true;
-        QTest::newRow("other host name") << "location.host = 'localhost:' + location.port" << true;
-        QTest::newRow("own origin") << "location.reload()" << false;
+        row("link", "var a = document.createElement('a'); a.href = '%1'; document.body.append(a); a.click()",
+            true);
+        row("redirect", "location.href = '/away'", true);
+        row("window.location", "window.location = '%1'", true);
+        row("iframe", "var f = document.createElement('iframe'); f.src = '%1'; document.body.append(f)",
+            true);
+        row("other host name", "location.host = 'localhost:' + location.port", true);
+        row("own origin", "location.reload()", false);
         // The window's browser itself pointed elsewhere: the window still answers nothing there.
-        QTest::newRow("SetUrl") << "SetUrl" << true;
+        row("SetUrl", "SetUrl", true);
     }
     // Only the web client's origin gets the bridge: a page of another origin, however it is
     // reached, never loads, asks nothing and opens nothing; the web client's page goes on working.
