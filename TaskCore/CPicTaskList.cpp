@@ -1,5 +1,7 @@
 #include "CPicTaskList.h"
 
+#include <algorithm>
+
 #include <downloadengine/CPicDownloadManager.h>
 
 #include "CDownloadTextFormat.h"
@@ -205,7 +207,7 @@ void CPicTaskList::refresh(int nIntervalMs)
     const int nBytes = static_cast<int>(m_pManager->getSecondDownloadSize());
     task.strSpeed = CDownloadTextFormat::pictureSpeedText(nBytes);
     // From the percent: a package's size may be known only late, or never.
-    task.strTimeLeft = m_timeLeft.update(nTask, qBound<qint64>(0, task.nPercent, 100), 100, nIntervalMs);
+    task.strTimeLeft = m_timeLeft.update(nTask, std::clamp<qint64>(task.nPercent, 0, 100), 100, nIntervalMs);
     m_pModel->changed(nRow, Column::ColumnSpeed);
 }
 

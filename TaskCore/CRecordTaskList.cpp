@@ -4,6 +4,7 @@
 #include <QSet>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 #include <downloadengine/CRecordDownloadManager.h>
@@ -129,7 +130,7 @@ void CRecordTaskList::attachHistory(CDownloadHistory* pHistory)
         if (nSize > 0) {
             // Rounded up: the bytes were rounded down from the percent shown.
             const qint64 nPercent = (entry.nBytesDone * 100 + nSize - 1) / nSize;
-            task.nPercent = static_cast<uint>(qBound<qint64>(0, nPercent, 100));
+            task.nPercent = static_cast<uint>(std::clamp<qint64>(nPercent, 0, 100));
         }
         if (entry.nState == CTaskTypes::Failed) {
             task.eState = CTaskTypes::Failed;

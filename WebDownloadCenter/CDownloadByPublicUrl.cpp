@@ -296,7 +296,8 @@ bool CDownloadByPublicUrl::makeRoom(const QJsonArray& arrTasks)
         ncl::NPrintLog::instance()->Log(
             kLogFile, __LINE__, "CDownloadByPublicUrl::makeRoom", "", 6,
             "refused a request of %d jobs: %d are running or waiting, at most %d kept",
-            static_cast<int>(arrTasks.size()), m_mapTasks.size() - mapEnded.size(), kMaxJobs);
+            static_cast<int>(arrTasks.size()), static_cast<int>(m_mapTasks.size() - mapEnded.size()),
+            kMaxJobs);
         return false;
     }
     for (const QString& strTaskId : mapEnded.values().mid(0, nExcess)) {

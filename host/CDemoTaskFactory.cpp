@@ -3,6 +3,7 @@
 #include <CDeviceRoute.h>
 #include <CPicturePackageBody.h>
 #include <CRecordingBody.h>
+#include <algorithm>
 
 namespace {
 
@@ -30,7 +31,7 @@ constexpr int kDropPercent = 60;
 
 quint32 seconds(const QDateTime& time)
 {
-    return static_cast<quint32>(qBound<qint64>(0, time.toSecsSinceEpoch(), UINT32_MAX));
+    return static_cast<quint32>(std::clamp<qint64>(time.toSecsSinceEpoch(), 0, UINT32_MAX));
 }
 
 // Safe in a file name on any system: the engine cleans names too, but the demo's should not

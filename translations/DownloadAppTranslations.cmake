@@ -22,7 +22,7 @@ set(DC_TRANSLATED_SOURCES
 function(dc_embed_translations target)
     set(qm_dir ${CMAKE_CURRENT_BINARY_DIR}/translations)
     set_source_files_properties(${DC_TRANSLATION_FILES} PROPERTIES OUTPUT_LOCATION ${qm_dir})
-    qt5_add_translation(qm_files ${DC_TRANSLATION_FILES} OPTIONS -silent)
+    qt_add_translation(qm_files ${DC_TRANSLATION_FILES} OPTIONS -silent)
 
     # The resource file lists the compiled files by name; it sits next to them.
     set(DC_QRC_ENTRIES "")
@@ -32,7 +32,7 @@ function(dc_embed_translations target)
     endforeach()
     configure_file(${DC_TRANSLATIONS_DIR}/DownloadAppTranslations.qrc.in
         ${qm_dir}/DownloadAppTranslations.qrc @ONLY)
-    qt5_add_resources(qrc_sources ${qm_dir}/DownloadAppTranslations.qrc)
+    qt_add_resources(qrc_sources ${qm_dir}/DownloadAppTranslations.qrc)
     target_sources(${target} PRIVATE ${DC_TRANSLATION_FILES} ${qrc_sources})
 endfunction()
 
@@ -43,7 +43,7 @@ set_property(GLOBAL PROPERTY DC_TRANSLATION_FILES ${DC_TRANSLATION_FILES})
 
 if(NOT TARGET update_translations)
     add_custom_target(update_translations
-        COMMAND Qt5::lupdate ${DC_LUPDATE_ARGUMENTS} -ts ${DC_TRANSLATION_FILES}
+        COMMAND Qt::lupdate ${DC_LUPDATE_ARGUMENTS} -ts ${DC_TRANSLATION_FILES}
         WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
         COMMENT "Refreshing translations/*.ts from the module's sources"
         VERBATIM)

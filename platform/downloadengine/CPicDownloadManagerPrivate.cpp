@@ -7,6 +7,7 @@
 #include <QNetworkAccessManager>
 #include <QSet>
 
+#include <algorithm>
 #include <limits>
 
 #include <downloadengine/CPicDownloadManager.h>
@@ -151,7 +152,7 @@ void CPicDownloadManagerPrivate::onProgress(CHttpTransfer* pTransfer, qint64 nRe
     if (pTransfer != m_pTransfer || pTransfer->total() <= 0) {
         return;
     }
-    const int nPercent = static_cast<int>(qBound<qint64>(0, nReceived * 100 / pTransfer->total(), 100));
+    const int nPercent = static_cast<int>(std::clamp<qint64>(nReceived * 100 / pTransfer->total(), 0, 100));
     if (nPercent != m_nLastPercent) {
         m_nLastPercent = nPercent;
         emit q->sgnPicDownloadProgress(nPercent);

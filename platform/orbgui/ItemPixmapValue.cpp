@@ -9,7 +9,10 @@ void registerItemPixmapValue()
     // safe against the library-load call below.
     static const bool s_bRegistered = [] {
         qRegisterMetaType<ItemPixmapValue>("ORBGUI::ItemPixmapValue");
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+        // Qt 6 finds operator== by itself.
         QMetaType::registerEqualsComparator<ItemPixmapValue>();
+#endif
         // Queued connections and signal spies need the role enum by name.
         qRegisterMetaType<struTreeViewData::OrbItemDataRole>("ORBGUI::struTreeViewData::OrbItemDataRole");
         return true;

@@ -52,7 +52,13 @@ int OrbBaseView::pixmapRoleAt(const QPoint& pos, QModelIndex* pIndex) const
 
 QStyleOptionViewItem OrbBaseView::viewItemOption(const QModelIndex& index) const
 {
-    QStyleOptionViewItem opt = viewOptions();
+    QStyleOptionViewItem opt;
+    // The view's own option for its items: Qt 6 fills one in place of returning it.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    initViewItemOption(&opt);
+#else
+    opt = viewOptions();
+#endif
     if (!index.isValid()) {
         return opt;
     }
