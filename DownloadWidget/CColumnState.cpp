@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QStyle>
+#include <QStyleOption>
 
 #include <hostservices/ClientSettings.h>
 #include <orbgui/OrbItemDataRole.h>
@@ -75,13 +76,15 @@ void CColumnState::fit()
     const int nCellRoom =
         4 * (pView->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, pView) + 1) +
         2 * kSkinPadding;
-    const int nTitleRoom = 2 * m_pHeader->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, m_pHeader);
     const QFontMetrics cells(pView->font());
-    const QFontMetrics titles(m_pHeader->font());
+    const QStyle* pStyle = m_pHeader->style();
     for (auto it = m_hashFits.cbegin(); it != m_hashFits.cend(); ++it) {
-        int nWidth = qMax(
-            titles.horizontalAdvance(pModel->headerData(it.key(), Qt::Horizontal).toString()) + nTitleRoom,
-            nCellRoom + it->nBeside);
+        // A title as the skin draws it: in its section's own font, padding and border.
+        QStyleOptionHeader title;
+        title.initFrom(m_pHeader);
+        title.text = pModel->headerData(it.key(), Qt::Horizontal).toString();
+        const int nTitle = pStyle->sizeFromContents(QStyle::CT_HeaderSection, &title, {}, m_pHeader).width();
+        int nWidth = qMax(nTitle, nCellRoom + it->nBeside);
         for (const QString& strText : it->listTexts) {
             nWidth = qMax(nWidth, cells.horizontalAdvance(strText) + nCellRoom + it->nBeside);
         }

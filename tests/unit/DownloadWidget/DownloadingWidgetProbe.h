@@ -75,9 +75,12 @@ inline QStringList cutCells(const ORBGUI::OrbTableView& view, const QList<int>& 
     const QAbstractItemModel* pModel = view.model();
     const QHeaderView* pHeader = view.header();
     for (int nColumn : listWhole) {
-        const QString strTitle = pModel->headerData(nColumn, Qt::Horizontal).toString();
-        const int nMargin = pHeader->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, pHeader);
-        if (pHeader->fontMetrics().horizontalAdvance(strTitle) + 2 * nMargin >
+        // A title as drawn: in its section's font, within its padding and border.
+        QStyleOptionHeader title;
+        title.initFrom(pHeader);
+        title.text = pModel->headerData(nColumn, Qt::Horizontal).toString();
+        const QString& strTitle = title.text;
+        if (pHeader->style()->sizeFromContents(QStyle::CT_HeaderSection, &title, QSize(), pHeader).width() >
             pHeader->sectionSize(nColumn)) {
             listCut << QStringLiteral("title %1 (%2 px)").arg(strTitle).arg(pHeader->sectionSize(nColumn));
         }
