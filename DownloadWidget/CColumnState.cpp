@@ -82,6 +82,7 @@ void CColumnState::fit()
         // A title as the skin draws it: in its section's own font, padding and border.
         QStyleOptionHeader title;
         title.initFrom(m_pHeader);
+        title.fontMetrics = cells;  // the skins give titles the cells' font
         title.text = pModel->headerData(it.key(), Qt::Horizontal).toString();
         const int nTitle = pStyle->sizeFromContents(QStyle::CT_HeaderSection, &title, {}, m_pHeader).width();
         int nWidth = qMax(nTitle, nCellRoom + it->nBeside);

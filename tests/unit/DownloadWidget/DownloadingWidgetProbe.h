@@ -75,9 +75,10 @@ inline QStringList cutCells(const ORBGUI::OrbTableView& view, const QList<int>& 
     const QAbstractItemModel* pModel = view.model();
     const QHeaderView* pHeader = view.header();
     for (int nColumn : listWhole) {
-        // A title as drawn: in its section's font, within its padding and border.
+        // A title as drawn: in the skin's font (the cells'), within its section's padding and border.
         QStyleOptionHeader title;
         title.initFrom(pHeader);
+        title.fontMetrics = view.fontMetrics();
         title.text = pModel->headerData(nColumn, Qt::Horizontal).toString();
         const QString& strTitle = title.text;
         if (pHeader->style()->sizeFromContents(QStyle::CT_HeaderSection, &title, QSize(), pHeader).width() >
