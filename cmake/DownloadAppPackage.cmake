@@ -17,6 +17,8 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/DownloadAppVersionOnly.cmak
     VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
 file(READ ${CMAKE_BINARY_DIR}/DownloadAppVersionOnly.cmake dc_version_only)
 file(READ ${CMAKE_CURRENT_LIST_DIR}/DownloadAppQtCheck.cmake.in dc_qt_check)
+# Read, not configured: CMake would not see the file change and configure again.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/DownloadAppQtCheck.cmake.in)
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/DownloadAppConfigVersion.cmake
     CONTENT "${dc_version_only}${dc_qt_check}" @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/DownloadAppConfig.cmake ${CMAKE_BINARY_DIR}/DownloadAppConfigVersion.cmake
