@@ -3,6 +3,7 @@
 #include <CDeviceRoute.h>
 #include <CPicturePackageBody.h>
 #include <CRecordingBody.h>
+
 #include <algorithm>
 
 namespace {
